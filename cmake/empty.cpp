@@ -1,0 +1,1 @@
+// Keeps a library that may have no other sources buildable.

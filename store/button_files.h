@@ -1,0 +1,60 @@
+// Moving the Button table between memory and disk: saving after every change, creating a
+// default Button file, reloading the current file, and migrating the legacy data file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include "store/button_table.h"
+
+constexpr size_t kPathSize = 2048;
+
+// Paths shared across the program (ANSI, NUL-terminated).
+extern char g_documentsFolder[kPathSize];     // CSIDL_PERSONAL, empty when the folder service is missing
+extern char g_appDataFolder[kPathSize];       // CSIDL_APPDATA, likewise
+extern char g_buttonFolder[kPathSize];        // documents folder + "\brisklet"
+extern char g_legacyDataFile[kPathSize];      // app-data folder + "\brisklet" + "\brisklet.dat"
+extern char g_currentButtonFile[kPathSize];   // the file that is loaded and saved
+
+// The legacy data file (213,656 bytes), read once by migration.
+struct LegacyRecord {
+    char name[64];
+    char url[2048];
+    int32_t legacyValue;
+};
+struct LegacyDataFile {
+    int32_t buttonWidth;
+    int32_t buttonCount;
+    char favouriteUrl[2048];
+    LegacyRecord records[100];
+};
+static_assert(sizeof(LegacyRecord) == 2116, "legacy record is 2,116 bytes");
+static_assert(offsetof(LegacyRecord, url) == 64 && offsetof(LegacyRecord, legacyValue) == 2112,
+              "legacy record offsets");
+static_assert(sizeof(LegacyDataFile) == 213656, "legacy file is 213,656 bytes");
+static_assert(offsetof(LegacyDataFile, buttonCount) == 4 && offsetof(LegacyDataFile, favouriteUrl) == 8 &&
+              offsetof(LegacyDataFile, records) == 2056,
+              "legacy file offsets");
+
+// Builds the Button folder and the legacy data file path from the two shell folders.
+void BuildStorePaths();
+
+// Writes the whole table to the current Button file, safely: a temporary file in the same
+// folder is written, checked and flushed, then put in place of the current file. On success the
+// path is recorded in "CurrentButtonFileName". On failure the message naming the Button folder is
+// shown and the file and the registry are left untouched. Returns true when saved.
+bool SaveButtonFile();
+
+// Creates a Button file with the default table at the current path, falling back to the
+// default Button file in the Button folder.
+void CreateDefaultButtonFile();
+
+// Reads the current Button file over the table (a short file replaces only its leading bytes);
+// when it cannot be opened, a default file is created in its place.
+void ReloadButtonFile();
+
+// Loads the current Button file at start-up the same way; false when it cannot be opened
+// (the caller then creates a default file).
+bool LoadButtonFile();
+
+// Converts the legacy data file into the default Button file (with a backup copy). Returns 1.
+int MigrateLegacyDataFile();

@@ -1,0 +1,91 @@
+#include "store/button_table.h"
+
+#include <cstring>
+
+ButtonTable g_buttonTable;
+int32_t g_defaultFontHeight = 0;
+char g_trayTip[64];
+
+const char kHomePageUrl[] = "http://www.brisklet.example/";
+const char kDefaultFavouriteUrl[] = "http://www.example.com/";
+
+void CopyTextToField(char* field, size_t fieldSize, const char* text) {
+    if (fieldSize == 0) return;
+    size_t length = 0;
+    while (length + 1 < fieldSize && text[length] != '\0') ++length;
+    std::memmove(field, text, length);
+    field[length] = '\0';
+}
+
+void ApplyButtonDefaults() {
+    ButtonTable& t = g_buttonTable;
+    t.globalFont.lfHeight = g_defaultFontHeight;
+    t.globalFont.lfWeight = 700;
+    t.globalFont.lfOutPrecision = 0;
+    t.globalFont.lfClipPrecision = 0;
+    t.globalFont.lfPitchAndFamily = 0;
+    std::memcpy(t.globalFont.lfFaceName, "System", 7);  // the rest of the field stays as it is
+
+    t.buttonWidth = 140;
+    t.buttonCount = 1;
+    CopyTextToField(t.favouriteUrl, sizeof t.favouriteUrl, kDefaultFavouriteUrl);
+
+    ButtonRecord& first = t.records[0];
+    CopyTextToField(first.name, sizeof first.name, "Brisklet");
+    CopyTextToField(first.url, sizeof first.url, kHomePageUrl);
+    first.ownFont = t.globalFont;
+    first.hasOwnFont = 0;
+    first.newWindow = 0;
+
+    t.sameFont = 0;
+}
+
+void UpdateTrayTip() {
+    const char* url = g_buttonTable.favouriteUrl;
+    const size_t length = strnlen(url, sizeof g_buttonTable.favouriteUrl);
+    if (length >= 64) {
+        std::memcpy(g_trayTip, url, 60);
+        std::memcpy(g_trayTip + 60, "...", 4);
+    } else {
+        std::memcpy(g_trayTip, url, length);
+        g_trayTip[length] = '\0';
+    }
+}
+
+namespace {
+
+// Terminates a field that holds no NUL at all; a field with a terminator is left alone,
+// whatever follows the terminator.
+bool TerminateField(char* field, size_t size) {
+    if (std::memchr(field, '\0', size) != nullptr) return false;
+    field[size - 1] = '\0';
+    return true;
+}
+
+}  // namespace
+
+bool RepairLoadedTable(ButtonTable& table) {
+    bool changed = false;
+    if (table.buttonCount < 0) {
+        table.buttonCount = 0;
+        changed = true;
+    } else if (table.buttonCount > kMaxButtons) {
+        table.buttonCount = kMaxButtons;
+        changed = true;
+    }
+    changed |= TerminateField(table.favouriteUrl, sizeof table.favouriteUrl);
+    // Every slot, free ones too: a delete moves the first free slot into use.
+    for (ButtonRecord& record : table.records) {
+        changed |= TerminateField(record.name, sizeof record.name);
+        changed |= TerminateField(record.url, sizeof record.url);
+        changed |= TerminateField(record.ownFont.lfFaceName, sizeof record.ownFont.lfFaceName);
+    }
+    changed |= TerminateField(table.globalFont.lfFaceName, sizeof table.globalFont.lfFaceName);
+    return changed;
+}
+
+int ButtonCount(const ButtonTable& table) {
+    if (table.buttonCount < 0) return 0;
+    if (table.buttonCount > kMaxButtons) return kMaxButtons;
+    return table.buttonCount;
+}

@@ -1,0 +1,79 @@
+// The small platform seam under the Button store: the file calls, the registry calls and the
+// message box. The Win32 layer fills it with the real ANSI calls; native tests fill it with
+// POSIX files on temporary folders and an in-memory registry. Paths are ANSI strings with
+// backslashes, as on Windows; the native file system maps them to its own separators.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+class FileSystem {
+public:
+    using Handle = void*;   // nullptr = not open
+
+    virtual ~FileSystem() = default;
+    // Byte-mode open for reading; nullptr when the file cannot be opened.
+    virtual Handle OpenRead(const char* path) = 0;
+    // Byte-mode open for writing, creating or truncating the file.
+    virtual Handle OpenWriteTruncate(const char* path) = 0;
+    // Asks whether the file could be opened for writing without changing an existing file
+    // (it is created empty when missing). True when it can.
+    virtual bool CanOpenForWrite(const char* path) = 0;
+    // One read / one write; the number of bytes transferred.
+    virtual size_t Read(Handle file, void* buffer, size_t size) = 0;
+    virtual size_t Write(Handle file, const void* data, size_t size) = 0;
+    // Flushes the file's data to the disk; false on failure.
+    virtual bool Flush(Handle file) = 0;
+    // Closes; false when the close reported an error.
+    virtual bool Close(Handle file) = 0;
+    virtual bool Exists(const char* path) = 0;
+    virtual bool CreateDirectory(const char* path) = 0;
+    virtual bool CopyFile(const char* from, const char* to, bool overwrite) = 0;
+    virtual bool DeleteFile(const char* path) = 0;
+    virtual bool RemoveDirectory(const char* path) = 0;
+    // Replaces `to` by `from` in one step (on Windows MoveFileExA with
+    // MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH).
+    virtual bool ReplaceFile(const char* from, const char* to) = 0;
+};
+
+// Registry roots used by the program.
+enum class RegRoot { CurrentUser, LocalMachine, ClassesRoot };
+
+// Registry value types used by the program (numbers as in the Windows headers).
+constexpr uint32_t kRegSz = 1;
+constexpr uint32_t kRegDword = 4;
+
+// The registry calls, one method per advapi32 call the settings operations make.
+class RegistryApi {
+public:
+    using Key = void*;   // nullptr = not open
+
+    virtual ~RegistryApi() = default;
+    // RegCreateKeyExA with REG_OPTION_NON_VOLATILE and KEY_ALL_ACCESS: opens or creates the key
+    // with every missing parent.
+    virtual bool CreateKey(RegRoot root, const char* path, Key* key) = 0;
+    // RegOpenKeyExA with KEY_ALL_ACCESS (forWriting) or KEY_READ; never creates.
+    virtual bool OpenKey(RegRoot root, const char* path, bool forWriting, Key* key) = 0;
+    // RegSetValueExA. name may be "" for the default value.
+    virtual bool SetValue(Key key, const char* name, uint32_t type, const void* data, uint32_t size) = 0;
+    // RegQueryValueExA. data may be nullptr to ask for presence only; *size is in/out.
+    virtual bool QueryValue(Key key, const char* name, uint32_t* type, void* data, uint32_t* size) = 0;
+    virtual bool DeleteValue(Key key, const char* name) = 0;
+    virtual void Flush(Key key) = 0;
+    virtual void Close(Key key) = 0;
+};
+
+// MessageBoxA with no owner window, MB_OK.
+class MessageSink {
+public:
+    virtual ~MessageSink() = default;
+    virtual void ShowMessage(const char* text, const char* caption) = 0;
+};
+
+// The seam in force; set once at start-up (or by a test).
+struct PlatformSeam {
+    FileSystem* files = nullptr;
+    RegistryApi* registry = nullptr;
+    MessageSink* messages = nullptr;
+};
+extern PlatformSeam g_platform;
