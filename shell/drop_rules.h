@@ -1,0 +1,72 @@
+// The rules of drag-and-drop onto the Button bar, without the platform: how a dragged file's
+// name is judged, how a drag is decided from what its data object offers, and how a dropped
+// text is handed to the dialogs. The Win32 drop target answers the data object's questions
+// through DragData and turns the verdict into its HRESULT and drop effect.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// HRESULTs and drop effects the drop target answers with (the numbers of the Windows headers).
+constexpr int32_t kDropResultOk = 0;                                     // S_OK
+constexpr int32_t kDropResultInvalidArg = static_cast<int32_t>(0x80070057u);  // E_INVALIDARG
+constexpr uint32_t kDropEffectNone = 0;                                  // DROPEFFECT_NONE
+constexpr uint32_t kDropEffectCopy = 1;                                  // DROPEFFECT_COPY
+
+constexpr size_t kDropPathSize = 260;      // the one dragged file's path, with its NUL
+constexpr size_t kDroppedTextSize = 1024;  // the dropped text, with its NUL
+
+// The extension of the last component of `path`: from the component's last dot to the end, dot
+// included. The component starts after the last backslash or forward slash and after a drive
+// prefix ("C:"). Returns a pointer into `path`, or to its terminating NUL when the component
+// has no dot.
+const char* PathExtension(const char* path);
+
+// Whether the path's extension is ".url" in any ASCII letter case (an Internet shortcut).
+bool HasInternetShortcutExtension(const char* path);
+
+// The questions a drag is judged by, asked in this order. The Win32 layer answers them from the
+// data object (CF_HDROP, CF_TEXT), the shell and the Shell Link object; tests answer them from
+// a script.
+class DragData {
+public:
+    virtual ~DragData() = default;
+    // The data object delivers a file list.
+    virtual bool HasFileList() = 0;
+    // Number of files in the list.
+    virtual uint32_t FileCount() = 0;
+    // Copies file 0's path into `path` (at most size − 1 characters and the NUL); false when the
+    // name cannot be fetched.
+    virtual bool FirstFile(char* path, size_t size) = 0;
+    virtual bool IsFolder(const char* path) = 0;
+    // Reads the shortcut file through the Shell Link object; `target` gets its target.
+    virtual bool ResolveShortcut(const char* path, char* target, size_t size) = 0;
+    // Reads the "URL" value of the file's "InternetShortcut" section; `url` gets it, "" when
+    // there is none.
+    virtual void ReadShortcutUrl(const char* path, char* url, size_t size) = 0;
+    // The data object offers text (asked only when it delivers no file list).
+    virtual bool OffersText() = 0;
+};
+
+// What DragEnter decides. `result` is the HRESULT DragEnter returns.
+struct DragVerdict {
+    int32_t result = kDropResultInvalidArg;
+    uint32_t effect = kDropEffectNone;
+    bool acceptable = false;
+    bool isText = false;
+};
+
+// Judges a drag. The file list is tried first; text counts only when there is no file list.
+// One file that is not a folder, named *.url, is accepted when the Shell Link object resolves
+// it (its target goes into `path`) or, failing that, when the file names an address in its
+// "InternetShortcut" section (the address goes into `path`). `path` (kDropPathSize bytes)
+// holds the fetched file name otherwise, and stays "" for text drags.
+DragVerdict JudgeDrag(DragData& data, char* path);
+
+// Copies dropped text into `out` (outSize bytes): up to its NUL, never past `available` bytes
+// of `text`, and at most outSize − 1 characters; always NUL-terminated. Returns the length.
+size_t CopyDroppedText(const char* text, size_t available, char* out, size_t outSize);
+
+// Hands a dropped text to the Setup and Add dialogs: fills the dropped text (cut to 1,023
+// characters) and sets the drop-pending flag.
+void HandOverDroppedText(const char* text, size_t available);
