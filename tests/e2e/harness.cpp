@@ -1,0 +1,528 @@
+#include "tests/e2e/harness.h"
+
+#include <gtest/gtest.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+#include "store/button_table.h"
+
+namespace e2e {
+
+namespace {
+
+const char kUserKey[] = "Software\\Vantaro\\Brisklet";
+const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+// Deletes a key with all its subkeys (RegDeleteTree needs newer headers than this build targets).
+void DeleteKeyTree(HKEY root, const char* path) {
+    HKEY key;
+    if (RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+        char name[512];
+        for (;;) {
+            DWORD size = sizeof name;
+            if (RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+            const std::string child = std::string(path) + "\\" + name;
+            DeleteKeyTree(root, child.c_str());
+        }
+        RegCloseKey(key);
+    }
+    RegDeleteKeyA(root, path);
+}
+
+bool ReadValue(HKEY root, const char* path, const char* name, DWORD* type, std::vector<unsigned char>* data) {
+    HKEY key;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    DWORD size = 0;
+    LONG rc = RegQueryValueExA(key, name, nullptr, type, nullptr, &size);
+    if (rc == ERROR_SUCCESS) {
+        data->assign(size, 0);
+        rc = RegQueryValueExA(key, name, nullptr, type, data->empty() ? nullptr : data->data(), &size);
+        data->resize(size);
+    }
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+bool WriteValue(HKEY root, const char* path, const char* name, DWORD type, const void* data, DWORD size) {
+    HKEY key;
+    if (RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return false;
+    const LONG rc = RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+DWORD WindowProcessId(HWND hwnd) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    return pid;
+}
+
+void KillProcessOf(HWND hwnd) {
+    const DWORD pid = WindowProcessId(hwnd);
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+    if (process == nullptr) return;
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
+}
+
+}  // namespace
+
+std::string BuildFolder() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    return FolderOf(path);
+}
+
+std::string BriskletExe() { return BuildFolder() + "\\brisklet.exe"; }
+
+std::string DocumentsFolder() {
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, 0, path);
+    return path;
+}
+
+std::string ButtonFolder() { return DocumentsFolder() + "\\brisklet"; }
+std::string DefaultButtonFile() { return ButtonFolder() + "\\brisklet.bklt"; }
+
+std::string ScratchFolder(const std::string& name) {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    const std::string base = std::string(temp) + "brisklet-e2e";
+    CreateDirectoryA(base.c_str(), nullptr);
+    const std::string folder = base + "\\" + name;
+    DeleteTree(folder);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+bool WaitUntil(const std::function<bool()>& cond, int timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (cond()) return true;
+        if (static_cast<int>(GetTickCount() - start) >= timeoutMs) return cond();
+        Sleep(20);
+    }
+}
+
+// ---- Process ----
+
+Process::Process(Process&& other) noexcept : info_(other.info_) { other.info_ = PROCESS_INFORMATION{}; }
+
+Process& Process::operator=(Process&& other) noexcept {
+    if (this != &other) {
+        Kill();
+        info_ = other.info_;
+        other.info_ = PROCESS_INFORMATION{};
+    }
+    return *this;
+}
+
+Process::~Process() { Kill(); }
+
+Process Process::Start(const std::string& exe, const std::string& arguments) {
+    Process process;
+    std::string commandLine = "\"" + exe + "\"";
+    if (!arguments.empty()) commandLine += " " + arguments;
+    std::vector<char> buffer(commandLine.begin(), commandLine.end());
+    buffer.push_back('\0');
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, BuildFolder().c_str(),
+                        &startup, &process.info_)) {
+        ADD_FAILURE() << "cannot start " << exe << " (error " << GetLastError() << ")";
+        process.info_ = PROCESS_INFORMATION{};
+    }
+    return process;
+}
+
+bool Process::running() const {
+    return info_.hProcess != nullptr && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+bool Process::WaitForExit(int timeoutMs) {
+    if (info_.hProcess == nullptr) return false;
+    return WaitForSingleObject(info_.hProcess, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
+}
+
+DWORD Process::exitCode() const {
+    DWORD code = STILL_ACTIVE;
+    if (info_.hProcess != nullptr) GetExitCodeProcess(info_.hProcess, &code);
+    return code;
+}
+
+void Process::Kill() {
+    if (info_.hProcess != nullptr) {
+        if (running()) {
+            TerminateProcess(info_.hProcess, 1);
+            WaitForSingleObject(info_.hProcess, 5000);
+        }
+        CloseHandle(info_.hProcess);
+        CloseHandle(info_.hThread);
+    }
+    info_ = PROCESS_INFORMATION{};
+}
+
+// ---- The program ----
+
+void ResetState() {
+    for (int i = 0; i < 20; ++i) {
+        HWND bar = FindBar();
+        if (bar == nullptr) break;
+        KillProcessOf(bar);
+        WaitUntil([&] { return !IsWindow(bar); }, 5000);
+    }
+    SetInstalledPath(BuildFolder());
+    DeleteUserKey();
+    DeleteRunValue();
+    DeleteTree(ButtonFolder());
+}
+
+HWND FindBar() { return FindWindowA("BRISKLET", "Brisklet"); }
+
+HWND WaitForBar(int timeoutMs) {
+    HWND bar = nullptr;
+    WaitUntil([&] { return (bar = FindBar()) != nullptr; }, timeoutMs);
+    return bar;
+}
+
+bool TrayIconPresent(HWND bar) {
+    NOTIFYICONDATAA data{};
+    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.hWnd = bar;
+    data.uID = 108;
+    data.uFlags = 0;
+    return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+}
+
+Process StartBrisklet(const std::string& arguments) {
+    Process process = Process::Start(BriskletExe(), arguments);
+    HWND bar = nullptr;
+    const bool appeared = WaitUntil(
+        [&] {
+            bar = FindBar();
+            return bar != nullptr && WindowProcessId(bar) == process.id();
+        },
+        15000);
+    EXPECT_TRUE(appeared) << "the Button bar of brisklet.exe " << arguments << " did not appear";
+    if (appeared) {
+        // The tray icon is added by the last message queued at start-up.
+        EXPECT_TRUE(WaitUntil([&] { return TrayIconPresent(bar); }, 10000)) << "the tray icon was not added";
+        Sync(bar);
+    }
+    return process;
+}
+
+void Sync(HWND bar) {
+    DWORD_PTR result;
+    SendMessageTimeoutA(bar, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, WindowProcessId(bar));
+    if (process != nullptr) {
+        WaitForInputIdle(process, 2000);
+        CloseHandle(process);
+    }
+    SendMessageTimeoutA(bar, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
+}
+
+bool CloseBrisklet(Process& process, int timeoutMs) {
+    HWND bar = FindBar();
+    if (bar == nullptr) return false;
+    PostMessageA(bar, WM_COMMAND, 105, 0);
+    HWND box = WaitForDialog("Brisklet", timeoutMs);
+    if (box == nullptr) return false;
+    PressButton(box, IDYES);
+    return process.WaitForExit(timeoutMs);
+}
+
+std::vector<ButtonInfo> BarButtons(HWND bar) {
+    struct Collector {
+        HWND bar;
+        std::vector<ButtonInfo> buttons;
+    } collector{bar, {}};
+    EnumChildWindows(
+        bar,
+        [](HWND child, LPARAM param) -> BOOL {
+            auto* c = reinterpret_cast<Collector*>(param);
+            if (GetParent(child) != c->bar) return TRUE;
+            const int id = GetDlgCtrlID(child);
+            if (id < 2000 || id > 2099) return TRUE;
+            ButtonInfo info{child, id, std::string(), RECT{}};
+            char text[256] = "";
+            GetWindowTextA(child, text, sizeof text);
+            info.text = text;
+            GetWindowRect(child, &info.clientRect);
+            MapWindowPoints(nullptr, c->bar, reinterpret_cast<POINT*>(&info.clientRect), 2);
+            c->buttons.push_back(info);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&collector));
+    std::sort(collector.buttons.begin(), collector.buttons.end(),
+              [](const ButtonInfo& a, const ButtonInfo& b) { return a.id < b.id; });
+    return collector.buttons;
+}
+
+// ---- Dialogs ----
+
+HWND FindDialog(const char* caption) { return FindWindowA("#32770", caption); }
+
+HWND WaitForDialog(const char* caption, int timeoutMs) {
+    HWND dialog = nullptr;
+    WaitUntil([&] { return (dialog = FindDialog(caption)) != nullptr && IsWindowVisible(dialog); }, timeoutMs);
+    return dialog;
+}
+
+std::string MessageBoxText(HWND box) {
+    // The text of a message box is its static control 0xFFFF; fall back to the longest static.
+    std::string text = ControlText(box, 0xFFFF);
+    if (!text.empty()) return text;
+    struct Finder {
+        std::string best;
+    } finder;
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM param) -> BOOL {
+            char cls[32] = "";
+            GetClassNameA(child, cls, sizeof cls);
+            if (lstrcmpiA(cls, "Static") == 0) {
+                char buffer[2048] = "";
+                SendMessageTimeoutA(child, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer), SMTO_NORMAL,
+                                    5000, nullptr);
+                auto* f = reinterpret_cast<Finder*>(param);
+                if (std::strlen(buffer) > f->best.size()) f->best = buffer;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&finder));
+    return finder.best;
+}
+
+std::string ControlText(HWND dialog, int id) {
+    HWND control = GetDlgItem(dialog, id);
+    if (control == nullptr) return std::string();
+    std::vector<char> buffer(8192, '\0');
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(control, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()), SMTO_NORMAL,
+                        5000, &result);
+    return std::string(buffer.data());
+}
+
+void SetControlText(HWND dialog, int id, const std::string& text) {
+    HWND control = GetDlgItem(dialog, id);
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, 5000, &result);
+}
+
+void PressButton(HWND dialog, int id) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+void ClickControl(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+std::string AnswerMessageBox(const char* caption, int buttonId, int timeoutMs) {
+    HWND box = WaitForDialog(caption, timeoutMs);
+    if (box == nullptr) return std::string();
+    const std::string text = MessageBoxText(box);
+    PressButton(box, buttonId);
+    WaitForWindowGone(box, timeoutMs);
+    return text;
+}
+
+bool WaitForWindowGone(HWND hwnd, int timeoutMs) {
+    return WaitUntil([&] { return !IsWindow(hwnd); }, timeoutMs);
+}
+
+// ---- Registry ----
+
+bool SetInstalledPath(const std::string& folder) {
+    return WriteValue(HKEY_LOCAL_MACHINE, kUserKey, "InstalledPath", REG_SZ, folder.c_str(),
+                      static_cast<DWORD>(folder.size() + 1));
+}
+
+void DeleteInstalledPath() {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUserKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, "InstalledPath");
+        RegCloseKey(key);
+    }
+}
+
+void DeleteUserKey() { DeleteKeyTree(HKEY_CURRENT_USER, kUserKey); }
+
+bool ReadUserString(const char* valueName, std::string* value) {
+    DWORD type = 0;
+    std::vector<unsigned char> data;
+    if (!ReadValue(HKEY_CURRENT_USER, kUserKey, valueName, &type, &data)) return false;
+    value->assign(reinterpret_cast<const char*>(data.data()), strnlen(reinterpret_cast<const char*>(data.data()), data.size()));
+    return true;
+}
+
+bool WriteUserString(const char* valueName, const std::string& value) {
+    return WriteValue(HKEY_CURRENT_USER, kUserKey, valueName, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+}
+
+bool ReadUserDword(const char* valueName, DWORD* value) {
+    DWORD type = 0;
+    std::vector<unsigned char> data;
+    if (!ReadValue(HKEY_CURRENT_USER, kUserKey, valueName, &type, &data) || data.size() != 4) return false;
+    std::memcpy(value, data.data(), 4);
+    return true;
+}
+
+bool WriteUserDword(const char* valueName, DWORD value) {
+    return WriteValue(HKEY_CURRENT_USER, kUserKey, valueName, REG_DWORD, &value, 4);
+}
+
+bool ReadRunValue(std::string* value, DWORD* type) {
+    DWORD t = 0;
+    std::vector<unsigned char> data;
+    if (!ReadValue(HKEY_CURRENT_USER, kRunKey, "Brisklet", &t, &data)) return false;
+    if (type != nullptr) *type = t;
+    value->assign(reinterpret_cast<const char*>(data.data()), strnlen(reinterpret_cast<const char*>(data.data()), data.size()));
+    return true;
+}
+
+void DeleteRunValue() {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, "Brisklet");
+        RegCloseKey(key);
+    }
+}
+
+// ---- Files ----
+
+bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::vector<unsigned char> ReadFileBytes(const std::string& path) {
+    std::vector<unsigned char> bytes;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    const DWORD size = GetFileSize(file, nullptr);
+    bytes.resize(size);
+    DWORD read = 0;
+    if (size > 0) ReadFile(file, bytes.data(), size, &read, nullptr);
+    bytes.resize(read);
+    CloseHandle(file);
+    return bytes;
+}
+
+bool WriteFileBytes(const std::string& path, const void* data, size_t size) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == size;
+}
+
+void DeleteTree(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            const std::string path = folder + "\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                DeleteTree(path);
+            } else {
+                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(path.c_str());
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+std::vector<unsigned char> MakeButtonFile(const std::vector<std::pair<std::string, std::string>>& buttons,
+                                          int buttonWidth, bool wide) {
+    std::vector<unsigned char> image(sizeof(ButtonTable), 0);
+    ButtonTable& table = *reinterpret_cast<ButtonTable*>(image.data());
+    table.buttonWidth = buttonWidth;
+    table.buttonCount = static_cast<int32_t>(buttons.size());
+    CopyTextToField(table.favouriteUrl, sizeof table.favouriteUrl, "http://favourite.example/");
+    table.globalFont.lfWeight = 700;
+    std::memcpy(table.globalFont.lfFaceName, "System", 7);
+    for (size_t i = 0; i < buttons.size() && i < 100; ++i) {
+        ButtonRecord& record = table.records[i];
+        CopyTextToField(record.name, sizeof record.name, buttons[i].first.c_str());
+        CopyTextToField(record.url, sizeof record.url, buttons[i].second.c_str());
+        record.ownFont = table.globalFont;
+    }
+    table.wide = wide ? 1 : 0;
+    return image;
+}
+
+Metrics ScreenMetricsNow() {
+    return Metrics{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), GetSystemMetrics(SM_CYMENU),
+                   GetSystemMetrics(SM_CYSIZE)};
+}
+
+// ---- Screen ----
+
+std::string SaveScreenshot(const std::string& name) {
+    char unixFolder[2048] = "";
+    std::string folder;
+    if (GetEnvironmentVariableA("BRISKLET_SCREENSHOTS", unixFolder, sizeof unixFolder) > 0) {
+        folder = std::string("Z:") + unixFolder;
+        for (char& c : folder)
+            if (c == '/') c = '\\';
+    } else {
+        folder = BuildFolder() + "\\screenshots";
+    }
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string path = folder + "\\" + name + ".bmp";
+
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    const DWORD stride = ((width * 3) + 3) & ~3u;
+    std::vector<unsigned char> pixels(stride * height);
+    GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+    std::vector<unsigned char> bytes(file.bfSize);
+    std::memcpy(bytes.data(), &file, sizeof file);
+    std::memcpy(bytes.data() + sizeof file, &header, sizeof header);
+    std::memcpy(bytes.data() + file.bfOffBits, pixels.data(), pixels.size());
+    return WriteFileBytes(path, bytes.data(), bytes.size()) ? path : std::string();
+}
+
+COLORREF ScreenPixel(int x, int y) {
+    HDC screen = GetDC(nullptr);
+    const COLORREF colour = GetPixel(screen, x, y);
+    ReleaseDC(nullptr, screen);
+    return colour;
+}
+
+}  // namespace e2e

@@ -1,0 +1,128 @@
+// End-to-end harness: starts the real brisklet.exe (built next to this test program) under the
+// same Wine prefix and drives it from outside, as a user and as Windows would.
+#pragma once
+
+#include <windows.h>
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace e2e {
+
+// Folder holding e2e_tests.exe, brisklet.exe and the helper programs (no trailing backslash).
+std::string BuildFolder();
+std::string BriskletExe();
+// The user's documents folder and its "\brisklet" Button folder, as the program sees them.
+std::string DocumentsFolder();
+std::string ButtonFolder();
+std::string DefaultButtonFile();
+// A fresh, empty scratch folder for one test (under %TEMP%).
+std::string ScratchFolder(const std::string& name);
+
+// Polls cond every 20 ms until it holds or timeoutMs passes; returns whether it held.
+bool WaitUntil(const std::function<bool()>& cond, int timeoutMs = 10000);
+
+// A started process. Destroying it ends the process if it still runs.
+class Process {
+public:
+    Process() = default;
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    Process(Process&& other) noexcept;
+    Process& operator=(Process&& other) noexcept;
+    ~Process();
+
+    // Starts `exe` with the given argument text (appended after the quoted program name).
+    static Process Start(const std::string& exe, const std::string& arguments = "");
+    bool running() const;
+    // Waits for the end; true when it ended in time. exitCode() is valid then.
+    bool WaitForExit(int timeoutMs = 10000);
+    DWORD exitCode() const;
+    DWORD id() const { return info_.dwProcessId; }
+    HANDLE handle() const { return info_.hProcess; }
+    void Kill();
+
+private:
+    PROCESS_INFORMATION info_{};
+};
+
+// Resets the machine state every test starts from: no Brisklet running, "InstalledPath" naming
+// the build folder, no per-user key "Software\Vantaro\Brisklet", no Run value, an empty Button
+// folder.
+void ResetState();
+
+// Starts brisklet.exe and waits until its bar window exists and its tray icon is added (the
+// first queued messages have been handled). Fails the current test on a time-out.
+Process StartBrisklet(const std::string& arguments = "");
+// The running bar: class "BRISKLET", title "Brisklet"; null when none.
+HWND FindBar();
+HWND WaitForBar(int timeoutMs = 10000);
+// Whether the tray icon 108 of the bar is present (NIM_MODIFY succeeds only then).
+bool TrayIconPresent(HWND bar);
+// Ends Brisklet the way a user would (E&xit, answer Yes) and waits for the process.
+bool CloseBrisklet(Process& process, int timeoutMs = 10000);
+// Lets the bar's thread handle everything posted so far (a SendMessage round trip).
+void Sync(HWND bar);
+
+// Button windows of the bar (children with ids 2000 + i), in id order.
+struct ButtonInfo {
+    HWND hwnd;
+    int id;
+    std::string text;
+    RECT clientRect;  // position within the bar's client area
+};
+std::vector<ButtonInfo> BarButtons(HWND bar);
+
+// Dialogs and message boxes (class "#32770") of any process on this desktop.
+HWND FindDialog(const char* caption);
+HWND WaitForDialog(const char* caption, int timeoutMs = 10000);
+// The text of a message box (its static control), or of a dialog control.
+std::string MessageBoxText(HWND box);
+std::string ControlText(HWND dialog, int id);
+void SetControlText(HWND dialog, int id, const std::string& text);
+// Presses a dialog's button: WM_COMMAND with BN_CLICKED posted to the dialog, so it never blocks
+// on the modal loop the button may open.
+void PressButton(HWND dialog, int id);
+// Clicks a control as the mouse would (BM_CLICK posted): check boxes toggle.
+void ClickControl(HWND dialog, int id);
+// Waits for a message box with this caption, checks its text (when non-null), presses id.
+// Returns the text seen ("" when no box came).
+std::string AnswerMessageBox(const char* caption, int buttonId, int timeoutMs = 10000);
+bool WaitForWindowGone(HWND hwnd, int timeoutMs = 10000);
+
+// Registry (the same prefix as the program).
+bool SetInstalledPath(const std::string& folder);
+void DeleteInstalledPath();
+void DeleteUserKey();
+bool ReadUserString(const char* valueName, std::string* value);
+bool WriteUserString(const char* valueName, const std::string& value);
+bool ReadUserDword(const char* valueName, DWORD* value);
+bool WriteUserDword(const char* valueName, DWORD value);
+bool ReadRunValue(std::string* value, DWORD* type = nullptr);
+void DeleteRunValue();
+
+// Files.
+bool FileExists(const std::string& path);
+std::vector<unsigned char> ReadFileBytes(const std::string& path);
+bool WriteFileBytes(const std::string& path, const void* data, size_t size);
+void DeleteTree(const std::string& folder);
+
+// A Button file image with `count` buttons named and addressed by the caller (the rest of the
+// table as a default file has it: width 140, "System" bold).
+std::vector<unsigned char> MakeButtonFile(const std::vector<std::pair<std::string, std::string>>& buttons,
+                                          int buttonWidth = 140, bool wide = false);
+
+// Screen metrics as the program reads them.
+struct Metrics { int cx, cy, menu, caption; };
+Metrics ScreenMetricsNow();
+
+// Saves the whole screen as BMP in the screenshots folder (BRISKLET_SCREENSHOTS, converted to
+// PNG by the test runner). Returns the path written, "" on failure.
+std::string SaveScreenshot(const std::string& name);
+// Colour of a screen pixel.
+COLORREF ScreenPixel(int x, int y);
+
+}  // namespace e2e

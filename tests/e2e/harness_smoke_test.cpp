@@ -1,0 +1,22 @@
+#include <gtest/gtest.h>
+
+#include "tests/e2e/harness.h"
+
+// The harness itself: registry round trips and Button file images, before any program runs.
+TEST(Harness, RegistryAndFileHelpersRoundTrip) {
+    e2e::ResetState();
+    std::string value;
+    EXPECT_FALSE(e2e::ReadUserString("CurrentButtonFileName", &value)) << "ResetState removes the per-user key";
+    ASSERT_TRUE(e2e::WriteUserString("CurrentButtonFileName", "C:\\x.bklt"));
+    ASSERT_TRUE(e2e::ReadUserString("CurrentButtonFilename", &value));
+    EXPECT_EQ("C:\\x.bklt", value);
+    e2e::DeleteUserKey();
+    EXPECT_FALSE(e2e::ReadUserString("CurrentButtonFileName", &value));
+
+    const auto image = e2e::MakeButtonFile({{"One", "http://one.example/"}, {"Two", "http://two.example/"}});
+    ASSERT_EQ(64996u, image.size());
+    const std::string path = e2e::ScratchFolder("harness") + "\\two.bklt";
+    ASSERT_TRUE(e2e::WriteFileBytes(path, image.data(), image.size()));
+    EXPECT_EQ(image, e2e::ReadFileBytes(path));
+    EXPECT_EQ(2, image[16]);
+}
