@@ -1,0 +1,128 @@
+#include "dialogs/table_edits.h"
+
+#include <cstdlib>
+#include <cstring>
+
+EditorResult g_editorResult;
+
+namespace {
+
+// Room for every record while sorting; static, like the table itself.
+ButtonRecord g_sortScratch[kMaxButtons];
+
+// The five fields an insert or a delete moves; the legacy value and the reserved bytes stay
+// with their slot.
+void MoveEditableFields(ButtonRecord& to, const ButtonRecord& from) {
+    std::memcpy(to.name, from.name, sizeof to.name);
+    std::memcpy(to.url, from.url, sizeof to.url);
+    to.ownFont = from.ownFont;
+    to.hasOwnFont = from.hasOwnFont;
+    to.newWindow = from.newWindow;
+}
+
+unsigned char FoldCase(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+}
+
+int CompareAscending(const void* first, const void* second) {
+    return CompareNamesFolded(static_cast<const ButtonRecord*>(first)->name,
+                              static_cast<const ButtonRecord*>(second)->name);
+}
+
+int CompareDescending(const void* first, const void* second) {
+    return CompareNamesFolded(static_cast<const ButtonRecord*>(second)->name,
+                              static_cast<const ButtonRecord*>(first)->name);
+}
+
+}  // namespace
+
+AddRefusal CheckAddAllowed(const ButtonTable& table, int barY) {
+    if (ButtonCount(table) >= kMaxButtons) return AddRefusal::TableFull;
+    if (barY - 22 <= 0) return AddRefusal::NoRoom;
+    return AddRefusal::None;
+}
+
+bool InsertButtonAtTop(ButtonTable& table, const EditorResult& result) {
+    const int count = ButtonCount(table);
+    if (count >= kMaxButtons) return false;
+    for (int i = count - 1; i >= 0; --i) MoveEditableFields(table.records[i + 1], table.records[i]);
+
+    ButtonRecord& first = table.records[0];
+    CopyTextToField(first.url, sizeof first.url, result.addUrl);
+    CopyTextToField(first.name, sizeof first.name, result.addName);
+    if (result.fontChosen == 1) {
+        first.ownFont = result.chosenFont;
+        first.hasOwnFont = 1;
+    } else {
+        first.ownFont = table.globalFont;
+        first.hasOwnFont = 0;
+    }
+    first.newWindow = result.newWindowChoice == 1 ? 1 : 0;
+    table.buttonCount = count + 1;
+    return true;
+}
+
+bool DeleteButton(ButtonTable& table, int index) {
+    const int count = ButtonCount(table);
+    if (count <= 1 || index < 0 || index >= count) return false;
+    for (int d = index; d < count; ++d) {
+        // For d = count - 1 the source is the first free slot; at 100 records there is none,
+        // and slot 99 simply becomes free with what it holds.
+        if (d + 1 < kMaxButtons) MoveEditableFields(table.records[d], table.records[d + 1]);
+    }
+    table.buttonCount = count - 1;
+    return true;
+}
+
+int CompareNamesFolded(const char* first, const char* second) {
+    for (size_t i = 0; i < kNameSize; ++i) {
+        const unsigned char a = FoldCase(static_cast<unsigned char>(first[i]));
+        const unsigned char b = FoldCase(static_cast<unsigned char>(second[i]));
+        if (a != b) return a < b ? -1 : 1;  // a terminator sorts before any character
+        if (a == '\0') return 0;
+    }
+    return 0;
+}
+
+void SortButtons(ButtonTable& table, SortOrder order) {
+    const int count = ButtonCount(table);
+    if (count < 2) return;
+    std::memcpy(g_sortScratch, table.records, sizeof(ButtonRecord) * static_cast<size_t>(count));
+    std::qsort(g_sortScratch, static_cast<size_t>(count), sizeof(ButtonRecord),
+               order == SortOrder::TopDown ? CompareAscending : CompareDescending);
+    std::memcpy(table.records, g_sortScratch, sizeof(ButtonRecord) * static_cast<size_t>(count));
+}
+
+void ApplyEditResult(ButtonRecord& record, const EditorResult& result) {
+    if (result.fontChosen == 1) {
+        record.ownFont = result.chosenFont;
+        record.hasOwnFont = 1;
+    }
+    record.newWindow = result.newWindowChoice == 1 ? 1 : 0;
+}
+
+void StoreFavouriteUrl(ButtonTable& table, const char* text) {
+    CopyTextToField(table.favouriteUrl, sizeof table.favouriteUrl, text);
+}
+
+int SelectedRecord(const ButtonTable& table, int selectedIndex) {
+    return (selectedIndex >= 0 && selectedIndex < ButtonCount(table)) ? selectedIndex : 0;
+}
+
+bool ApplyButtonFileExtension(char* path, size_t size) {
+    static const char kExtension[] = ".bklt";
+    const void* end = std::memchr(path, '\0', size);
+    if (end == nullptr) return false;  // not a terminated path
+    const size_t length = static_cast<size_t>(static_cast<const char*>(end) - path);
+    if (length >= 5) {
+        bool matches = true;
+        for (size_t i = 0; i < 5; ++i) {
+            const unsigned char c = FoldCase(static_cast<unsigned char>(path[length - 5 + i]));
+            if (c != static_cast<unsigned char>(kExtension[i])) matches = false;
+        }
+        if (matches) return true;
+    }
+    if (length + sizeof kExtension > size) return false;
+    std::memcpy(path + length, kExtension, sizeof kExtension);
+    return true;
+}
