@@ -1,7 +1,155 @@
-// Placeholder entry point until start-up is built: links the core and exits 0.
+// Program entry: start-up in its fixed order, the hand-over to a running instance, and the
+// message loop.
 #include <windows.h>
-#include "store/button_table.h"
+#include <commctrl.h>
+#include <cstdlib>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    return ButtonCount(g_buttonTable) < 0 ? 1 : 0;
+#include "app/bar_messages.h"
+#include "app/shared_state.h"
+#include "app/startup_rules.h"
+#include "app/win_startup.h"
+#include "app/win_state.h"
+#include "res/resource.h"
+#include "store/button_files.h"
+#include "store/button_table.h"
+#include "store/settings.h"
+#include "store/win_platform.h"
+
+namespace {
+
+const char kBarClass[] = "BRISKLET";
+const char kBarTitle[] = "Brisklet";
+
+// Upper-cased copy of the single command-line argument.
+char g_commandLineCopy[kCommandLineCopySize];
+
+int InstallationFailure() {
+    MessageBoxA(nullptr, "Installed path not found - Please re-install Brisklet", "Brisklet Not Installed Properly",
+                MB_OK);
+    return 0;
+}
+
+// Reads "InstalledPath" and builds the quoted program path. A folder too long for the paths
+// built from it counts as missing.
+bool ReadInstallation() {
+    if (!ReadInstalledPath(g_installFolder, sizeof g_installFolder)) return false;
+    if (!InstallFolderUsable(g_installFolder)) {
+        g_installFolder[0] = '\0';
+        return false;
+    }
+    return BuildQuotedProgramPath(g_installFolder, g_quotedProgramPath, sizeof g_quotedProgramPath);
+}
+
+// Step 8. Returns true when start-up has to end here (with exit code 0).
+bool HandleCommandLine(int argumentCount, char** arguments) {
+    const char* argument = argumentCount == 1 ? arguments[1] : nullptr;
+    switch (ClassifyCommandLine(argumentCount, argument)) {
+        case CommandLineRequest::BadExtension:
+            MessageBoxA(nullptr, "Invalid button file or bklt file extension missing.", "Brisklet", MB_OK);
+            return true;
+        case CommandLineRequest::OpenButtonFile: {
+            UpperCaseCopy(argument, g_commandLineCopy, sizeof g_commandLineCopy);
+            CopyTextToField(g_currentButtonFile, sizeof g_currentButtonFile, argument);
+            SetRegistryString(RegRoot::CurrentUser, kBriskletKeyPath, "CurrentButtonFileName", argument);
+            g_showOnStart = 1;
+            HWND running = FindWindowA(kBarClass, kBarTitle);
+            if (running == nullptr) return false;
+            SendMessageA(running, WM_BAR_RELOADFILE, 0, 0);
+            return true;
+        }
+        case CommandLineRequest::Activate: {
+            HWND running = FindWindowA(kBarClass, kBarTitle);
+            if (running == nullptr) return false;
+            SendMessageA(running, WM_BAR_ACTIVATE, 0, 0);
+            SetActiveWindow(running);
+            SetForegroundWindow(running);
+            return true;
+        }
+        case CommandLineRequest::Ignore:
+            return false;
+    }
+    return false;
+}
+
+void SettleCurrentButtonFile() {
+    ReadCurrentButtonFileName(g_currentButtonFile, sizeof g_currentButtonFile);
+    if (g_currentButtonFile[0] == '\0') {
+        JoinBounded(g_currentButtonFile, sizeof g_currentButtonFile, {g_buttonFolder, "\\brisklet.bklt"});
+        CreateDefaultButtonFile();
+    }
+}
+
+int RunMessageLoop(HINSTANCE instance) {
+    HACCEL accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        // Keys pressed on a button belong to the bar: its accelerators work wherever the focus
+        // is inside it.
+        HWND target = message.hwnd;
+        if (g_hwndBar != nullptr && (target == g_hwndBar || IsChild(g_hwndBar, target))) target = g_hwndBar;
+        if (TranslateAcceleratorA(target, accelerators, &message) == 0) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    return static_cast<int>(message.wParam);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    InstallWin32Platform();
+
+    // 1. Fixed start values.
+    g_showOnStart = 0;
+    g_dropPending = 0;
+    g_stayOnTop = 0;
+
+    // 2-3. The installation folder and the quoted program path.
+    if (!ReadInstallation()) return InstallationFailure();
+
+    // 4. Instant popup.
+    g_instantPopup = ReadAutoPopup() ? 1 : 0;
+
+    // 5-6. Shell folders and the paths built from them.
+    ReadShellFolders();
+    BuildStorePaths();
+
+    // 7. Legacy data file, before the command line is looked at.
+    if (GetFileAttributesA(g_legacyDataFile) != INVALID_FILE_ATTRIBUTES) MigrateLegacyDataFile();
+
+    // 8. Command line and hand-over to a running instance.
+    if (HandleCommandLine(__argc - 1, __argv)) return 0;
+
+    // 9-10. The current Button file.
+    SettleCurrentButtonFile();
+
+    // 11. The Browser program.
+    FindBrowserProgram();
+
+    // 12. Default font height.
+    ComputeDefaultFontHeight();
+
+    // 13. Load the table.
+    if (!LoadButtonFile()) CreateDefaultButtonFile();
+
+    // 14. Font scratch and bar font.
+    g_fontScratch = ToLogFont(g_buttonTable.globalFont);
+    g_barFont = CreateFontIndirectA(&g_fontScratch);
+
+    // 15. Title and class name.
+    LoadStringA(instance, IDS_APP_TITLE, g_windowTitle, sizeof g_windowTitle);
+    LoadStringA(instance, IDS_WINDOW_CLASS, g_windowClass, sizeof g_windowClass);
+
+    // 16-18. OLE, window classes, common controls.
+    OleInitialize(nullptr);
+    RegisterWindowClasses(instance);
+    InitCommonControls();
+
+    // 19-20. Layout and the bar.
+    ComputeLayout();
+    if (!CreateButtonBar(instance)) return 0;
+
+    // 21-22. Accelerators and the message loop.
+    return RunMessageLoop(instance);
 }

@@ -1,0 +1,123 @@
+// Start-up pieces that touch Windows: the window classes, the creation of the Button bar, the
+// shell folders, the program for .htm files and the default font height.
+#include "app/win_startup.h"
+
+#include <shlobj.h>
+#include <cstdio>
+
+#include "app/layout.h"
+#include "app/shared_state.h"
+#include "app/startup_rules.h"
+#include "app/win_bar.h"
+#include "app/win_state.h"
+#include "app/win_tray.h"
+#include "dialogs/win_dialogs.h"
+#include "res/resource.h"
+#include "shell/win_drop_target.h"
+#include "store/button_files.h"
+
+void RegisterWindowClasses(HINSTANCE instance) {
+    HICON largeIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_APP));
+    HICON smallIcon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_TRAY_NORMAL), IMAGE_ICON,
+                                                    GetSystemMetrics(SM_CXSMICON),
+                                                    GetSystemMetrics(SM_CYSMICON), 0));
+
+    WNDCLASSEXA bar = {};
+    bar.cbSize = sizeof bar;
+    bar.style = CS_HREDRAW | CS_VREDRAW;
+    bar.lpfnWndProc = BarWindowProc;
+    bar.hInstance = instance;
+    bar.hIcon = largeIcon;
+    bar.hIconSm = smallIcon;
+    bar.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    bar.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
+    bar.lpszMenuName = MAKEINTRESOURCEA(IDR_MAINMENU);
+    bar.lpszClassName = g_windowClass;
+    RegisterClassExA(&bar);
+
+    WNDCLASSEXA link = {};
+    link.cbSize = sizeof link;
+    link.style = CS_HREDRAW | CS_VREDRAW;
+    link.lpfnWndProc = HyperlinkWindowProc;
+    link.hInstance = instance;
+    link.hIcon = largeIcon;
+    link.hIconSm = smallIcon;
+    link.hCursor = LoadCursorA(instance, MAKEINTRESOURCEA(IDC_HAND_CURSOR));
+    link.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    link.lpszMenuName = nullptr;
+    link.lpszClassName = "HyperClass";
+    RegisterClassExA(&link);
+}
+
+bool CreateButtonBar(HINSTANCE instance) {
+    g_hInstance = instance;
+    // WM_CREATE runs inside this call: the buttons are made and the font step is queued.
+    HWND bar = CreateWindowExA(0, g_windowClass, g_windowTitle, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+                               g_layout.barX, g_layout.barY, g_layout.barWidth, g_layout.barHeight, nullptr,
+                               nullptr, instance, nullptr);
+    if (bar == nullptr) return false;
+
+    CreateDropTarget(bar);
+
+    if (g_showOnStart == 1) {
+        g_showOnStart = 0;
+        ShowWindow(bar, SW_SHOWNORMAL);
+    } else {
+        ShowWindow(bar, SW_HIDE);
+    }
+    UpdateWindow(bar);
+
+    PrepareTray(instance);
+
+    g_hwndBar = bar;
+    g_selectedIndex = 0;
+    g_hMenu = GetMenu(bar);
+
+    // The tray icon is added once the message loop runs.
+    PostMessageA(bar, WM_COMMAND, IDM_ADD_TRAY_ICON, 0);
+    return true;
+}
+
+void ReadShellFolders() {
+    using GetFolderPath = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
+    HMODULE shfolder = LoadLibraryA("shfolder.dll");
+    if (shfolder == nullptr) return;
+    FARPROC proc = GetProcAddress(shfolder, "SHGetFolderPathA");
+    if (proc != nullptr) {
+        auto getFolderPath = reinterpret_cast<GetFolderPath>(reinterpret_cast<void (*)()>(proc));
+        // The call writes at most MAX_PATH bytes; both folders hold 2,048.
+        static_assert(sizeof g_appDataFolder >= MAX_PATH && sizeof g_documentsFolder >= MAX_PATH,
+                      "shell folder buffers");
+        if (FAILED(getFolderPath(nullptr, CSIDL_APPDATA, nullptr, 0, g_appDataFolder))) g_appDataFolder[0] = '\0';
+        if (FAILED(getFolderPath(nullptr, CSIDL_PERSONAL, nullptr, 0, g_documentsFolder))) {
+            g_documentsFolder[0] = '\0';
+        }
+    }
+    FreeLibrary(shfolder);
+}
+
+void FindBrowserProgram() {
+    g_browserProgram[0] = '\0';
+    char tempFolder[1024];
+    const DWORD length = GetTempPathA(sizeof tempFolder, tempFolder);
+    if (length == 0 || length >= sizeof tempFolder) return;
+    char probe[1024];
+    if (!BuildProbePath(tempFolder, probe, sizeof probe)) return;
+
+    // FindExecutableA needs an existing file of the type; when none can be made, there is no
+    // Browser program and start-up goes on.
+    std::FILE* file = std::fopen(probe, "wb");
+    if (file == nullptr) return;
+    std::fclose(file);
+
+    static_assert(sizeof g_browserProgram >= MAX_PATH, "FindExecutableA writes up to MAX_PATH bytes");
+    const INT_PTR result = reinterpret_cast<INT_PTR>(FindExecutableA(probe, nullptr, g_browserProgram));
+    if (result <= 32) g_browserProgram[0] = '\0';
+    DeleteFileA(probe);
+}
+
+void ComputeDefaultFontHeight() {
+    HDC screen = GetDC(nullptr);
+    g_defaultFontHeight = -MulDiv(10, GetDeviceCaps(screen, LOGPIXELSY), 72);
+    ReleaseDC(nullptr, screen);
+}
