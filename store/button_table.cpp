@@ -42,7 +42,10 @@ void ApplyButtonDefaults() {
 
 void UpdateTrayTip() {
     const char* url = g_buttonTable.favouriteUrl;
-    const size_t length = strnlen(url, sizeof g_buttonTable.favouriteUrl);
+    // Bounded by the field: an unterminated URL counts as the whole field, and is cut.
+    const void* end = std::memchr(url, '\0', sizeof g_buttonTable.favouriteUrl);
+    const size_t length = end != nullptr ? static_cast<size_t>(static_cast<const char*>(end) - url)
+                                         : sizeof g_buttonTable.favouriteUrl;
     if (length >= 64) {
         std::memcpy(g_trayTip, url, 60);
         std::memcpy(g_trayTip + 60, "...", 4);

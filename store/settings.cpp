@@ -1,0 +1,131 @@
+#include "store/settings.h"
+
+#include <cstring>
+
+const char kBriskletKeyPath[] = "Software\\Vantaro\\Brisklet";
+const char kRunKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char kRunValueName[] = "Brisklet";
+const char kHtmlHelpClsidKeyPath[] = "CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32";
+
+int32_t g_instantPopup = 0;
+
+namespace {
+
+const char kAutoPopupValueName[] = "AutoPopup";
+// Readers spell it this way; value names are compared without regard to case.
+const char kCurrentButtonFileReadName[] = "CurrentButtonFilename";
+
+// Largest string any read asks for (the current Button file path).
+constexpr uint32_t kMaxStringRead = 2048;
+
+RegistryApi& Registry() { return *g_platform.registry; }
+
+// Stores a REG_SZ value with its terminating NUL counted in the length, flushes and closes.
+bool StoreStringAndClose(RegistryApi::Key key, const char* valueName, const char* text) {
+    RegistryApi& reg = Registry();
+    const uint32_t size = static_cast<uint32_t>(std::strlen(text) + 1);
+    const bool stored = reg.SetValue(key, valueName, kRegSz, text, size);
+    reg.Flush(key);
+    reg.Close(key);
+    return stored;
+}
+
+// Reads a string value into out (size bytes, at most kMaxStringRead). out is changed only when
+// the whole value, with a terminator, fits: a query that fails part-way may have scribbled over
+// its buffer, so it goes to a scratch buffer first. A value stored without its NUL is
+// terminated here when there is room for one.
+bool ReadString(RegRoot root, const char* keyPath, const char* valueName, bool askType, char* out,
+                uint32_t size) {
+    static char scratch[kMaxStringRead];
+    if (size == 0) return false;
+    if (size > kMaxStringRead) size = kMaxStringRead;
+
+    RegistryApi& reg = Registry();
+    RegistryApi::Key key = nullptr;
+    if (!reg.OpenKey(root, keyPath, false, &key)) return false;
+    uint32_t type = 0;
+    uint32_t length = size;
+    const bool read = reg.QueryValue(key, valueName, askType ? &type : nullptr, scratch, &length);
+    reg.Close(key);
+    if (!read || length > size) return false;
+
+    if (std::memchr(scratch, '\0', length) == nullptr) {
+        if (length == size) return false;  // no room left for the terminator: too long
+        scratch[length++] = '\0';
+    }
+    std::memcpy(out, scratch, length);
+    return true;
+}
+
+}  // namespace
+
+bool SetRegistryString(RegRoot root, const char* keyPath, const char* valueName, const char* text) {
+    RegistryApi::Key key = nullptr;
+    if (!Registry().CreateKey(root, keyPath, &key)) return false;
+    return StoreStringAndClose(key, valueName, text);
+}
+
+bool SetRunValue(const char* text) {
+    RegistryApi::Key key = nullptr;
+    // The Run key belongs to the shell: opened, never created.
+    if (!Registry().OpenKey(RegRoot::CurrentUser, kRunKeyPath, true, &key)) return false;
+    return StoreStringAndClose(key, kRunValueName, text);
+}
+
+bool DeleteRunValue() {
+    RegistryApi& reg = Registry();
+    RegistryApi::Key key = nullptr;
+    if (!reg.OpenKey(RegRoot::CurrentUser, kRunKeyPath, true, &key)) return false;
+    const bool deleted = reg.DeleteValue(key, kRunValueName);
+    reg.Flush(key);
+    reg.Close(key);
+    return deleted;
+}
+
+bool RunValueExists() {
+    RegistryApi& reg = Registry();
+    RegistryApi::Key key = nullptr;
+    if (!reg.OpenKey(RegRoot::CurrentUser, kRunKeyPath, false, &key)) return false;
+    // Presence only: no buffer, so a value of any type and size counts.
+    const bool present = reg.QueryValue(key, kRunValueName, nullptr, nullptr, nullptr);
+    reg.Close(key);
+    return present;
+}
+
+bool SetAutoPopup(bool on) {
+    RegistryApi& reg = Registry();
+    RegistryApi::Key key = nullptr;
+    // Not created here: without the per-user key nothing changes, the flag included.
+    if (!reg.OpenKey(RegRoot::CurrentUser, kBriskletKeyPath, true, &key)) return false;
+    const uint32_t number = on ? 1 : 0;
+    const bool stored = reg.SetValue(key, kAutoPopupValueName, kRegDword, &number, sizeof number);
+    g_instantPopup = on ? 1 : 0;
+    reg.Flush(key);
+    reg.Close(key);
+    return stored;
+}
+
+bool ReadAutoPopup() {
+    RegistryApi& reg = Registry();
+    RegistryApi::Key key = nullptr;
+    if (!reg.OpenKey(RegRoot::CurrentUser, kBriskletKeyPath, false, &key)) return false;
+    uint32_t number = 0;
+    uint32_t size = sizeof number;
+    uint32_t type = 0;
+    const bool read = reg.QueryValue(key, kAutoPopupValueName, &type, &number, &size);
+    reg.Close(key);
+    return read && number == 1;
+}
+
+bool ReadCurrentButtonFileName(char* path, uint32_t size) {
+    return ReadString(RegRoot::CurrentUser, kBriskletKeyPath, kCurrentButtonFileReadName, true, path,
+                      size);
+}
+
+bool ReadInstalledPath(char* folder, uint32_t size) {
+    return ReadString(RegRoot::LocalMachine, kBriskletKeyPath, "InstalledPath", true, folder, size);
+}
+
+bool ReadHtmlHelpLocation(char* path, uint32_t size) {
+    return ReadString(RegRoot::ClassesRoot, kHtmlHelpClsidKeyPath, "", false, path, size);
+}

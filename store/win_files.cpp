@@ -1,0 +1,78 @@
+// The file seam over the ANSI Win32 calls. Paths go to the A functions exactly as given: no
+// conversion through wide or UTF-8 strings.
+#include <windows.h>
+
+// The seam's method names are also the names of the generic Windows macros.
+#undef CreateDirectory
+#undef CopyFile
+#undef DeleteFile
+#undef RemoveDirectory
+
+#include "store/win_platform.h"
+
+namespace {
+
+HANDLE ToHandle(FileSystem::Handle file) { return static_cast<HANDLE>(file); }
+
+FileSystem::Handle Open(const char* path, DWORD access, DWORD share, DWORD disposition) {
+    HANDLE file = CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file == INVALID_HANDLE_VALUE ? nullptr : file;
+}
+
+class Win32Files : public FileSystem {
+public:
+    Handle OpenRead(const char* path) override {
+        return Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+    }
+
+    Handle OpenWriteTruncate(const char* path) override {
+        return Open(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS);
+    }
+
+    bool CanOpenForWrite(const char* path) override {
+        // OPEN_ALWAYS: an existing file is opened as it is, a missing one is created empty.
+        Handle file = Open(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS);
+        if (file == nullptr) return false;
+        CloseHandle(ToHandle(file));
+        return true;
+    }
+
+    size_t Read(Handle file, void* buffer, size_t size) override {
+        DWORD done = 0;
+        if (!ReadFile(ToHandle(file), buffer, static_cast<DWORD>(size), &done, nullptr)) return 0;
+        return done;
+    }
+
+    size_t Write(Handle file, const void* data, size_t size) override {
+        DWORD done = 0;
+        WriteFile(ToHandle(file), data, static_cast<DWORD>(size), &done, nullptr);
+        return done;   // a failed or short write shows as fewer bytes than asked for
+    }
+
+    bool Flush(Handle file) override { return FlushFileBuffers(ToHandle(file)) != FALSE; }
+
+    bool Close(Handle file) override { return CloseHandle(ToHandle(file)) != FALSE; }
+
+    bool Exists(const char* path) override { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+    bool CreateDirectory(const char* path) override { return CreateDirectoryA(path, nullptr) != FALSE; }
+
+    bool CopyFile(const char* from, const char* to, bool overwrite) override {
+        return CopyFileA(from, to, overwrite ? FALSE : TRUE) != FALSE;
+    }
+
+    bool DeleteFile(const char* path) override { return DeleteFileA(path) != FALSE; }
+
+    bool RemoveDirectory(const char* path) override { return RemoveDirectoryA(path) != FALSE; }
+
+    bool ReplaceFile(const char* from, const char* to) override {
+        return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    }
+};
+
+}  // namespace
+
+FileSystem& Win32FileSystem() {
+    static Win32Files files;
+    return files;
+}

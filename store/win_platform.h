@@ -1,0 +1,13 @@
+// The Win32 side of the platform seam under the Button store.
+#pragma once
+
+#include "store/platform_seam.h"
+
+// Sets g_platform to the ANSI file calls, the advapi32 registry and MessageBoxA (no owner,
+// MB_OK). Start-up calls it first thing.
+void InstallWin32Platform();
+
+// The Win32 implementations themselves, for tests that combine them with stand-ins.
+FileSystem& Win32FileSystem();
+RegistryApi& Win32Registry();
+MessageSink& Win32MessageSink();
