@@ -88,25 +88,26 @@ bool NativeFileSystem::CreateDirectory(const char* path) {
 }
 
 bool NativeFileSystem::CopyFile(const char* from, const char* to, bool overwrite) {
-    Handle in = OpenRead(from);
+    // The copy's own transfers do not go through the overridable Read and Write.
+    Handle in = NativeFileSystem::OpenRead(from);
     if (in == nullptr) return false;
     Handle out = Open(to, O_WRONLY | O_CREAT | (overwrite ? O_TRUNC : O_EXCL));
     if (out == nullptr) {
-        Close(in);
+        NativeFileSystem::Close(in);
         return false;
     }
     bool ok = true;
     char block[8192];
     for (;;) {
-        const size_t n = Read(in, block, sizeof block);
+        const size_t n = NativeFileSystem::Read(in, block, sizeof block);
         if (n == 0) break;
-        if (Write(out, block, n) != n) {
+        if (NativeFileSystem::Write(out, block, n) != n) {
             ok = false;
             break;
         }
     }
-    Close(in);
-    return Close(out) && ok;
+    NativeFileSystem::Close(in);
+    return NativeFileSystem::Close(out) && ok;
 }
 
 bool NativeFileSystem::DeleteFile(const char* path) {

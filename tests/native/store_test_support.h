@@ -1,0 +1,128 @@
+// Shared pieces of the native Button store tests: a temporary folder, whole-file helpers, and a
+// file system that wraps the native one to count calls and inject faults.
+#pragma once
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include "store/native_files.h"
+
+namespace store_test {
+
+inline std::string Slashes(std::string path) {
+    for (char& c : path) {
+        if (c == '\\') c = '/';
+    }
+    return path;
+}
+
+// A fresh folder under /tmp, removed with everything in it at the end.
+class TempFolder {
+public:
+    TempFolder() {
+        char pattern[] = "/tmp/brisklet-store-XXXXXX";
+        const char* made = mkdtemp(pattern);
+        path_ = made != nullptr ? made : "";
+    }
+    ~TempFolder() {
+        if (!path_.empty()) std::system(("rm -rf '" + path_ + "'").c_str());
+    }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+inline bool FileExists(const std::string& path) {
+    struct stat info;
+    return stat(Slashes(path).c_str(), &info) == 0;
+}
+
+inline std::string ReadAll(const std::string& path) {
+    std::string bytes;
+    FILE* f = std::fopen(Slashes(path).c_str(), "rb");
+    if (f == nullptr) return bytes;
+    char block[8192];
+    size_t n;
+    while ((n = std::fread(block, 1, sizeof block, f)) > 0) bytes.append(block, n);
+    std::fclose(f);
+    return bytes;
+}
+
+inline void WriteAll(const std::string& path, const void* data, size_t size) {
+    FILE* f = std::fopen(Slashes(path).c_str(), "wb");
+    if (f == nullptr) return;
+    std::fwrite(data, 1, size, f);
+    std::fclose(f);
+}
+
+inline void MakeFolder(const std::string& path) { mkdir(Slashes(path).c_str(), 0777); }
+
+// The native file system with counters and faults. A fault hits files whose path starts with
+// the given prefix (after mapping separators), or every file when the prefix is empty.
+class FaultyFileSystem : public NativeFileSystem {
+public:
+    enum class Fault { None, DenyWrite, HalfWrite, FailFlush, FailClose, FailReplace };
+
+    Fault fault = Fault::None;
+    std::string faultPrefix;
+    int readCalls = 0;
+    int writeCalls = 0;
+    std::map<std::string, int> replacedInto;   // completed replacements per target
+
+    Handle OpenRead(const char* path) override { return NativeFileSystem::OpenRead(path); }
+    Handle OpenWriteTruncate(const char* path) override {
+        if (Hits(Fault::DenyWrite, path)) return nullptr;
+        Handle file = NativeFileSystem::OpenWriteTruncate(path);
+        if (file != nullptr && Matches(path)) faulty_[file] = true;
+        return file;
+    }
+    bool CanOpenForWrite(const char* path) override {
+        if (Hits(Fault::DenyWrite, path)) return false;
+        return NativeFileSystem::CanOpenForWrite(path);
+    }
+    size_t Read(Handle file, void* buffer, size_t size) override {
+        ++readCalls;
+        return NativeFileSystem::Read(file, buffer, size);
+    }
+    size_t Write(Handle file, const void* data, size_t size) override {
+        ++writeCalls;
+        if (fault == Fault::HalfWrite && faulty_[file]) {
+            // The disk fills up half-way: half the bytes land, the rest does not.
+            return NativeFileSystem::Write(file, data, size / 2);
+        }
+        return NativeFileSystem::Write(file, data, size);
+    }
+    bool Flush(Handle file) override {
+        if (fault == Fault::FailFlush && faulty_[file]) return false;
+        return NativeFileSystem::Flush(file);
+    }
+    bool Close(Handle file) override {
+        const bool fail = fault == Fault::FailClose && faulty_[file];
+        faulty_.erase(file);
+        const bool closed = NativeFileSystem::Close(file);
+        return closed && !fail;
+    }
+    bool CopyFile(const char* from, const char* to, bool overwrite) override {
+        if (Hits(Fault::DenyWrite, to)) return false;
+        return NativeFileSystem::CopyFile(from, to, overwrite);
+    }
+    bool ReplaceFile(const char* from, const char* to) override {
+        if (Hits(Fault::DenyWrite, to) || Hits(Fault::FailReplace, to)) return false;
+        const bool replaced = NativeFileSystem::ReplaceFile(from, to);
+        if (replaced) ++replacedInto[Slashes(to)];
+        return replaced;
+    }
+
+private:
+    bool Matches(const char* path) const { return Slashes(path).compare(0, faultPrefix.size(), faultPrefix) == 0; }
+    bool Hits(Fault kind, const char* path) const { return fault == kind && Matches(path); }
+    std::map<Handle, bool> faulty_;
+};
+
+}  // namespace store_test
