@@ -1,4 +1,247 @@
-// Placeholder: the drop target is filled in by the drag-and-drop work.
+// The OLE drop target on the Button bar. Text dragged onto the bar, or an Internet shortcut
+// file, becomes the address of a new button: the drop hands it to the Setup dialog, which opens
+// its Add dialog with it.
 #include "shell/win_drop_target.h"
 
-void CreateDropTarget(HWND) {}
+#include <windows.h>
+#include <ole2.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+#include <cstring>
+#include <new>
+#include "res/resource.h"
+#include "shell/drop_rules.h"
+#include "shell/win_drop_target_internal.h"
+
+DropTarget* g_dropTarget = nullptr;
+
+static_assert(MAX_PATH == kDropPathSize, "path buffers hold MAX_PATH bytes");
+static_assert(DROPEFFECT_NONE == kDropEffectNone && DROPEFFECT_COPY == kDropEffectCopy, "drop effects");
+static_assert(static_cast<int32_t>(S_OK) == kDropResultOk &&
+              static_cast<int32_t>(E_INVALIDARG) == kDropResultInvalidArg, "drop results");
+
+namespace {
+
+constexpr char kBarTitle[] = "Brisklet";
+
+FORMATETC HGlobalFormat(CLIPFORMAT format) {
+    FORMATETC fmt;
+    fmt.cfFormat = format;
+    fmt.ptd = nullptr;
+    fmt.dwAspect = DVASPECT_CONTENT;
+    fmt.lindex = -1;
+    fmt.tymed = TYMED_HGLOBAL;
+    return fmt;
+}
+
+// Answers the drag judgement's questions from a data object and the shell. A file list fetched
+// from the data object is released when the questions are done.
+class DataObjectQuestions final : public DragData {
+public:
+    explicit DataObjectQuestions(IDataObject* data) : data_(data) {}
+    ~DataObjectQuestions() override {
+        if (haveMedium_) ReleaseStgMedium(&medium_);
+    }
+    DataObjectQuestions(const DataObjectQuestions&) = delete;
+    DataObjectQuestions& operator=(const DataObjectQuestions&) = delete;
+
+    bool HasFileList() override {
+        FORMATETC fmt = HGlobalFormat(CF_HDROP);
+        std::memset(&medium_, 0, sizeof medium_);
+        haveMedium_ = SUCCEEDED(data_->GetData(&fmt, &medium_));
+        return haveMedium_;
+    }
+    uint32_t FileCount() override {
+        HDROP drop = FileList();
+        return drop ? DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) : 0;
+    }
+    bool FirstFile(char* path, size_t size) override {
+        HDROP drop = FileList();
+        path[0] = '\0';
+        if (!drop || DragQueryFileA(drop, 0, path, static_cast<UINT>(size)) == 0) return false;
+        path[size - 1] = '\0';
+        return true;
+    }
+    bool IsFolder(const char* path) override { return PathIsDirectoryA(path) != FALSE; }
+    bool ResolveShortcut(const char* path, char* target, size_t size) override {
+        if (size < MAX_PATH) return false;
+        return ::ResolveShortcut(path, target);
+    }
+    void ReadShortcutUrl(const char* path, char* url, size_t size) override {
+        url[0] = '\0';
+        GetPrivateProfileStringA("InternetShortcut", "URL", "", url, static_cast<DWORD>(size), path);
+        url[size - 1] = '\0';
+    }
+    bool OffersText() override {
+        FORMATETC fmt = HGlobalFormat(CF_TEXT);
+        return data_->QueryGetData(&fmt) == S_OK;
+    }
+
+private:
+    HDROP FileList() const {
+        if (!haveMedium_ || medium_.tymed != TYMED_HGLOBAL) return nullptr;
+        return static_cast<HDROP>(medium_.hGlobal);
+    }
+
+    IDataObject* data_;
+    STGMEDIUM medium_{};
+    bool haveMedium_ = false;
+};
+
+// Hands `text` to the Setup dialog: it becomes the dropped text, and the bar is asked to open
+// the Setup dialog, which opens its Add dialog at once.
+void StartHandOver(HWND bar, const char* text, size_t available) {
+    HandOverDroppedText(text, available);
+    PostMessageA(bar, WM_COMMAND, IDM_SETUP, 0);
+    SetForegroundWindow(bar);
+}
+
+// The text of a data object as the dropped text. Returns the HRESULT of fetching it.
+HRESULT HandOverDroppedTextOf(IDataObject* data, HWND bar) {
+    if (!data) return E_INVALIDARG;
+    FORMATETC fmt = HGlobalFormat(CF_TEXT);
+    STGMEDIUM medium;
+    std::memset(&medium, 0, sizeof medium);
+    const HRESULT fetched = data->GetData(&fmt, &medium);
+    if (FAILED(fetched)) return fetched;
+    if (medium.tymed != TYMED_HGLOBAL || !medium.hGlobal) {
+        ReleaseStgMedium(&medium);
+        return DV_E_TYMED;
+    }
+    const char* text = static_cast<const char*>(GlobalLock(medium.hGlobal));
+    if (!text) {
+        const DWORD error = GetLastError();
+        ReleaseStgMedium(&medium);
+        return error ? HRESULT_FROM_WIN32(error) : E_OUTOFMEMORY;
+    }
+    // The block need not hold a NUL: never read past its size.
+    StartHandOver(bar, text, GlobalSize(medium.hGlobal));
+    GlobalUnlock(medium.hGlobal);
+    ReleaseStgMedium(&medium);
+    return fetched;
+}
+
+}  // namespace
+
+DropTarget::DropTarget() : acceptable(0), path(), refCount(0), isText(0) {}
+
+HRESULT STDMETHODCALLTYPE DropTarget::QueryInterface(REFIID iid, void** object) {
+    if (!object) return E_POINTER;
+    if (std::memcmp(&iid, &IID_IUnknown, sizeof(IID)) == 0 ||
+        std::memcmp(&iid, &IID_IDropTarget, sizeof(IID)) == 0) {
+        *object = static_cast<IDropTarget*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG STDMETHODCALLTYPE DropTarget::AddRef() {
+    return static_cast<ULONG>(++refCount);
+}
+
+ULONG STDMETHODCALLTYPE DropTarget::Release() {
+    const LONG count = --refCount;
+    if (count == 0) delete this;
+    return static_cast<ULONG>(count);
+}
+
+HRESULT STDMETHODCALLTYPE DropTarget::DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) {
+    acceptable = 0;
+    isText = 0;
+    if (!effect) return E_INVALIDARG;
+    *effect = DROPEFFECT_NONE;
+    if (!data) return E_INVALIDARG;
+    try {
+        DataObjectQuestions questions(data);
+        const DragVerdict verdict = JudgeDrag(questions, path);
+        acceptable = verdict.acceptable ? 1 : 0;
+        isText = verdict.isText ? 1 : 0;
+        *effect = verdict.effect;
+        return static_cast<HRESULT>(verdict.result);
+    } catch (...) {
+        acceptable = 0;
+        isText = 0;
+        *effect = DROPEFFECT_NONE;
+        return E_UNEXPECTED;
+    }
+}
+
+HRESULT STDMETHODCALLTYPE DropTarget::DragOver(DWORD, POINTL, DWORD* effect) {
+    if (!effect) return E_INVALIDARG;
+    *effect = acceptable == 1 ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE DropTarget::DragLeave() {
+    path[0] = '\0';
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE DropTarget::Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) {
+    if (!effect) return E_INVALIDARG;
+    if (acceptable == 0) {
+        *effect = DROPEFFECT_NONE;
+        return S_OK;
+    }
+    *effect = DROPEFFECT_COPY;
+    HWND bar = FindWindowExA(nullptr, nullptr, nullptr, kBarTitle);
+    if (!bar) return S_OK;
+    if (isText == 0) {
+        // An accepted Internet shortcut: its address (or the link's target) is handed over as
+        // if it had been dragged as text. Nothing to hand over when the link had no target.
+        if (path[0] == '\0') {
+            *effect = DROPEFFECT_NONE;
+            return S_OK;
+        }
+        StartHandOver(bar, path, sizeof path);
+        return S_OK;
+    }
+    return HandOverDroppedTextOf(data, bar);
+}
+
+bool ResolveShortcut(const char* shortcutPath, char* target) {
+    target[0] = '\0';
+    CoInitialize(nullptr);  // OLE is already up on the GUI thread; this only counts up
+
+    IShellLinkA* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(&link)))) {
+        return false;
+    }
+    IPersistFile* file = nullptr;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        link->Release();
+        return false;
+    }
+
+    WCHAR widePath[MAX_PATH];
+    HRESULT hr = E_INVALIDARG;
+    if (MultiByteToWideChar(CP_ACP, 0, shortcutPath, -1, widePath, MAX_PATH) != 0) {
+        hr = file->Load(widePath, STGM_READ);
+    }
+    if (SUCCEEDED(hr)) hr = link->Resolve(nullptr, SLR_ANY_MATCH);
+    if (SUCCEEDED(hr)) {
+        WIN32_FIND_DATAA found;
+        hr = link->GetPath(target, MAX_PATH, &found, SLGP_RAWPATH);
+        target[MAX_PATH - 1] = '\0';
+    }
+    file->Release();
+    link->Release();
+    return SUCCEEDED(hr);
+}
+
+void CreateDropTarget(HWND bar) {
+    DropTarget* target = new (std::nothrow) DropTarget;
+    if (!target) return;  // the bar works without drag-and-drop
+    g_dropTarget = target;
+    if (CoLockObjectExternal(target, TRUE, TRUE) != S_OK) {
+        MessageBoxA(bar, "OLE Lock Object Error", "", MB_OK);
+        return;
+    }
+    if (RegisterDragDrop(bar, target) != S_OK) {
+        MessageBoxA(bar, "Unable to Register as OLE Object", "", MB_OK);
+    }
+}
