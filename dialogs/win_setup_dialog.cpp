@@ -1,4 +1,303 @@
-// Placeholder: the Setup dialog is filled in by the dialogs work.
+// The Setup dialog (template 140): lists the buttons and edits the Button table in place. Every
+// change is saved at once and the bar is told to rebuild through its private messages, which
+// this dialog's modal loop dispatches while it stays open.
 #include "dialogs/win_dialogs.h"
 
-void RunSetupDialog(HWND) {}
+#include <commdlg.h>
+#include <shellapi.h>
+#include <cstddef>
+#include "app/bar_messages.h"
+#include "app/layout.h"
+#include "app/shared_state.h"
+#include "app/win_bar.h"
+#include "app/win_state.h"
+#include "dialogs/table_edits.h"
+#include "dialogs/win_editor_dialogs.h"
+#include "dialogs/win_font_choice.h"
+#include "res/resource.h"
+#include "store/button_files.h"
+#include "store/settings.h"
+
+// OPENFILENAME_SIZE_VERSION_400A is the structure up to and including lpTemplateName; its
+// macro is not a constant expression, so the same size is checked from the layout.
+#if !defined(_WIN64)
+static_assert(offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) == 76,
+              "OPENFILENAMEA (4.0 layout) is 76 bytes in the 32-bit build");
+#endif
+
+namespace {
+
+// Emptied before each file dialog; shared by "Save current buttons..." and "Load button file...".
+char g_fileDialogPath[kPathSize];
+
+const char kButtonFileFilter[] = "Brisklet Button Files (*.bklt)\0*.bklt\0";
+const char kCurrentFileValue[] = "CurrentButtonFileName";
+
+LRESULT SendList(HWND dialog, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    return SendDlgItemMessageA(dialog, IDC_SETUP_LIST, message, wParam, lParam);
+}
+
+void SelectListItem(HWND dialog, int index) { SendList(dialog, CB_SETCURSEL, static_cast<WPARAM>(index)); }
+
+void AddNamesToList(HWND dialog) {
+    for (int i = 0; i < ButtonCount(g_buttonTable); ++i)
+        SendList(dialog, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(g_buttonTable.records[i].name));
+}
+
+void FillList(HWND dialog) {
+    AddNamesToList(dialog);
+    g_selectedIndex = 0;
+    SelectListItem(dialog, 0);
+}
+
+void ClearList(HWND dialog) {
+    for (int i = 0; i < ButtonCount(g_buttonTable); ++i) SendList(dialog, CB_DELETESTRING, 0);
+}
+
+void SetCheck(HWND dialog, int id, uint8_t flag) {
+    SendDlgItemMessageA(dialog, id, BM_SETCHECK, flag == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void RefreshFields(HWND dialog) {
+    SetDlgItemTextA(dialog, IDC_SETUP_FAVOURITE, g_buttonTable.favouriteUrl);
+    SetDlgItemTextA(dialog, IDC_SETUP_FILE_PATH, g_currentButtonFile);
+    FillList(dialog);
+    SetCheck(dialog, IDC_SETUP_SAME_FONT, g_buttonTable.sameFont);
+    SetCheck(dialog, IDC_SETUP_WIDE, g_buttonTable.wide);
+}
+
+void PostToBar(UINT message, LPARAM lParam = 0) { PostMessageA(g_hwndBar, message, 0, lParam); }
+
+void InvalidateBar() { InvalidateRect(g_hwndBar, nullptr, TRUE); }
+
+// Moves the bar to where it belongs with `count` buttons: x and width as the layout left them,
+// y and height for the new count.
+void PlaceBarFor(int count) {
+    const ScreenMetrics screen{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                               GetSystemMetrics(SM_CYMENU), GetSystemMetrics(SM_CYSIZE)};
+    const BarLayout placed = LayoutForCount(screen, g_buttonTable, count);
+    g_layout.barY = placed.barY;
+    g_layout.barHeight = placed.barHeight;
+    MoveWindow(g_hwndBar, g_layout.barX, g_layout.barY, g_layout.barWidth, g_layout.barHeight, TRUE);
+}
+
+// Why an Add was refused, in the program's own words; the pending drop is dropped.
+void ReportAddRefusal(HWND dialog, AddRefusal refusal) {
+    if (refusal == AddRefusal::TableFull) {
+        MessageBoxA(dialog, "Maximum of 100 buttons reached - Please delete an existing Button",
+                    "Maximum number of buttons reached", MB_OK);
+    } else {
+        MessageBoxA(dialog, "Not enough room - Please edit or delete an existing Button",
+                    "Maximum number of buttons reached", MB_OK);
+    }
+    g_dropPending = 0;
+}
+
+void OnAdd(HWND dialog) {
+    ComputeLayout();
+    MoveWindow(g_hwndBar, g_layout.barX, g_layout.barY, g_layout.barWidth, g_layout.barHeight, TRUE);
+    const AddRefusal refusal = CheckAddAllowed(g_buttonTable, g_layout.barY);
+    if (refusal != AddRefusal::None) {
+        ReportAddRefusal(dialog, refusal);
+        return;
+    }
+    if (RunAddDialog(dialog) != IDOK) return;
+
+    ClearList(dialog);
+    DestroyButtonWindows();
+    InsertButtonAtTop(g_buttonTable, g_editorResult);  // the checks above leave room for it
+    AddNamesToList(dialog);
+    SelectListItem(dialog, SelectedRecord(g_buttonTable, g_selectedIndex));
+
+    PlaceBarFor(ButtonCount(g_buttonTable));
+    PostToBar(WM_BAR_REBUILD);
+    InvalidateBar();
+    SaveButtonFile();
+    SetDlgItemTextA(dialog, IDC_SETUP_FAVOURITE, g_buttonTable.favouriteUrl);
+    g_selectedIndex = 0;
+    SelectListItem(dialog, 0);
+}
+
+void OnDelete(HWND dialog) {
+    if (ButtonCount(g_buttonTable) <= 1) {
+        MessageBoxA(dialog, "Cannot delete last button. At least one button must be available.",
+                    "Last Button", MB_ICONWARNING);
+        return;
+    }
+    const int index = SelectedRecord(g_buttonTable, g_selectedIndex);
+    char question[kNameSize + 64];
+    wsprintfA(question, "Delete - %s. Are you sure?", g_buttonTable.records[index].name);
+    if (MessageBoxA(dialog, question, "Delete Button (URL)", MB_YESNO | MB_ICONWARNING) != IDYES) return;
+
+    DestroyButtonWindows();
+    ClearList(dialog);
+    DeleteButton(g_buttonTable, index);
+    PlaceBarFor(ButtonCount(g_buttonTable));
+    PostToBar(WM_BAR_CREATEBUTTONS, 1);
+    InvalidateBar();
+    SaveButtonFile();
+    SetDlgItemTextA(dialog, IDC_SETUP_FAVOURITE, g_buttonTable.favouriteUrl);
+    FillList(dialog);
+}
+
+void OnEdit(HWND dialog) {
+    if (RunEditDialog(dialog) == IDCANCEL) return;
+    ClearList(dialog);
+    AddNamesToList(dialog);
+    const int index = SelectedRecord(g_buttonTable, g_selectedIndex);
+    SelectListItem(dialog, index);
+    ApplyEditResult(g_buttonTable.records[index], g_editorResult);
+    SaveButtonFile();
+    DestroyButtonWindows();
+    PostToBar(WM_BAR_RELAYOUT);
+}
+
+void OnTestUrl() {
+    const int index = SelectedRecord(g_buttonTable, g_selectedIndex);
+    ShellExecuteA(nullptr, "open", g_buttonTable.records[index].url, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void OnListSelChange(HWND dialog) {
+    const LRESULT selection = SendList(dialog, CB_GETCURSEL);
+    if (selection == CB_ERR) return;  // nothing selected: keep the record we had
+    g_selectedIndex = static_cast<int32_t>(selection);
+    SelectListItem(dialog, g_selectedIndex);
+}
+
+// Shows the Save As or Open dialog on the Button folder; the chosen path is in g_fileDialogPath.
+bool AskForButtonFile(HWND dialog, bool forSaving) {
+    g_fileDialogPath[0] = '\0';
+    OPENFILENAMEA request;
+    ZeroMemory(&request, sizeof request);
+    request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    request.hwndOwner = dialog;
+    request.lpstrFilter = kButtonFileFilter;
+    request.nFilterIndex = 1;
+    request.lpstrFile = g_fileDialogPath;
+    request.nMaxFile = sizeof g_fileDialogPath;
+    request.lpstrInitialDir = g_buttonFolder;
+    request.Flags = forSaving ? OFN_PATHMUSTEXIST : (OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST);
+    return (forSaving ? GetSaveFileNameA(&request) : GetOpenFileNameA(&request)) != FALSE;
+}
+
+void MakeCurrentButtonFile(const char* path) {
+    CopyTextToField(g_currentButtonFile, sizeof g_currentButtonFile, path);
+    SetRegistryString(RegRoot::CurrentUser, kBriskletKeyPath, kCurrentFileValue, g_currentButtonFile);
+}
+
+void OnSaveAs(HWND dialog) {
+    if (!AskForButtonFile(dialog, true)) return;
+    if (!ApplyButtonFileExtension(g_fileDialogPath, sizeof g_fileDialogPath)) {
+        MessageBoxA(dialog, "The file name is too long - Please choose a shorter name", "Brisklet", MB_OK);
+        return;
+    }
+    MakeCurrentButtonFile(g_fileDialogPath);
+    SetDlgItemTextA(dialog, IDC_SETUP_FILE_PATH, g_currentButtonFile);
+    SaveButtonFile();
+}
+
+void OnLoad(HWND dialog) {
+    if (!AskForButtonFile(dialog, false)) return;
+    MakeCurrentButtonFile(g_fileDialogPath);
+    ClearList(dialog);
+    DestroyButtonWindows();
+    ReloadButtonFile();
+    RefreshFields(dialog);
+    PostToBar(WM_BAR_RELAYOUT);
+    SetDlgItemTextA(dialog, IDC_SETUP_FILE_PATH, g_currentButtonFile);
+    SaveButtonFile();
+}
+
+void SortAndRelayout(SortOrder order) {
+    DestroyButtonWindows();
+    SortButtons(g_buttonTable, order);
+    SaveButtonFile();
+    PostToBar(WM_BAR_RELAYOUT);
+}
+
+void OnSort(HWND dialog, SortOrder order) {
+    ClearList(dialog);
+    SortAndRelayout(order);
+    FillList(dialog);
+    SaveButtonFile();
+}
+
+// Either check box: the flag follows the box, and the bar is built again.
+void OnDisplaySwitch(HWND dialog, int id, uint8_t& flag) {
+    flag = IsDlgButtonChecked(dialog, id) == BST_CHECKED ? 1 : 0;
+    DestroyButtonWindows();
+    SaveButtonFile();
+    PostToBar(WM_BAR_RELAYOUT);
+}
+
+// The global font: whatever the font dialog answers, the scratch becomes the bar font and the
+// table's global font. The bar deletes its font at the next ApplyFonts, not here.
+void OnGlobalFont(HWND dialog) {
+    RunFontChoice(dialog);
+    g_barFont = CreateFontIndirectA(&g_fontScratch);
+    g_buttonTable.globalFont = FromLogFont(g_fontScratch);
+    SaveButtonFile();
+    PostToBar(WM_BAR_APPLYFONTS);
+}
+
+void OnClose(HWND dialog, int id) {
+    char favourite[kUrlSize];
+    GetDlgItemTextA(dialog, IDC_SETUP_FAVOURITE, favourite, static_cast<int>(sizeof favourite));
+    StoreFavouriteUrl(g_buttonTable, favourite);
+    UpdateTrayTip();
+    SaveButtonFile();
+    EndDialog(dialog, id);
+}
+
+INT_PTR OnSetupInit(HWND dialog) {
+    CentreOnScreen(dialog);
+    RefreshFields(dialog);
+    if (g_dropPending == 1) PostMessageA(dialog, WM_COMMAND, IDC_SETUP_ADD, 0);
+    return TRUE;
+}
+
+INT_PTR OnSetupCommand(HWND dialog, WPARAM wParam) {
+    const int id = LOWORD(wParam);
+    const int code = HIWORD(wParam);
+    switch (id) {
+    case IDC_SETUP_ADD: OnAdd(dialog); return TRUE;
+    case IDC_SETUP_DELETE: OnDelete(dialog); return TRUE;
+    case IDC_SETUP_EDIT: OnEdit(dialog); return TRUE;
+    case IDC_SETUP_TEST: OnTestUrl(); return TRUE;
+    case IDC_SETUP_LIST:
+        if (code == CBN_SELCHANGE) OnListSelChange(dialog);
+        return TRUE;
+    case IDC_SETUP_SAVE_AS: OnSaveAs(dialog); return TRUE;
+    case IDC_SETUP_LOAD: OnLoad(dialog); return TRUE;
+    case IDC_SETUP_SORT_UP: OnSort(dialog, SortOrder::TopDown); return TRUE;
+    case IDC_SETUP_SORT_DOWN: OnSort(dialog, SortOrder::BottomUp); return TRUE;
+    case IDC_SETUP_SAME_FONT:
+        if (code == BN_CLICKED) OnDisplaySwitch(dialog, id, g_buttonTable.sameFont);
+        return TRUE;
+    case IDC_SETUP_WIDE:
+        if (code == BN_CLICKED) OnDisplaySwitch(dialog, id, g_buttonTable.wide);
+        return TRUE;
+    case IDC_SETUP_GLOBAL_FONT: OnGlobalFont(dialog); return TRUE;
+    case IDOK:
+    case IDCANCEL: OnClose(dialog, id); return TRUE;
+    default: return FALSE;
+    }
+}
+
+INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    try {
+        switch (message) {
+        case WM_INITDIALOG: return OnSetupInit(dialog);
+        case WM_COMMAND: return OnSetupCommand(dialog, wParam);
+        default: return FALSE;
+        }
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+}  // namespace
+
+void RunSetupDialog(HWND bar) {
+    DialogBoxParamA(g_hInstance, MAKEINTRESOURCEA(IDD_SETUP), bar, SetupDialogProc, 0);
+}
