@@ -1,0 +1,206 @@
+// Looks at an installed Brisklet from outside, for tests/e2e/installer.sh:
+//   install_probe tray TIMEOUT_MS     waits for the Button bar and its tray icon; prints the
+//                                     path of the program that owns the bar ("exe=...")
+//   install_probe help                sends the bar the help command (WM_COMMAND 150)
+//   install_probe close TIMEOUT_MS    closes Brisklet: WM_CLOSE, answers Yes to "Close Brisklet?",
+//                                     waits for the process to end and the tray icon to go
+//   install_probe shortcut LNK        prints the target of a shortcut file ("target=...")
+//   install_probe run TIMEOUT_MS LINE runs a command line exactly as given (the setup program's
+//                                     /D= and _?= must not be quoted) and exits with its exit code
+// Exit code 0 when the step succeeded, 1 otherwise; what went wrong is printed.
+#undef _WIN32_WINNT
+#define _WIN32_WINNT 0x0600  // QueryFullProcessImageNameA
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+namespace {
+
+const UINT kTrayIconId = 108;
+const WPARAM kHelpCommand = 150;
+
+HWND FindBar() { return FindWindowA("BRISKLET", "Brisklet"); }
+
+// NIM_MODIFY on another process's icon succeeds only while that icon is in the tray.
+bool TrayIconPresent(HWND bar) {
+    NOTIFYICONDATAA data = {};
+    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.hWnd = bar;
+    data.uID = kTrayIconId;
+    return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+}
+
+template <typename Condition>
+bool WaitFor(DWORD timeoutMs, Condition condition) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount() - start >= timeoutMs) return false;
+        Sleep(100);
+    }
+}
+
+bool ProcessImageOf(HWND window, char* path, DWORD size) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process) return false;
+    const BOOL ok = QueryFullProcessImageNameA(process, 0, path, &size);
+    CloseHandle(process);
+    return ok != FALSE;
+}
+
+int Tray(DWORD timeoutMs) {
+    HWND bar = nullptr;
+    if (!WaitFor(timeoutMs, [&] { return (bar = FindBar()) != nullptr; })) {
+        printf("no window of class BRISKLET titled Brisklet\n");
+        return 1;
+    }
+    if (!WaitFor(timeoutMs, [&] { return TrayIconPresent(bar); })) {
+        printf("the bar exists but has no tray icon %u\n", kTrayIconId);
+        return 1;
+    }
+    char exe[MAX_PATH] = "";
+    if (!ProcessImageOf(bar, exe, sizeof exe)) {
+        printf("cannot read the program path of the bar's process\n");
+        return 1;
+    }
+    printf("exe=%s\n", exe);
+    return 0;
+}
+
+int Help() {
+    HWND bar = FindBar();
+    if (!bar) {
+        printf("no Button bar\n");
+        return 1;
+    }
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(bar, WM_COMMAND, kHelpCommand, 0, SMTO_ABORTIFHUNG, 10000, &result)) {
+        printf("the bar did not handle the help command within 10 s\n");
+        return 1;
+    }
+    return 0;
+}
+
+struct BoxSearch {
+    DWORD pid;
+    HWND box;
+};
+
+BOOL CALLBACK FindExitBox(HWND window, LPARAM param) {
+    BoxSearch* search = reinterpret_cast<BoxSearch*>(param);
+    char cls[32] = "", title[64] = "";
+    GetClassNameA(window, cls, sizeof cls);
+    GetWindowTextA(window, title, sizeof title);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == search->pid && strcmp(cls, "#32770") == 0 && strcmp(title, "Exit Brisklet") == 0) {
+        search->box = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+int Close(DWORD timeoutMs) {
+    HWND bar = FindBar();
+    if (!bar) {
+        printf("no Button bar\n");
+        return 1;
+    }
+    BoxSearch search = {0, nullptr};
+    GetWindowThreadProcessId(bar, &search.pid);
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, search.pid);
+    PostMessageA(bar, WM_CLOSE, 0, 0);
+    if (!WaitFor(timeoutMs, [&] {
+            EnumWindows(FindExitBox, reinterpret_cast<LPARAM>(&search));
+            return search.box != nullptr;
+        })) {
+        printf("no \"Exit Brisklet\" question appeared\n");
+        if (process) CloseHandle(process);
+        return 1;
+    }
+    // The Yes button of a MB_YESNO box has the id IDYES.
+    HWND yes = GetDlgItem(search.box, IDYES);
+    if (!yes) {
+        printf("the question has no Yes button\n");
+        if (process) CloseHandle(process);
+        return 1;
+    }
+    PostMessageA(search.box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), reinterpret_cast<LPARAM>(yes));
+    const bool ended = process && WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0;
+    if (process) CloseHandle(process);
+    if (!ended) {
+        printf("Brisklet did not end after Yes\n");
+        return 1;
+    }
+    if (TrayIconPresent(bar)) {
+        printf("the tray icon is still there after Brisklet ended\n");
+        return 1;
+    }
+    return 0;
+}
+
+int Shortcut(const char* lnk) {
+    CoInitialize(nullptr);
+    IShellLinkA* link = nullptr;
+    int rc = 1;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   reinterpret_cast<void**>(&link)))) {
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            WCHAR wide[MAX_PATH];
+            MultiByteToWideChar(CP_ACP, 0, lnk, -1, wide, MAX_PATH);
+            char target[MAX_PATH] = "";
+            if (SUCCEEDED(file->Load(wide, STGM_READ)) &&
+                SUCCEEDED(link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH))) {
+                printf("target=%s\n", target);
+                rc = 0;
+            } else {
+                printf("cannot read the shortcut %s\n", lnk);
+            }
+            file->Release();
+        }
+        link->Release();
+    }
+    CoUninitialize();
+    return rc;
+}
+
+int Run(DWORD timeoutMs, const char* commandLine) {
+    char line[4096];
+    lstrcpynA(line, commandLine, sizeof line);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        printf("cannot start: %s (error %lu)\n", commandLine, GetLastError());
+        return 1;
+    }
+    DWORD code = 1;
+    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(process.hProcess, &code);
+    } else {
+        printf("still running after %lu ms: %s\n", timeoutMs, commandLine);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(code);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int rc = 2;
+    if (argc == 3 && strcmp(argv[1], "tray") == 0) rc = Tray(strtoul(argv[2], nullptr, 10));
+    else if (argc == 2 && strcmp(argv[1], "help") == 0) rc = Help();
+    else if (argc == 3 && strcmp(argv[1], "close") == 0) rc = Close(strtoul(argv[2], nullptr, 10));
+    else if (argc == 3 && strcmp(argv[1], "shortcut") == 0) rc = Shortcut(argv[2]);
+    else if (argc == 4 && strcmp(argv[1], "run") == 0) rc = Run(strtoul(argv[2], nullptr, 10), argv[3]);
+    else printf("usage: install_probe tray MS | help | close MS | shortcut LNK | run MS LINE\n");
+    fflush(stdout);
+    return rc;
+}
