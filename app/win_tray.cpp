@@ -1,10 +1,125 @@
-// Placeholder: the tray icon, popup and launching are filled in by the tray work.
+// The tray icon and the launcher on Win32: one process-wide NOTIFYICONDATAA in its first form,
+// filled afresh before every Shell_NotifyIconA call, and the Win32 side of TrayPlatform.
 #include "app/win_tray.h"
 
-void PrepareTray(HINSTANCE) {}
-void AddTrayIcon(HWND) {}
-void SetTrayIcon(HICON) {}
-void RemoveTrayIcon(HWND) {}
-void OnTrayNotify(LPARAM) {}
-void OnCountdownTick() {}
-void LaunchButton(int) {}
+#include <shellapi.h>
+
+#include "app/shared_state.h"
+#include "app/tray_logic.h"
+#include "app/win_state.h"
+#include "app/bar_messages.h"
+#include "res/resource.h"
+#include "store/button_table.h"
+#include "store/settings.h"
+
+// The first form of the record: what every shell understands, 88 bytes in the 32-bit build.
+#if !defined(_WIN64)
+static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "first NOTIFYICONDATAA form is 88 bytes");
+#endif
+static_assert(NOTIFYICONDATAA_V1_SIZE <= sizeof(NOTIFYICONDATAA), "first form is a prefix");
+
+namespace {
+
+constexpr UINT kTrayAddFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;   // 7
+constexpr UINT kTrayChangeFlags = NIF_ICON | NIF_TIP;              // 6
+static_assert(kTrayAddFlags == 7 && kTrayChangeFlags == 6, "tray record flags");
+static_assert(NIM_ADD == 0 && NIM_MODIFY == 1 && NIM_DELETE == 2, "tray operations");
+constexpr int kTrayIconSize = 16;
+
+HICON g_normalTrayIcon;
+HICON g_alternateTrayIcon;
+HICON g_currentTrayIcon;
+NOTIFYICONDATAA g_trayRecord;
+
+void FillTrayRecord(HWND bar, UINT flags) {
+    ZeroMemory(&g_trayRecord, sizeof g_trayRecord);
+    g_trayRecord.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    g_trayRecord.hWnd = bar;
+    g_trayRecord.uID = IDT_TRAY_ICON;
+    g_trayRecord.uFlags = flags;
+    g_trayRecord.uCallbackMessage = WM_BAR_TRAYICON;
+    g_trayRecord.hIcon = g_currentTrayIcon;
+    lstrcpynA(g_trayRecord.szTip, g_trayTip, 64);
+}
+
+HICON LoadTrayIcon(HINSTANCE instance, int id) {
+    return static_cast<HICON>(
+        LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, kTrayIconSize, kTrayIconSize, 0));
+}
+
+class WinTrayPlatform : public TrayPlatform {
+public:
+    void SetTrayPicture(TrayPicture picture) override {
+        SetTrayIcon(picture == TrayPicture::Alternate ? g_alternateTrayIcon : g_normalTrayIcon);
+    }
+    void ShowBar(int showCommand) override { ShowWindow(g_hwndBar, showCommand); }
+    void UpdateBar() override { UpdateWindow(g_hwndBar); }
+    void ActivateBar() override { SetActiveWindow(g_hwndBar); }
+    void BringBarToFront() override { SetForegroundWindow(g_hwndBar); }
+    intptr_t ShellOpen(const char* file, const char* parameters) override {
+        HINSTANCE result = ShellExecuteA(nullptr, "open", file, parameters, nullptr, SW_SHOWNORMAL);
+        return reinterpret_cast<intptr_t>(result);
+    }
+    void ShowBarMessage(const char* text, const char* caption) override {
+        MessageBoxA(g_hwndBar, text, caption, MB_OK);
+    }
+    void StartCountdownTimer() override {
+        SetTimer(g_hwndBar, kCountdownTimerId, kCountdownIntervalMs, nullptr);
+    }
+    void StopCountdownTimer() override { KillTimer(g_hwndBar, kCountdownTimerId); }
+};
+
+static_assert(kShowHide == SW_HIDE && kShowNormal == SW_SHOWNORMAL && kShowRestore == SW_RESTORE,
+              "show commands");
+static_assert(kTrayMouseMove == WM_MOUSEMOVE && kTrayLeftDown == WM_LBUTTONDOWN &&
+              kTrayLeftUp == WM_LBUTTONUP && kTrayRightDown == WM_RBUTTONDOWN,
+              "tray mouse messages");
+static_assert(kCountdownTimerId == IDT_COUNTDOWN, "countdown timer id");
+
+WinTrayPlatform g_winTray;
+
+TrayContext CurrentTrayContext() {
+    return TrayContext{g_instantPopup, g_stayOnTop, g_buttonTable.favouriteUrl};
+}
+
+}  // namespace
+
+void PrepareTray(HINSTANCE instance) {
+    g_normalTrayIcon = LoadTrayIcon(instance, IDI_TRAY_NORMAL);
+    g_alternateTrayIcon = LoadTrayIcon(instance, IDI_TRAY_PRESSED);
+    UpdateTrayTip();
+    g_trayState.countdownRunning = 0;
+    g_currentTrayIcon = g_normalTrayIcon;
+}
+
+void AddTrayIcon(HWND bar) {
+    FillTrayRecord(bar, kTrayAddFlags);
+    Shell_NotifyIconA(NIM_ADD, &g_trayRecord);
+}
+
+void SetTrayIcon(HICON icon) {
+    g_currentTrayIcon = icon;
+    FillTrayRecord(g_hwndBar, kTrayChangeFlags);
+    Shell_NotifyIconA(NIM_MODIFY, &g_trayRecord);
+}
+
+void RemoveTrayIcon(HWND bar) {
+    FillTrayRecord(bar, 0);
+    Shell_NotifyIconA(NIM_DELETE, &g_trayRecord);
+}
+
+void OnTrayNotify(LPARAM mouseMessage) {
+    // The first form of the record gets the bare mouse message; anything wider is no mouse message
+    // and must not alias one by truncation.
+    const unsigned message =
+        (mouseMessage >= 0 && mouseMessage <= 0xFFFF) ? static_cast<unsigned>(mouseMessage) : 0u;
+    HandleTrayMouse(g_trayState, g_winTray, message, CurrentTrayContext());
+}
+
+void OnCountdownTick() {
+    HandleCountdownTick(g_trayState, g_winTray);
+}
+
+void LaunchButton(int index) {
+    HandleLaunchButton(g_buttonTable, index, g_browserProgram, g_stayOnTop, g_winTray);
+}

@@ -1,0 +1,89 @@
+// What the tray icon and the Button bar's buttons do, decided without any window: the picture
+// the tray shows, whether and how the bar comes up, the five-second popup countdown after a
+// right click, and how an address is opened. The Win32 layer (app/win_tray.cpp) turns the calls
+// on TrayPlatform into the real ones; tests fill it with a recorder.
+#pragma once
+
+#include <cstdint>
+#include "store/button_table.h"
+
+// Mouse messages the shell puts into the tray callback's lParam (same numbers as Windows).
+constexpr unsigned kTrayMouseMove = 0x0200;     // WM_MOUSEMOVE
+constexpr unsigned kTrayLeftDown = 0x0201;      // WM_LBUTTONDOWN
+constexpr unsigned kTrayLeftUp = 0x0202;        // WM_LBUTTONUP
+constexpr unsigned kTrayRightDown = 0x0204;     // WM_RBUTTONDOWN
+
+// Show commands handed to ShowWindow (same numbers as Windows).
+constexpr int kShowHide = 0;          // SW_HIDE
+constexpr int kShowNormal = 1;        // SW_SHOWNORMAL
+constexpr int kShowRestore = 9;       // SW_RESTORE
+
+constexpr int32_t kPopupCountdownSeconds = 5;
+constexpr unsigned kCountdownTimerId = 1;
+constexpr unsigned kCountdownIntervalMs = 1000;
+
+extern const char kLaunchErrorText[];     // "Error opening Web Browser or program."
+extern const char kLaunchErrorCaption[];  // "Launch Error"
+
+enum class TrayPicture { Normal, Alternate };
+
+// The calls the tray and the launcher make on the platform, one method per Win32 call.
+class TrayPlatform {
+public:
+    virtual ~TrayPlatform() = default;
+    // SetTrayIcon with the normal or the alternate icon (also refreshes the tip).
+    virtual void SetTrayPicture(TrayPicture picture) = 0;
+    // ShowWindow on the bar with the given show command.
+    virtual void ShowBar(int showCommand) = 0;
+    virtual void UpdateBar() = 0;           // UpdateWindow
+    virtual void ActivateBar() = 0;         // SetActiveWindow
+    virtual void BringBarToFront() = 0;     // SetForegroundWindow
+    // ShellExecuteA(no owner, "open", file, parameters, no directory, SW_SHOWNORMAL); parameters
+    // is nullptr for none. Returns the call's result as a signed number.
+    virtual intptr_t ShellOpen(const char* file, const char* parameters) = 0;
+    // MessageBoxA owned by the bar, MB_OK.
+    virtual void ShowBarMessage(const char* text, const char* caption) = 0;
+    virtual void StartCountdownTimer() = 0;  // SetTimer(bar, 1, 1000, no procedure)
+    virtual void StopCountdownTimer() = 0;   // KillTimer(bar, 1)
+};
+
+// The popup countdown: idle (0, not running) or counting (1..5, timer running).
+struct TrayState {
+    int32_t popupCountdown = 0;     // seconds left during which hovering does not pop the bar up
+    uint8_t countdownRunning = 0;   // 1 while timer 1 runs on the bar
+};
+
+extern TrayState g_trayState;
+
+// Back to idle, as before the icon is first added. Stops no timer.
+void ResetTrayState(TrayState& state);
+
+// The settings the tray reads and does not own.
+struct TrayContext {
+    int32_t instantPopup;        // only 1 enables the hover popup
+    int32_t stayOnTop;           // 0 = off; any other value keeps the bar shown
+    const char* favouriteUrl;
+};
+
+// A mouse message over the tray icon.
+void HandleTrayMouse(TrayState& state, TrayPlatform& platform, unsigned mouseMessage,
+                     const TrayContext& context);
+
+// One tick of timer 1.
+void HandleCountdownTick(TrayState& state, TrayPlatform& platform);
+
+// How a button's address is opened.
+struct LaunchRequest {
+    const char* file;          // what ShellExecuteA opens
+    const char* parameters;    // nullptr for none
+};
+// Record i opens in the Browser program (URL as its whole parameter string) when its new-window
+// flag is exactly 1, and through the shell's own handling of the URL otherwise.
+LaunchRequest PlanLaunch(const ButtonRecord& record, const char* browserProgram);
+
+// ShellExecuteA reports failure as a value of 32 or less.
+inline bool LaunchFailed(intptr_t result) { return result <= 32; }
+
+// A click on button `index` of the bar. An index outside 0 .. count - 1 does nothing.
+void HandleLaunchButton(const ButtonTable& table, int index, const char* browserProgram,
+                        int32_t stayOnTop, TrayPlatform& platform);
