@@ -1,0 +1,546 @@
+// The benchmark driver: measures brisklet.exe against the bare reference program under one Wine
+// prefix (or on Windows), from outside both of them.
+//
+//   start-up   from just before CreateProcess to the moment the program's tray icon exists. Both
+//              programs add icon 108 on their window; the driver asks the shell for that icon
+//              (Shell_NotifyIconA NIM_MODIFY with no change succeeds only once it has been added),
+//              polling every millisecond. The programs do nothing extra for this.
+//   memory     the peak working set and peak private bytes (GetProcessMemoryInfo) of each process,
+//              read when its tray icon has appeared, before it is told to end.
+//   reload     brisklet only: the driver writes "CurrentButtonFileName" and sends WM_BAR_RELOADFILE
+//              as a second instance would; bench_hook.dll, put on the bar's thread with
+//              SetWindowsHookExA, notes when the thread takes WM_BAR_ACTIVATE from its queue, that
+//              is when the reload, the relayout and the font step have all been handled.
+//   size       the two executables' sizes.
+// Runs alternate between the two programs (ABBA order) so drifts of the machine hit both alike.
+#include <windows.h>
+#include <psapi.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bench/hook_shared.h"
+#include "store/button_table.h"
+
+namespace {
+
+const char kUserKey[] = "Software\\Vantaro\\Brisklet";
+constexpr UINT kReloadFile = 1430;  // WM_BAR_RELOADFILE
+constexpr UINT kTrayId = 108;
+constexpr WPARAM kExitCommand = 105;
+constexpr DWORD kTimeoutMs = 20000;
+
+struct Program {
+    const char* label;
+    std::string exe;
+    const char* windowClass;
+    const char* title;
+    bool isBrisklet;
+};
+
+struct Options {
+    std::string brisklet, reference, hook, work, out;
+    int runs = 10;
+    int reloads = 10;
+    bool warmUp = true;
+    const char* mode = "full";
+};
+
+struct StartSample {
+    double ms = 0;
+    double peakWorkingSetKiB = 0;
+    double peakPrivateKiB = 0;
+};
+
+struct ReloadSample {
+    double totalMs = 0;     // WM_BAR_RELOADFILE sent .. WM_BAR_APPLYFONTS handled
+    double reloadMs = 0;    // .. WM_BAR_RELOADFILE handled (old buttons destroyed, file read)
+    double relayoutMs = 0;  // .. WM_BAR_SHOWRELAID handled (shown, laid out, buttons created)
+    double fontsMs = 0;     // .. WM_BAR_APPLYFONTS handled (fonts set, file saved)
+};
+
+LONGLONG g_frequency = 1;
+int g_errors = 0;
+
+void Error(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void Error(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::fprintf(stderr, "bench: ");
+    std::vfprintf(stderr, format, args);
+    std::fprintf(stderr, "\n");
+    va_end(args);
+    ++g_errors;
+}
+
+LONGLONG Now() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+double Milliseconds(LONGLONG from, LONGLONG to) { return static_cast<double>(to - from) * 1000.0 / g_frequency; }
+
+double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+double FileSizeKiB(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+        Error("cannot read the size of %s", path.c_str());
+        return 0;
+    }
+    return (static_cast<double>(data.nFileSizeHigh) * 4294967296.0 + data.nFileSizeLow) / 1024.0;
+}
+
+// ---- Machine state ----
+
+bool WriteString(HKEY root, const char* path, const char* name, const std::string& value) {
+    HKEY key;
+    if (RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    const LONG rc = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                   static_cast<DWORD>(value.size() + 1));
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+bool WriteBytes(const std::string& path, const void* data, DWORD size) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, data, size, &written, nullptr);
+    CloseHandle(file);
+    return ok && written == size;
+}
+
+// A Button file with `count` buttons, laid out as a default file is (width 140, bold "System"
+// at 10 points, every button in the bar font).
+bool WriteButtonFile(const std::string& path, int count) {
+    static ButtonTable table;
+    std::memset(&table, 0, sizeof table);
+    table.buttonWidth = 140;
+    table.buttonCount = count;
+    std::snprintf(table.favouriteUrl, sizeof table.favouriteUrl, "http://www.example.com/");
+    table.globalFont.lfHeight = -13;
+    table.globalFont.lfWeight = 700;
+    std::memcpy(table.globalFont.lfFaceName, "System", 7);
+    for (int i = 0; i < count; ++i) {
+        ButtonRecord& record = table.records[i];
+        std::snprintf(record.name, sizeof record.name, "Button %d", i + 1);
+        std::snprintf(record.url, sizeof record.url, "http://www.example.com/page%d.html", i + 1);
+        record.ownFont = table.globalFont;
+    }
+    return WriteBytes(path, &table, sizeof table);
+}
+
+DWORD WindowProcessId(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    return pid;
+}
+
+HWND FindProgramWindow(const Program& program, DWORD pid) {
+    HWND window = FindWindowA(program.windowClass, program.title);
+    return window != nullptr && (pid == 0 || WindowProcessId(window) == pid) ? window : nullptr;
+}
+
+// Ends every instance of the program left running (by earlier tests or an interrupted run).
+void EndLeftovers(const Program& program) {
+    for (int i = 0; i < 20; ++i) {
+        HWND window = FindProgramWindow(program, 0);
+        if (window == nullptr) return;
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, WindowProcessId(window));
+        if (process == nullptr) return;
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+        for (int wait = 0; wait < 500 && IsWindow(window); ++wait) Sleep(10);
+    }
+}
+
+// ---- One run of a program ----
+
+bool TrayIconPresent(HWND window) {
+    NOTIFYICONDATAA data{};
+    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.hWnd = window;
+    data.uID = kTrayId;
+    data.uFlags = 0;
+    return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+}
+
+struct Running {
+    PROCESS_INFORMATION info{};
+    HWND window = nullptr;
+};
+
+// Starts the program and waits for its tray icon; the time between the two is the start-up.
+bool Start(const Program& program, Running* running, StartSample* sample) {
+    std::string commandLine = "\"" + program.exe + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    const std::string folder = FolderOf(program.exe);
+    const LONGLONG started = Now();
+    if (!CreateProcessA(program.exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                        &startup, &running->info)) {
+        Error("cannot start %s (error %lu)", program.exe.c_str(), GetLastError());
+        return false;
+    }
+    const DWORD limit = GetTickCount() + kTimeoutMs;
+    for (;;) {
+        if (running->window == nullptr) running->window = FindProgramWindow(program, running->info.dwProcessId);
+        if (running->window != nullptr && TrayIconPresent(running->window)) break;
+        if (static_cast<LONG>(GetTickCount() - limit) >= 0 || WaitForSingleObject(running->info.hProcess, 0) == 0) {
+            Error("%s: no tray icon (window %s)", program.label, running->window != nullptr ? "found" : "not found");
+            return false;
+        }
+        Sleep(1);
+    }
+    const LONGLONG ready = Now();
+    sample->ms = Milliseconds(started, ready);
+    PROCESS_MEMORY_COUNTERS_EX memory{};
+    memory.cb = sizeof memory;
+    if (GetProcessMemoryInfo(running->info.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                             sizeof memory)) {
+        sample->peakWorkingSetKiB = memory.PeakWorkingSetSize / 1024.0;
+        sample->peakPrivateKiB = memory.PeakPagefileUsage / 1024.0;
+    } else {
+        Error("%s: GetProcessMemoryInfo failed (error %lu)", program.label, GetLastError());
+    }
+    return true;
+}
+
+struct BoxSearch {
+    DWORD pid;
+    const char* caption;
+    HWND found;
+};
+
+BOOL CALLBACK FindBoxOf(HWND window, LPARAM lParam) {
+    BoxSearch* search = reinterpret_cast<BoxSearch*>(lParam);
+    char className[16] = "", caption[64] = "";
+    GetClassNameA(window, className, sizeof className);
+    GetWindowTextA(window, caption, sizeof caption);
+    if (std::strcmp(className, "#32770") == 0 && std::strcmp(caption, search->caption) == 0 &&
+        WindowProcessId(window) == search->pid) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Ends the program as a user would: the reference by closing its window, Brisklet with E&xit
+// and Yes. Either way its window procedure removes the tray icon before the process ends.
+void End(const Program& program, Running* running) {
+    if (running->info.hProcess == nullptr) return;
+    if (running->window != nullptr && WaitForSingleObject(running->info.hProcess, 0) == WAIT_TIMEOUT) {
+        if (program.isBrisklet) {
+            PostMessageA(running->window, WM_COMMAND, kExitCommand, 0);
+            BoxSearch search{running->info.dwProcessId, "Brisklet", nullptr};
+            for (int wait = 0; wait < 1000 && search.found == nullptr; ++wait) {
+                EnumWindows(FindBoxOf, reinterpret_cast<LPARAM>(&search));
+                if (search.found == nullptr) Sleep(10);
+            }
+            if (search.found != nullptr)
+                PostMessageA(search.found, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED),
+                             reinterpret_cast<LPARAM>(GetDlgItem(search.found, IDYES)));
+        } else {
+            PostMessageA(running->window, WM_CLOSE, 0, 0);
+        }
+    }
+    if (WaitForSingleObject(running->info.hProcess, 10000) != WAIT_OBJECT_0) {
+        Error("%s did not end when asked; terminated", program.label);
+        TerminateProcess(running->info.hProcess, 1);
+        WaitForSingleObject(running->info.hProcess, 5000);
+    }
+    CloseHandle(running->info.hProcess);
+    CloseHandle(running->info.hThread);
+    *running = Running{};
+}
+
+// ---- Reload ----
+
+struct ReloadBench {
+    Options options;
+    Program program;
+    Running running;
+    ReloadMarks* marks = nullptr;
+    HANDLE done = nullptr;
+    HHOOK hook = nullptr;
+};
+
+// Waits until the bar's thread has nothing left to do (painting included), so that one reload
+// does not start while the last one is still being drawn.
+void Settle(ReloadBench& bench) {
+    DWORD_PTR result;
+    SendMessageTimeoutA(bench.running.window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
+    WaitForInputIdle(bench.running.info.hProcess, 5000);
+    Sleep(30);
+    SendMessageTimeoutA(bench.running.window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
+}
+
+bool Reload(ReloadBench& bench, const std::string& file, int count, ReloadSample* sample) {
+    if (!WriteString(HKEY_CURRENT_USER, kUserKey, "CurrentButtonFileName", file)) {
+        Error("cannot write CurrentButtonFileName");
+        return false;
+    }
+    Settle(bench);
+    std::memset(bench.marks, 0, sizeof *bench.marks);
+    ResetEvent(bench.done);
+    DWORD_PTR result;
+    const LONGLONG sent = Now();
+    if (!SendMessageTimeoutA(bench.running.window, kReloadFile, 0, 0, SMTO_NORMAL, kTimeoutMs, &result)) {
+        Error("WM_BAR_RELOADFILE was not answered");
+        return false;
+    }
+    if (WaitForSingleObject(bench.done, kTimeoutMs) != WAIT_OBJECT_0 || bench.marks->activateTaken == 0) {
+        Error("the reload chain did not reach WM_BAR_ACTIVATE");
+        return false;
+    }
+    const ReloadMarks marks = *bench.marks;
+    sample->totalMs = Milliseconds(sent, marks.activateTaken);
+    sample->reloadMs = Milliseconds(sent, marks.showRelaidTaken);
+    sample->relayoutMs = Milliseconds(marks.showRelaidTaken, marks.applyFontsTaken);
+    sample->fontsMs = Milliseconds(marks.applyFontsTaken, marks.activateTaken);
+    // What the user sees at the end: the bar shown with `count` buttons, each in a font.
+    if (marks.barVisible != 1 || marks.buttons != count || marks.fontedButtons != count) {
+        Error("after reloading %d button(s) the bar is %s with %ld buttons, %ld of them in a font", count,
+              marks.barVisible ? "shown" : "hidden", marks.buttons, marks.fontedButtons);
+        return false;
+    }
+    return true;
+}
+
+bool PrepareReload(ReloadBench& bench) {
+    HANDLE mapping =
+        CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(ReloadMarks), kReloadMarksName);
+    if (mapping == nullptr) return false;
+    bench.marks = static_cast<ReloadMarks*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0));
+    bench.done = CreateEventA(nullptr, TRUE, FALSE, kReloadDoneEventName);
+    HMODULE library = LoadLibraryA(bench.options.hook.c_str());
+    if (bench.marks == nullptr || bench.done == nullptr || library == nullptr) {
+        Error("cannot prepare the reload hook %s", bench.options.hook.c_str());
+        return false;
+    }
+    HOOKPROC proc = reinterpret_cast<HOOKPROC>(
+        reinterpret_cast<void*>(GetProcAddress(library, "BenchGetMessageHook")));
+    const DWORD thread = GetWindowThreadProcessId(bench.running.window, nullptr);
+    bench.hook = proc != nullptr ? SetWindowsHookExA(WH_GETMESSAGE, proc, library, thread) : nullptr;
+    if (bench.hook == nullptr) {
+        Error("cannot hook the bar's thread (error %lu)", GetLastError());
+        return false;
+    }
+    return true;
+}
+
+// ---- Report ----
+
+struct Report {
+    std::string text;
+    void Line(const char* format, ...) __attribute__((format(printf, 2, 3))) {
+        char line[512];
+        va_list args;
+        va_start(args, format);
+        std::vsnprintf(line, sizeof line, format, args);
+        va_end(args);
+        text += line;
+        text += "\r\n";
+        std::printf("%s\n", line);
+    }
+};
+
+std::string Joined(const std::vector<double>& values, int decimals = 1) {
+    std::string joined;
+    char number[32];
+    for (double value : values) {
+        std::snprintf(number, sizeof number, joined.empty() ? "%.*f" : " %.*f", decimals, value);
+        joined += number;
+    }
+    return joined;
+}
+
+const char* Verdict(bool met) { return met ? "met" : "MISSED"; }
+
+bool ParseOptions(int argc, char** argv, Options* options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--brisklet" && hasValue) options->brisklet = argv[++i];
+        else if (arg == "--reference" && hasValue) options->reference = argv[++i];
+        else if (arg == "--hook" && hasValue) options->hook = argv[++i];
+        else if (arg == "--work" && hasValue) options->work = argv[++i];
+        else if (arg == "--out" && hasValue) options->out = argv[++i];
+        else if (arg == "--runs" && hasValue) options->runs = std::atoi(argv[++i]);
+        else if (arg == "--reloads" && hasValue) options->reloads = std::atoi(argv[++i]);
+        else if (arg == "--quick") { options->mode = "quick"; options->warmUp = false; }
+        else return false;
+    }
+    return !options->brisklet.empty() && !options->reference.empty() && !options->hook.empty() &&
+           !options->work.empty() && !options->out.empty() && options->runs > 0 && options->reloads > 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, &options)) {
+        std::fprintf(stderr,
+                     "usage: bench_driver --brisklet EXE --reference EXE --hook DLL --work DIR --out FILE "
+                     "[--runs N] [--reloads N] [--quick]\n");
+        return 2;
+    }
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    g_frequency = frequency.QuadPart;
+
+    const Program brisklet{"brisklet", options.brisklet, "BRISKLET", "Brisklet", true};
+    const Program reference{"reference", options.reference, "BRISKLET_BENCH_REFERENCE", "Bench reference", false};
+    EndLeftovers(brisklet);
+    EndLeftovers(reference);
+
+    // Brisklet starts from a 1-button file of the bench's own, found through its installation.
+    CreateDirectoryA(options.work.c_str(), nullptr);
+    const std::string startFile = options.work + "\\start.bklt";
+    const std::string oneFile = options.work + "\\one.bklt";
+    const std::string hundredFile = options.work + "\\hundred.bklt";
+    if (!WriteString(HKEY_LOCAL_MACHINE, kUserKey, "InstalledPath", FolderOf(options.brisklet)) ||
+        !WriteString(HKEY_CURRENT_USER, kUserKey, "CurrentButtonFileName", startFile) ||
+        !WriteButtonFile(startFile, 1) || !WriteButtonFile(oneFile, 1) || !WriteButtonFile(hundredFile, 100)) {
+        std::fprintf(stderr, "bench: cannot prepare the registry and the Button files in %s\n", options.work.c_str());
+        return 1;
+    }
+
+    // Start-up and memory, alternating: B R R B B R ...
+    std::vector<StartSample> samples[2];
+    const Program* programs[2] = {&brisklet, &reference};
+    const int warmUps = options.warmUp ? 1 : 0;
+    for (int run = -warmUps; run < options.runs && g_errors == 0; ++run) {
+        for (int k = 0; k < 2 && g_errors == 0; ++k) {
+            const int which = (run & 1) ? 1 - k : k;
+            Running running;
+            StartSample sample;
+            const bool started = Start(*programs[which], &running, &sample);
+            End(*programs[which], &running);
+            if (started && run >= 0) samples[which].push_back(sample);
+            std::printf("%s start-up%s: %.1f ms, peak working set %.0f KiB, peak private %.0f KiB\n",
+                        programs[which]->label, run < 0 ? " (warm-up)" : "", sample.ms, sample.peakWorkingSetKiB,
+                        sample.peakPrivateKiB);
+            std::fflush(stdout);
+            Sleep(100);
+        }
+    }
+
+    // Reload and rebuild of a 1-button and a 100-button file in one running Brisklet. Each timed
+    // reload reloads the file already shown (old buttons destroyed, the file read, new buttons
+    // made and fonted), after an untimed reload that brought that file in.
+    std::vector<ReloadSample> reloads[2];
+    StartSample afterReloads;
+    if (g_errors == 0) {
+        ReloadBench bench{options, brisklet, {}, nullptr, nullptr, nullptr};
+        StartSample ignored;
+        bool ok = Start(brisklet, &bench.running, &ignored);
+        if (ok && PrepareReload(bench)) {
+            const std::string files[2] = {oneFile, hundredFile};
+            const int counts[2] = {1, 100};
+            for (int round = -warmUps; round < options.reloads && g_errors == 0; ++round) {
+                for (int k = 0; k < 2 && g_errors == 0; ++k) {
+                    const int which = (round & 1) ? 1 - k : k;
+                    ReloadSample sample;
+                    if (Reload(bench, files[which], counts[which], &sample) &&
+                        Reload(bench, files[which], counts[which], &sample) && round >= 0)
+                        reloads[which].push_back(sample);
+                    std::printf("reload of %d button(s)%s: %.2f ms\n", counts[which], round < 0 ? " (warm-up)" : "",
+                                sample.totalMs);
+                    std::fflush(stdout);
+                }
+            }
+            PROCESS_MEMORY_COUNTERS memory{};
+            memory.cb = sizeof memory;
+            if (GetProcessMemoryInfo(bench.running.info.hProcess, &memory, sizeof memory))
+                afterReloads.peakWorkingSetKiB = memory.PeakWorkingSetSize / 1024.0;
+        }
+        if (bench.hook != nullptr) UnhookWindowsHookEx(bench.hook);
+        End(brisklet, &bench.running);
+    }
+
+    if (g_errors != 0) {
+        std::fprintf(stderr, "bench: %d error(s); no results written\n", g_errors);
+        return 1;
+    }
+
+    auto column = [](const std::vector<StartSample>& from, double StartSample::*field) {
+        std::vector<double> values;
+        for (const StartSample& s : from) values.push_back(s.*field);
+        return values;
+    };
+    auto reloadColumn = [](const std::vector<ReloadSample>& from, double ReloadSample::*field) {
+        std::vector<double> values;
+        for (const ReloadSample& s : from) values.push_back(s.*field);
+        return values;
+    };
+
+    const double startB = Median(column(samples[0], &StartSample::ms));
+    const double startR = Median(column(samples[1], &StartSample::ms));
+    const double wsB = Median(column(samples[0], &StartSample::peakWorkingSetKiB));
+    const double wsR = Median(column(samples[1], &StartSample::peakWorkingSetKiB));
+    const double privB = Median(column(samples[0], &StartSample::peakPrivateKiB));
+    const double privR = Median(column(samples[1], &StartSample::peakPrivateKiB));
+    const double reload1 = Median(reloadColumn(reloads[0], &ReloadSample::totalMs));
+    const double reload100 = Median(reloadColumn(reloads[1], &ReloadSample::totalMs));
+    const double sizeB = FileSizeKiB(options.brisklet);
+    const double sizeR = FileSizeKiB(options.reference);
+
+    Report report;
+    report.Line("Brisklet benchmark, %s mode: %d start-ups of each program (alternating), %d timed reloads of each file",
+                options.mode, options.runs, options.reloads);
+    report.Line("%-40s %12s %12s %8s", "figure (median)", "brisklet", "reference", "ratio");
+    report.Line("%-40s %12.1f %12.1f %8.3f", "start-up to tray icon (ms)", startB, startR, startB / startR);
+    report.Line("%-40s %12.0f %12.0f %8.3f", "peak working set (KiB)", wsB, wsR, wsB / wsR);
+    report.Line("%-40s %12.0f %12.0f %8.3f", "peak private bytes (KiB)", privB, privR, privB / privR);
+    report.Line("%-40s %12.1f %12.1f %8.3f", "executable size, x64 (KiB)", sizeB, sizeR, sizeB / sizeR);
+    report.Line("%-40s %12.2f", "reload+rebuild, 1 button (ms)", reload1);
+    report.Line("%-40s %12.2f %12s %8.3f", "reload+rebuild, 100 buttons (ms)", reload100, "(100 / 1)",
+                reload100 / reload1);
+    for (int which = 0; which < 2; ++which) {
+        report.Line("  %3d button(s): read %.2f ms, show+layout+create %.2f ms, fonts+save %.2f ms", which ? 100 : 1,
+                    Median(reloadColumn(reloads[which], &ReloadSample::reloadMs)),
+                    Median(reloadColumn(reloads[which], &ReloadSample::relayoutMs)),
+                    Median(reloadColumn(reloads[which], &ReloadSample::fontsMs)));
+    }
+    report.Line("%-40s %12.0f", "peak working set after reloads (KiB)", afterReloads.peakWorkingSetKiB);
+    report.Line("targets: start-up <= 1.10x %s; peak memory <= 1.10x %s (working set), %s (private); "
+                "reload 100 <= 2x reload 1 %s, < 30 ms %s; x64 size <= 256 KiB %s",
+                Verdict(startB <= 1.10 * startR), Verdict(wsB <= 1.10 * wsR), Verdict(privB <= 1.10 * privR),
+                Verdict(reload100 <= 2 * reload1), Verdict(reload100 < 30), Verdict(sizeB <= 256));
+    report.Line("raw start-up ms, brisklet:  %s", Joined(column(samples[0], &StartSample::ms)).c_str());
+    report.Line("raw start-up ms, reference: %s", Joined(column(samples[1], &StartSample::ms)).c_str());
+    report.Line("raw peak working set KiB, brisklet:  %s",
+                Joined(column(samples[0], &StartSample::peakWorkingSetKiB)).c_str());
+    report.Line("raw peak working set KiB, reference: %s",
+                Joined(column(samples[1], &StartSample::peakWorkingSetKiB)).c_str());
+    report.Line("raw reload ms, 1 button:    %s", Joined(reloadColumn(reloads[0], &ReloadSample::totalMs), 2).c_str());
+    report.Line("raw reload ms, 100 buttons: %s", Joined(reloadColumn(reloads[1], &ReloadSample::totalMs), 2).c_str());
+
+    if (!WriteBytes(options.out, report.text.data(), static_cast<DWORD>(report.text.size()))) {
+        std::fprintf(stderr, "bench: cannot write %s\n", options.out.c_str());
+        return 1;
+    }
+    return 0;
+}
