@@ -12,6 +12,7 @@ namespace {
 using store_test::FaultyFileSystem;
 using store_test::FileExists;
 using store_test::ReadAll;
+using store_test::SameBytes;
 using store_test::Slashes;
 using store_test::WriteAll;
 using Fault = FaultyFileSystem::Fault;
@@ -88,7 +89,7 @@ TEST_F(ButtonFilesTest, SaveWritesExactlyTheImageAndRecordsThePath) {
 
     EXPECT_TRUE(SaveButtonFile());
 
-    EXPECT_EQ(TableBytes(), ReadAll(g_currentButtonFile));
+    EXPECT_TRUE(SameBytes(TableBytes(), ReadAll(g_currentButtonFile)));
     EXPECT_EQ(g_currentButtonFile, RecordedPath());
     EXPECT_FALSE(FileExists(std::string(g_currentButtonFile) + ".saving"));
     EXPECT_TRUE(messages_.shown.empty());
@@ -111,7 +112,7 @@ TEST_F(ButtonFilesTest, SaveIntoAWriteProtectedFolderNamesTheButtonFolderAndChan
     EXPECT_EQ(SaveMessage(), messages_.shown[0].text);
     EXPECT_EQ("Brisklet", messages_.shown[0].caption);
     EXPECT_NE(std::string::npos, messages_.shown[0].text.find(root_ + "/docs\\brisklet\n"));
-    EXPECT_EQ(previous, ReadAll(root_ + "/elsewhere/work.bklt"));
+    EXPECT_TRUE(SameBytes(previous, ReadAll(root_ + "/elsewhere/work.bklt")));
     EXPECT_EQ("C:\\before.bklt", RecordedPath());
 }
 
@@ -134,7 +135,7 @@ TEST_F(ButtonFilesTest, AFailedSaveLeavesThePreviousFileWhole) {
 
         EXPECT_FALSE(SaveButtonFile());
 
-        EXPECT_EQ(previous, ReadAll(g_currentButtonFile));
+        EXPECT_TRUE(SameBytes(previous, ReadAll(g_currentButtonFile)));
         EXPECT_FALSE(FileExists(std::string(g_currentButtonFile) + ".saving"));
         ASSERT_EQ(1u, messages_.shown.size());
         EXPECT_EQ(SaveMessage(), messages_.shown[0].text);
@@ -151,7 +152,7 @@ TEST_F(ButtonFilesTest, AFailedSaveLeavesThePreviousFileWhole) {
     // And once the fault is gone the same save goes through.
     files_.fault = Fault::None;
     EXPECT_TRUE(SaveButtonFile());
-    EXPECT_EQ(TableBytes(), ReadAll(g_currentButtonFile));
+    EXPECT_TRUE(SameBytes(TableBytes(), ReadAll(g_currentButtonFile)));
 }
 
 TEST_F(ButtonFilesTest, CreateDefaultInAMissingFolderFallsBackToTheButtonFolder) {
@@ -163,8 +164,8 @@ TEST_F(ButtonFilesTest, CreateDefaultInAMissingFolderFallsBackToTheButtonFolder)
 
     EXPECT_TRUE(FileExists(g_buttonFolder));
     EXPECT_EQ(DefaultButtonFile(), g_currentButtonFile);
-    EXPECT_EQ(DefaultImage(), ReadAll(g_currentButtonFile));
-    EXPECT_EQ(DefaultImage(), TableBytes());
+    EXPECT_TRUE(SameBytes(DefaultImage(), ReadAll(g_currentButtonFile)));
+    EXPECT_TRUE(SameBytes(DefaultImage(), TableBytes()));
     EXPECT_EQ(DefaultButtonFile(), RecordedPath());
     EXPECT_EQ(2, files_.replacedInto[Slashes(g_currentButtonFile)]);   // written twice
     EXPECT_TRUE(messages_.shown.empty());
@@ -185,7 +186,7 @@ TEST_F(ButtonFilesTest, CreateDefaultAtAWritableCurrentPathKeepsThatPath) {
     EXPECT_EQ(1, g_buttonTable.buttonCount);
     EXPECT_EQ(1, g_buttonTable.wide);
     EXPECT_STREQ("Stale", g_buttonTable.records[5].name);
-    EXPECT_EQ(TableBytes(), ReadAll(g_currentButtonFile));
+    EXPECT_TRUE(SameBytes(TableBytes(), ReadAll(g_currentButtonFile)));
     EXPECT_EQ(root_ + "\\own.bklt", RecordedPath());
     EXPECT_FALSE(FileExists(g_buttonFolder));   // no fallback, so no Button folder
 }
@@ -221,8 +222,8 @@ TEST_F(ButtonFilesTest, AReloadOfA100ByteFileReplacesOnlyTheFirst100Bytes) {
     ReloadButtonFile();
 
     const std::string after = TableBytes();
-    EXPECT_EQ(file, after.substr(0, 100));
-    EXPECT_EQ(before.substr(100), after.substr(100));
+    EXPECT_TRUE(SameBytes(file, after.substr(0, 100)));
+    EXPECT_TRUE(SameBytes(before.substr(100), after.substr(100)));
     EXPECT_EQ(4, ButtonCount(g_buttonTable));
     EXPECT_EQ(1, files_.readCalls);   // one transfer
     EXPECT_TRUE(messages_.shown.empty());
@@ -237,8 +238,8 @@ TEST_F(ButtonFilesTest, AReloadOfAMissingFileCreatesTheDefaultFileInItsPlace) {
     ReloadButtonFile();
 
     EXPECT_EQ(root_ + "\\gone.bklt", g_currentButtonFile);
-    EXPECT_EQ(DefaultImage(), ReadAll(root_ + "/gone.bklt"));
-    EXPECT_EQ(DefaultImage(), TableBytes());
+    EXPECT_TRUE(SameBytes(DefaultImage(), ReadAll(root_ + "/gone.bklt")));
+    EXPECT_TRUE(SameBytes(DefaultImage(), TableBytes()));
 }
 
 TEST_F(ButtonFilesTest, LoadingAHostileFileNeverLeavesTheTableOutOfBounds) {
@@ -269,7 +270,7 @@ TEST_F(ButtonFilesTest, LoadingAHostileFileNeverLeavesTheTableOutOfBounds) {
     }
     WriteAll(root_ + "/hostile.bklt", good.data(), good.size());
     ASSERT_TRUE(LoadButtonFile());
-    EXPECT_EQ(good, TableBytes());
+    EXPECT_TRUE(SameBytes(good, TableBytes()));
 }
 
 // --- migration of the legacy data file -------------------------------------------------------
@@ -333,8 +334,8 @@ TEST_F(MigrationTest, ThreeButtonsAndALongFavouriteUrlBecomeTheDefaultButtonFile
     EXPECT_EQ(DefaultButtonFile(), g_currentButtonFile);
     EXPECT_EQ(Slashes(root_ + "/appdata\\brisklet\\brisklet.dat"), Slashes(g_legacyDataFile));
     const std::string saved = ReadAll(g_currentButtonFile);
-    EXPECT_EQ(TableBytes(), saved);
-    EXPECT_EQ(saved, ReadAll(BackupFile()));
+    EXPECT_TRUE(SameBytes(TableBytes(), saved));
+    EXPECT_TRUE(SameBytes(saved, ReadAll(BackupFile())));
     EXPECT_EQ(DefaultButtonFile(), RecordedPath());
     EXPECT_EQ(4, files_.replacedInto[Slashes(g_currentButtonFile)]);   // defaults twice, migrated twice
     EXPECT_FALSE(FileExists(LegacyFile()));
@@ -352,7 +353,7 @@ TEST_F(MigrationTest, TheLegacyFolderStaysWhenSomethingElseIsInIt) {
     MigrateLegacyDataFile();
 
     EXPECT_FALSE(FileExists(LegacyFile()));
-    EXPECT_EQ("keep", ReadAll(LegacyFolder() + "/notes.txt"));
+    EXPECT_TRUE(SameBytes("keep", ReadAll(LegacyFolder() + "/notes.txt")));
     EXPECT_STREQ("Only", g_buttonTable.records[0].name);
 }
 
@@ -366,8 +367,8 @@ TEST_F(MigrationTest, AnExistingBackupIsOverwritten) {
 
     MigrateLegacyDataFile();
 
-    EXPECT_EQ(TableBytes(), ReadAll(BackupFile()));
-    EXPECT_EQ(ReadAll(g_currentButtonFile), ReadAll(BackupFile()));
+    EXPECT_TRUE(SameBytes(TableBytes(), ReadAll(BackupFile())));
+    EXPECT_TRUE(SameBytes(ReadAll(g_currentButtonFile), ReadAll(BackupFile())));
 }
 
 TEST_F(MigrationTest, ALegacyCountOutsideTheSlotsIsClampedAndNothingPastSlot99IsWritten) {
@@ -401,7 +402,7 @@ TEST_F(MigrationTest, ALegacyCountOutsideTheSlotsIsClampedAndNothingPastSlot99Is
         EXPECT_EQ(700, t.globalFont.lfWeight);
         EXPECT_EQ(0, t.sameFont);
         EXPECT_EQ(0, t.wide);
-        EXPECT_EQ(TableBytes(), ReadAll(g_currentButtonFile));
+        EXPECT_TRUE(SameBytes(TableBytes(), ReadAll(g_currentButtonFile)));
     }
 }
 
@@ -431,7 +432,7 @@ TEST_F(MigrationTest, WithoutALegacyFileTheDefaultButtonFileStands) {
     EXPECT_EQ(1, MigrateLegacyDataFile());
 
     EXPECT_EQ(DefaultButtonFile(), g_currentButtonFile);
-    EXPECT_EQ(DefaultImage(), ReadAll(g_currentButtonFile));
+    EXPECT_TRUE(SameBytes(DefaultImage(), ReadAll(g_currentButtonFile)));
     EXPECT_EQ(DefaultButtonFile(), RecordedPath());
     EXPECT_TRUE(FileExists(LegacyFolder()));
     EXPECT_FALSE(FileExists(BackupFile()));

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <gtest/gtest.h>
+
 #include <string>
 #include "store/native_files.h"
 
@@ -37,6 +39,16 @@ public:
 private:
     std::string path_;
 };
+
+// Compares two byte strings and, when they differ, names the first differing offset instead of
+// printing tens of kilobytes.
+inline ::testing::AssertionResult SameBytes(const std::string& expected, const std::string& actual) {
+    if (expected == actual) return ::testing::AssertionSuccess();
+    size_t at = 0;
+    while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
+    return ::testing::AssertionFailure() << "sizes " << expected.size() << " and " << actual.size()
+                                         << ", first difference at offset " << at;
+}
 
 inline bool FileExists(const std::string& path) {
     struct stat info;
