@@ -101,10 +101,12 @@ bool SaveButtonFile() {
 
 void CreateDefaultButtonFile() {
     FileSystem& fs = Files();
+    bool existed = fs.Exists(g_currentButtonFile);
     if (!fs.CanOpenForWrite(g_currentButtonFile)) {
         MakeButtonFolder();
         JoinPath(g_currentButtonFile, sizeof g_currentButtonFile, g_buttonFolder, kDefaultFileName);
         RecordCurrentButtonFile();
+        existed = fs.Exists(g_currentButtonFile);
         if (!fs.CanOpenForWrite(g_currentButtonFile)) {
             g_platform.messages->ShowMessage(kProblemAccessing, kCaption);
             return;
@@ -113,8 +115,11 @@ void CreateDefaultButtonFile() {
     ApplyButtonDefaults();
     // Written once as it stands, then saved, which writes it again and records the path; a
     // failure of the first write is reported by the save.
-    WriteButtonImage(g_currentButtonFile);
-    SaveButtonFile();
+    const bool written = WriteButtonImage(g_currentButtonFile);
+    const bool saved = SaveButtonFile();
+    // The probe above created a missing file empty; when nothing could be written into it, it
+    // goes again rather than stand as an empty Button file.
+    if (!written && !saved && !existed) fs.DeleteFile(g_currentButtonFile);
 }
 
 bool LoadButtonFile() {

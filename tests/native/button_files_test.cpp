@@ -208,6 +208,28 @@ TEST_F(ButtonFilesTest, CreateDefaultWhereNothingCanBeWrittenLeavesTheTableAlone
     EXPECT_FALSE(FileExists(root_ + "/docs/x.bklt"));
 }
 
+TEST_F(ButtonFilesTest, CreateDefaultWhoseWritesFailLeavesNoEmptyFileBehind) {
+    Copy(g_currentButtonFile, root_ + "\\new.bklt");
+    files_.fault = Fault::HalfWrite;
+    files_.faultPrefix = root_;
+
+    CreateDefaultButtonFile();
+
+    // One message, from the save; the probe's empty file is gone again.
+    ASSERT_EQ(1u, messages_.shown.size());
+    EXPECT_EQ(SaveMessage(), messages_.shown[0].text);
+    EXPECT_FALSE(FileExists(root_ + "/new.bklt"));
+    EXPECT_FALSE(FileExists(root_ + "/new.bklt.saving"));
+    EXPECT_EQ("<none>", RecordedPath());
+
+    // An existing file that cannot be rewritten stays as it was.
+    WriteAll(root_ + "/new.bklt", "mine", 4);
+    messages_.shown.clear();
+    CreateDefaultButtonFile();
+    EXPECT_EQ("mine", ReadAll(root_ + "/new.bklt"));
+    EXPECT_EQ(1u, messages_.shown.size());
+}
+
 TEST_F(ButtonFilesTest, AReloadOfA100ByteFileReplacesOnlyTheFirst100Bytes) {
     ApplyButtonDefaults();
     for (int i = 0; i < kMaxButtons; ++i) g_buttonTable.records[i].legacyValue = i;
