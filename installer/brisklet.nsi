@@ -8,6 +8,7 @@
 ;
 ; Built by CMake (installer/CMakeLists.txt) with:
 ;   makensis -DARCH=x64|x86 -DVERSION=5.1.0 -DEXE=<brisklet.exe> -DCHM=<brisklet.chm> -DOUTFILE=<setup.exe>
+;            [-DICON=<the program's .ico>]
 
 Unicode true
 
@@ -66,6 +67,10 @@ VIAddVersionKey "ProductVersion" "${VERSION}"
 VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 
 !define MUI_ABORTWARNING
+!ifdef ICON
+  !define MUI_ICON "${ICON}"
+  !define MUI_UNICON "${ICON}"
+!endif
 !define MUI_WELCOMEPAGE_TEXT "This will install ${PRODUCT} ${VERSION} on your computer.$\r$\n$\r$\n${PRODUCT} keeps your favourite web addresses one click away: it lives in the notification area and shows a bar of buttons, one per saved address.$\r$\n$\r$\nYour Button files are kept in your Documents folder and are not changed by this setup.$\r$\n$\r$\n$_CLICK"
 !define MUI_FINISHPAGE_RUN "$INSTDIR\brisklet.exe"
 !define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now"

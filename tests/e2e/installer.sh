@@ -233,4 +233,30 @@ if [ ! -e "$C_DRIVE/Apps/Brisk Links" ] && [ -z "$(reg_value "$APP_KEY" Installe
 else
   fail "uninstalling from the chosen folder left files or InstalledPath behind"
 fi
+
+# --- The wizard, as a person clicks through it: its last page offers to start Brisklet. -------
+WIZARD="Brisklet Setup"
+"$WINE" "$SETUP64" >/dev/null 2>&1 &
+SETUP_PID=$!
+wizard() { run_with_timeout 90 "$WINE" "$PROBE" "$@" | tr -d '\r'; }
+if wizard page "$WIZARD" "Welcome to" 30000 && wizard press "$WIZARD" 1 &&
+   wizard page "$WIZARD" "Destination Folder" 30000 && wizard press "$WIZARD" 1 &&
+   wizard page "$WIZARD" "Completing" 60000; then
+  expect "the wizard's last page offers to start Brisklet, ticked" \
+    "$(wizard checked "$WIZARD" "Start Brisklet now")" "checked=1"
+  if [ -n "${BRISKLET_SCREENSHOTS:-}" ]; then
+    mkdir -p "$BRISKLET_SCREENSHOTS"
+    xid=$(xdotool search --name "^$WIZARD" 2>/dev/null | head -1)
+    [ -n "$xid" ] && import -window "$xid" "$BRISKLET_SCREENSHOTS/setup-finish.png" 2>/dev/null
+  fi
+  wizard press "$WIZARD" 1 >/dev/null
+  finish_out=$(run_with_timeout 60 "$WINE" "$PROBE" tray 30000 | tr -d '\r')
+  expect "Finish starts the installed Brisklet, which adds its tray icon" \
+    "$finish_out" "exe=$DEFAULT_DIR\\brisklet.exe"
+  run_with_timeout 60 "$WINE" "$PROBE" close 20000 >/dev/null
+else
+  fail "the wizard did not reach its last page (welcome, folder, install)"
+fi
+wait_until 30 eval '! kill -0 "$SETUP_PID" 2>/dev/null' || kill "$SETUP_PID" 2>/dev/null
+wait "$SETUP_PID" 2>/dev/null
 exit 0

@@ -7,6 +7,10 @@
 //   install_probe shortcut LNK        prints the target of a shortcut file ("target=...")
 //   install_probe run TIMEOUT_MS LINE runs a command line exactly as given (the setup program's
 //                                     /D= and _?= must not be quoted) and exits with its exit code
+//   install_probe page TITLE TEXT MS  waits until the window whose title starts with TITLE shows a control whose
+//                                     text contains TEXT (a page of the setup wizard)
+//   install_probe checked TITLE TEXT  prints "checked=1" or "checked=0" for the check box TEXT
+//   install_probe press TITLE ID      presses the button ID of the window titled TITLE
 // Exit code 0 when the step succeeded, 1 otherwise; what went wrong is printed.
 #undef _WIN32_WINNT
 #define _WIN32_WINNT 0x0600  // QueryFullProcessImageNameA
@@ -191,6 +195,83 @@ int Run(DWORD timeoutMs, const char* commandLine) {
     return static_cast<int>(code);
 }
 
+struct ControlSearch {
+    const char* text;
+    bool exact;
+    HWND found;
+};
+
+BOOL CALLBACK FindControl(HWND window, LPARAM param) {
+    ControlSearch* search = reinterpret_cast<ControlSearch*>(param);
+    char text[256] = "";
+    GetWindowTextA(window, text, sizeof text);
+    const bool match = search->exact ? strcmp(text, search->text) == 0 : strstr(text, search->text) != nullptr;
+    if (match && IsWindowVisible(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+struct TopSearch {
+    const char* title;
+    HWND found;
+};
+
+BOOL CALLBACK FindTopByTitle(HWND window, LPARAM param) {
+    TopSearch* search = reinterpret_cast<TopSearch*>(param);
+    char title[256] = "";
+    GetWindowTextA(window, title, sizeof title);
+    if (strncmp(title, search->title, strlen(search->title)) == 0 && IsWindowVisible(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The visible top-level window whose title starts with TITLE (the wizard pads its caption).
+HWND FindTopLevel(const char* title) {
+    TopSearch search = {title, nullptr};
+    EnumWindows(FindTopByTitle, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// A visible control anywhere inside the top-level window (the wizard's pages are child dialogs).
+HWND FindVisibleControl(const char* title, const char* text, bool exact) {
+    HWND top = FindTopLevel(title);
+    if (!top) return nullptr;
+    ControlSearch search = {text, exact, nullptr};
+    EnumChildWindows(top, FindControl, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+int Page(const char* title, const char* text, DWORD timeoutMs) {
+    if (WaitFor(timeoutMs, [&] { return FindVisibleControl(title, text, false) != nullptr; })) return 0;
+    printf("\"%s\" shows no \"%s\"\n", title, text);
+    return 1;
+}
+
+int Checked(const char* title, const char* text) {
+    HWND box = FindVisibleControl(title, text, true);
+    if (!box) {
+        printf("\"%s\" has no check box \"%s\"\n", title, text);
+        return 1;
+    }
+    printf("checked=%d\n", SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0);
+    return 0;
+}
+
+int Press(const char* title, int id) {
+    HWND top = FindTopLevel(title);
+    HWND button = top ? GetDlgItem(top, id) : nullptr;
+    if (!button || !IsWindowEnabled(button)) {
+        printf("\"%s\" has no enabled button %d\n", title, id);
+        return 1;
+    }
+    PostMessageA(top, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -200,7 +281,11 @@ int main(int argc, char** argv) {
     else if (argc == 3 && strcmp(argv[1], "close") == 0) rc = Close(strtoul(argv[2], nullptr, 10));
     else if (argc == 3 && strcmp(argv[1], "shortcut") == 0) rc = Shortcut(argv[2]);
     else if (argc == 4 && strcmp(argv[1], "run") == 0) rc = Run(strtoul(argv[2], nullptr, 10), argv[3]);
-    else printf("usage: install_probe tray MS | help | close MS | shortcut LNK | run MS LINE\n");
+    else if (argc == 5 && strcmp(argv[1], "page") == 0) rc = Page(argv[2], argv[3], strtoul(argv[4], nullptr, 10));
+    else if (argc == 4 && strcmp(argv[1], "checked") == 0) rc = Checked(argv[2], argv[3]);
+    else if (argc == 4 && strcmp(argv[1], "press") == 0) rc = Press(argv[2], atoi(argv[3]));
+    else printf("usage: install_probe tray MS | help | close MS | shortcut LNK | run MS LINE |"
+                " page TITLE TEXT MS | checked TITLE TEXT | press TITLE ID\n");
     fflush(stdout);
     return rc;
 }
