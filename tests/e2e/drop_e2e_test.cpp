@@ -1,0 +1,159 @@
+// Drag-and-drop onto the running bar from another process: drag_source.exe makes a real OLE
+// drag of text or files, moves the pointer onto the bar and drops; the Setup and Add dialogs
+// that follow are driven from here, and the bar and its Button file are checked.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "res/resource.h"
+#include "store/button_table.h"
+#include "tests/e2e/harness.h"
+
+namespace {
+
+using e2e::Process;
+
+const char kSetupCaption[] = "Brisklet Setup";
+const char kAddCaption[] = "Add New URL";
+
+// Exit codes of drag_source.exe.
+constexpr DWORD kDroppedWithCopy = 0;
+constexpr DWORD kDroppedWithNoEffect = 1;  // what Wine answers when the target refused
+constexpr DWORD kCancelled = 2;
+
+std::unique_ptr<ButtonTable> ReadTable(const std::string& path) {
+    auto table = std::make_unique<ButtonTable>();
+    std::memset(table.get(), 0, sizeof *table);
+    const auto bytes = e2e::ReadFileBytes(path);
+    if (bytes.size() == sizeof *table) std::memcpy(table.get(), bytes.data(), bytes.size());
+    return table;
+}
+
+std::string ReadLog(const std::string& path) {
+    const auto bytes = e2e::ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+class DropOnBar : public ::testing::Test {
+protected:
+    void SetUp() override {
+        e2e::ResetState();
+        folder_ = e2e::ScratchFolder("drop");
+        file_ = folder_ + "\\buttons.bklt";
+        const auto image = e2e::MakeButtonFile({{"Old", "http://old.example/"}});
+        ASSERT_TRUE(e2e::WriteFileBytes(file_, image.data(), image.size()));
+        // A start with a Button file shows the bar.
+        process_ = e2e::StartBrisklet("\"" + file_ + "\"");
+        bar_ = e2e::FindBar();
+        ASSERT_NE(nullptr, bar_);
+        ASSERT_TRUE(e2e::WaitUntil([&] { return IsWindowVisible(bar_) != FALSE; })) << "the bar is not shown";
+    }
+    void TearDown() override {
+        for (const char* caption : {kAddCaption, kSetupCaption}) {
+            if (HWND dialog = e2e::FindDialog(caption)) {
+                e2e::PressButton(dialog, IDCANCEL);
+                e2e::WaitForWindowGone(dialog);
+            }
+        }
+        if (process_.running()) EXPECT_TRUE(e2e::CloseBrisklet(process_));
+    }
+
+    // A point of the bar's client area above its first button.
+    POINT DropPoint() const {
+        RECT client{};
+        GetClientRect(bar_, &client);
+        POINT p = {client.right / 2, 2};
+        ClientToScreen(bar_, &p);
+        return p;
+    }
+
+    // Runs drag_source.exe with these arguments onto the bar; returns its exit code.
+    DWORD Drag(const std::string& what) {
+        const POINT at = DropPoint();
+        log_ = folder_ + "\\drag.log";
+        DeleteFileA(log_.c_str());
+        Process source = Process::Start(e2e::BuildFolder() + "\\drag_source.exe",
+                                        what + " --at " + std::to_string(at.x) + " " + std::to_string(at.y) +
+                                            " --log \"" + log_ + "\"");
+        EXPECT_TRUE(source.WaitForExit(40000)) << "the drag did not end";
+        return source.exitCode();
+    }
+
+    Process process_;
+    HWND bar_ = nullptr;
+    std::string folder_;
+    std::string file_;
+    std::string log_;
+};
+
+TEST_F(DropOnBar, DroppedTextBecomesTheUrlOfANewTopButton) {
+    const std::string url = "http://dropped.example/path?q=1";
+    ASSERT_EQ(kDroppedWithCopy, Drag("--text \"" + url + "\"")) << ReadLog(log_);
+    EXPECT_NE(std::string::npos, ReadLog(log_).find("feedback=1")) << "the bar showed the copy effect";
+
+    HWND setup = e2e::WaitForDialog(kSetupCaption);
+    ASSERT_NE(nullptr, setup) << "the drop did not open the Setup dialog";
+    HWND add = e2e::WaitForDialog(kAddCaption);
+    ASSERT_NE(nullptr, add) << "the Setup dialog did not open its Add dialog";
+    EXPECT_EQ(url, e2e::ControlText(add, IDC_ADD_URL));
+    e2e::SetControlText(add, IDC_ADD_NAME, "Dropped");
+    e2e::PressButton(add, IDOK);
+    ASSERT_TRUE(e2e::WaitForWindowGone(add));
+
+    EXPECT_TRUE(e2e::WaitUntil([&] {
+        const auto buttons = e2e::BarButtons(bar_);
+        return buttons.size() == 2 && buttons[0].text == "Dropped" && buttons[1].text == "Old";
+    })) << "the bar has no new top button";
+    EXPECT_TRUE(e2e::WaitUntil([&] {
+        const auto table = ReadTable(file_);
+        return table->buttonCount == 2 && std::string(table->records[0].name) == "Dropped" &&
+               std::string(table->records[0].url) == url && std::string(table->records[1].name) == "Old";
+    })) << "the Button file does not hold the new button";
+
+    // The drop was taken: a second Add starts from the usual text.
+    e2e::PressButton(setup, IDC_SETUP_ADD);
+    HWND again = e2e::WaitForDialog(kAddCaption);
+    ASSERT_NE(nullptr, again);
+    EXPECT_EQ("http://", e2e::ControlText(again, IDC_ADD_URL));
+    e2e::PressButton(again, IDCANCEL);
+    EXPECT_TRUE(e2e::WaitForWindowGone(again));
+    e2e::PressButton(setup, IDCANCEL);
+    EXPECT_TRUE(e2e::WaitForWindowGone(setup));
+}
+
+TEST_F(DropOnBar, InternetShortcutFileHandsOverItsAddress) {
+    const std::string shortcut = folder_ + "\\Example Page.url";
+    const std::string content = "[InternetShortcut]\r\nURL=https://www.example.org/from-shortcut\r\n";
+    ASSERT_TRUE(e2e::WriteFileBytes(shortcut, content.data(), content.size()));
+    ASSERT_EQ(kDroppedWithCopy, Drag("--file \"" + shortcut + "\"")) << ReadLog(log_);
+
+    HWND add = e2e::WaitForDialog(kAddCaption);
+    ASSERT_NE(nullptr, add) << "the drop of a shortcut did not open the Add dialog";
+    EXPECT_EQ("https://www.example.org/from-shortcut", e2e::ControlText(add, IDC_ADD_URL));
+    e2e::SetControlText(add, IDC_ADD_NAME, "From shortcut");
+    e2e::PressButton(add, IDOK);
+    ASSERT_TRUE(e2e::WaitForWindowGone(add));
+    EXPECT_TRUE(e2e::WaitUntil([&] {
+        const auto table = ReadTable(file_);
+        return table->buttonCount == 2 &&
+               std::string(table->records[0].url) == "https://www.example.org/from-shortcut";
+    }));
+}
+
+TEST_F(DropOnBar, OtherFilesAreRefusedAndOpenNothing) {
+    const std::string notes = folder_ + "\\notes.txt";
+    const std::string content = "http://in.a.text.file.example/\r\n";
+    ASSERT_TRUE(e2e::WriteFileBytes(notes, content.data(), content.size()));
+    // A file list beside text is judged by the file list alone.
+    const DWORD code = Drag("--file \"" + notes + "\" --text \"http://offered.too.example/\"");
+    EXPECT_TRUE(code == kDroppedWithNoEffect || code == kCancelled) << "exit " << code << ": " << ReadLog(log_);
+    EXPECT_NE(std::string::npos, ReadLog(log_).find("feedback=0")) << "the bar showed no drop effect";
+    EXPECT_FALSE(e2e::WaitUntil([] { return e2e::FindDialog(kSetupCaption) != nullptr; }, 1500))
+        << "a refused drop opened the Setup dialog";
+    EXPECT_EQ(1, ReadTable(file_)->buttonCount);
+}
+
+}  // namespace
