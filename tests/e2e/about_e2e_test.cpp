@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/e2e/harness.h"
+#include "tests/e2e/recorder.h"
 
 // The About box of the running program, opened by real key presses on the bar, and its
 // hyperlink control: painting, and a click with and without a web browser registered.
@@ -297,6 +298,29 @@ TEST_F(AboutBox, LinkIsPaintedBlueUnderlinedAndCentred) {
     // Everything else in the control is the button face.
     EXPECT_EQ(GetSysColor(COLOR_BTNFACE), e2e::ScreenPixel(rect.left + 1, rect.top + 1));
     EXPECT_EQ(GetSysColor(COLOR_BTNFACE), e2e::ScreenPixel(rect.right - 2, rect.bottom - 2));
+}
+
+// A click on the link opens the product's web page through the shell's http handler.
+TEST_F(AboutBox, LinkClickOpensTheAddress) {
+    ASSERT_TRUE(e2e::InstallRecorder());
+    e2e::ClearLaunches();
+    ASSERT_NO_FATAL_FAILURE(Start());
+    HWND about = OpenFromMenu();
+    ASSERT_NE(nullptr, about);
+    HWND link = GetDlgItem(about, kLinkId);
+    ASSERT_NE(nullptr, link);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return GetForegroundWindow() == about; }, 5000));
+
+    ClickCentreOf(link);
+    e2e::Launch launch;
+    ASSERT_TRUE(e2e::WaitForLaunch(kLinkAddress, &launch)) << "the click opened nothing";
+    EXPECT_NE(std::string::npos, launch.commandLine.find("--via=http")) << launch.commandLine;
+    e2e::Sync(about);
+    EXPECT_EQ(1u, e2e::ReadLaunches().size()) << "one click, one launch";
+    EXPECT_EQ(nullptr, e2e::FindDialog("Launch Error"));
+    EXPECT_TRUE(IsWindow(about) && IsWindowVisible(about)) << "the About box closed";
+    e2e::PressButton(about, IDOK);
+    EXPECT_TRUE(e2e::WaitForWindowGone(about));
 }
 
 // With no web browser registered the shell cannot open the address: one message per click, and
