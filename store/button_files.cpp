@@ -29,7 +29,7 @@ FileSystem& Files() { return *g_platform.files; }
 
 // out = first + second, cut to fit out (size bytes) and always terminated.
 void JoinPath(char* out, size_t size, const char* first, const char* second) {
-    // first may be out itself; copy through the cut first so the two never overlap badly.
+    // first may be out itself, to append in place.
     const size_t firstLength = std::strlen(first);
     const size_t head = firstLength < size - 1 ? firstLength : size - 1;
     std::memmove(out, first, head);
