@@ -251,7 +251,46 @@ TEST_F(AboutBox, ShowsItsTextsAndTheHyperlinkControl) {
     EXPECT_TRUE(e2e::WaitForWindowGone(about));
 }
 
-// The link is one line of blue, underlined text, centred in the control.
+// Blue pixels in a band around a control: `margin` pixels beyond its left and right edges are
+// scanned too, so that text painted outside the control would show.
+struct BlueScan {
+    int count = 0;         // inside the control
+    int outside = 0;       // in the margins
+    int minX = 0, maxX = -1;  // relative to the control's left edge
+    std::vector<int> perRow;
+};
+
+BlueScan ScanBlue(const RECT& rect, int margin) {
+    BlueScan scan;
+    const int width = rect.right - rect.left;
+    scan.minX = width;
+    scan.perRow.assign(rect.bottom - rect.top, 0);
+    for (int y = 0; y < rect.bottom - rect.top; ++y) {
+        for (int x = -margin; x < width + margin; ++x) {
+            if (!IsBlue(e2e::ScreenPixel(rect.left + x, rect.top + y))) continue;
+            if (x < 0 || x >= width) {
+                ++scan.outside;
+                continue;
+            }
+            ++scan.count;
+            ++scan.perRow[y];
+            scan.minX = std::min(scan.minX, x);
+            scan.maxX = std::max(scan.maxX, x);
+        }
+    }
+    return scan;
+}
+
+int BandHeight(const std::vector<int>& perRow) {
+    const auto first = std::find_if(perRow.begin(), perRow.end(), [](int n) { return n > 0; });
+    if (first == perRow.end()) return 0;
+    const auto last = std::find_if(perRow.rbegin(), perRow.rend(), [](int n) { return n > 0; });
+    return static_cast<int>((perRow.rend() - last) - (first - perRow.begin()));
+}
+
+// The link is one line of blue, underlined text, centred in the control, whatever its size: the
+// whole address at the About box's own size, and clipped on both sides when the control is
+// narrower than the text.
 TEST_F(AboutBox, LinkIsPaintedBlueUnderlinedAndCentred) {
     ASSERT_NO_FATAL_FAILURE(Start());
     HWND about = OpenFromMenu();
@@ -264,40 +303,46 @@ TEST_F(AboutBox, LinkIsPaintedBlueUnderlinedAndCentred) {
     RECT rect;
     GetWindowRect(link, &rect);
     const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    std::vector<int> bluePerRow(height, 0);
-    int minX = width, maxX = -1, blue = 0;
-    ASSERT_TRUE(e2e::WaitUntil(
-        [&] {
-            std::fill(bluePerRow.begin(), bluePerRow.end(), 0);
-            minX = width, maxX = -1, blue = 0;
-            for (int y = 0; y < height; ++y) {
-                for (int x = 0; x < width; ++x) {
-                    if (!IsBlue(e2e::ScreenPixel(rect.left + x, rect.top + y))) continue;
-                    ++blue;
-                    ++bluePerRow[y];
-                    minX = std::min(minX, x);
-                    maxX = std::max(maxX, x);
-                }
-            }
-            return blue > 50;
-        },
-        10000))
+    BlueScan scan;
+    ASSERT_TRUE(e2e::WaitUntil([&] { return (scan = ScanBlue(rect, 8)).count > 50; }, 10000))
         << "no blue text inside the link control";
     e2e::SaveScreenshot("about");
 
+    EXPECT_GT(scan.minX, 0) << "the address does not fit in the control";
+    EXPECT_LT(scan.maxX, width - 1) << "the address does not fit in the control";
+    EXPECT_EQ(0, scan.outside);
     // Underlined: one row is blue across nearly the whole text width.
-    const int textWidth = maxX - minX + 1;
-    EXPECT_GE(*std::max_element(bluePerRow.begin(), bluePerRow.end()), textWidth * 9 / 10) << "no underline";
+    const int textWidth = scan.maxX - scan.minX + 1;
+    EXPECT_GE(*std::max_element(scan.perRow.begin(), scan.perRow.end()), textWidth * 9 / 10) << "no underline";
     // Centred: the margins left and right of the text differ by at most a pixel or two.
-    EXPECT_LE(std::abs(minX - (width - 1 - maxX)), 2) << "text from " << minX << " to " << maxX << " in " << width;
+    EXPECT_LE(std::abs(scan.minX - (width - 1 - scan.maxX)), 2)
+        << "text from " << scan.minX << " to " << scan.maxX << " in " << width;
     // One line: the blue rows form a single band no taller than one line of 10-point text.
-    const auto first = std::find_if(bluePerRow.begin(), bluePerRow.end(), [](int n) { return n > 0; });
-    const auto last = std::find_if(bluePerRow.rbegin(), bluePerRow.rend(), [](int n) { return n > 0; });
-    EXPECT_LE(static_cast<int>(bluePerRow.rend() - last - (first - bluePerRow.begin())), 20);
-    // Everything else in the control is the button face.
+    EXPECT_LE(BandHeight(scan.perRow), 20);
+    // Around the text the control shows the button face.
     EXPECT_EQ(GetSysColor(COLOR_BTNFACE), e2e::ScreenPixel(rect.left + 1, rect.top + 1));
     EXPECT_EQ(GetSysColor(COLOR_BTNFACE), e2e::ScreenPixel(rect.right - 2, rect.bottom - 2));
+
+    // Narrower than the text: still one centred line, cut at both edges, nothing painted outside.
+    const int narrow = textWidth / 2;
+    POINT topLeft{rect.left, rect.top};
+    ScreenToClient(about, &topLeft);
+    ASSERT_TRUE(SetWindowPos(link, nullptr, topLeft.x + (width - narrow) / 2, topLeft.y, narrow,
+                             rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE));
+    RedrawWindow(about, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    GetWindowRect(link, &rect);
+    ASSERT_EQ(narrow, rect.right - rect.left);
+    ASSERT_TRUE(e2e::WaitUntil(
+        [&] {
+            scan = ScanBlue(rect, 8);
+            return scan.count > 20 && scan.outside == 0;
+        },
+        10000))
+        << "blue outside the narrowed control: " << scan.outside << ", inside: " << scan.count;
+    EXPECT_LE(scan.minX, 1) << "the text is not cut at the left edge";
+    EXPECT_GE(scan.maxX, narrow - 2) << "the text is not cut at the right edge";
+    EXPECT_LE(BandHeight(scan.perRow), 20) << "the text wrapped";
+    EXPECT_GE(*std::max_element(scan.perRow.begin(), scan.perRow.end()), narrow * 9 / 10) << "no underline";
 }
 
 // A click on the link opens the product's web page through the shell's http handler.
