@@ -1,0 +1,431 @@
+// The Button bar and start-up seen from outside: the real brisklet.exe started under the same
+// Wine prefix, its windows, registry values and files inspected by this process.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/bar_messages.h"
+#include "app/layout.h"
+#include "res/resource.h"
+#include "store/button_table.h"
+#include "tests/e2e/harness.h"
+
+namespace {
+
+using e2e::Process;
+
+ScreenMetrics MetricsNow() {
+    const e2e::Metrics m = e2e::ScreenMetricsNow();
+    return ScreenMetrics{m.cx, m.cy, m.menu, m.caption};
+}
+
+const ButtonTable& TableOf(const std::vector<unsigned char>& image) {
+    return *reinterpret_cast<const ButtonTable*>(image.data());
+}
+
+// Writes a Button file with the given buttons into a scratch folder and returns its path.
+std::string WriteButtonFile(const std::string& folder, const std::string& name,
+                            const std::vector<std::pair<std::string, std::string>>& buttons) {
+    const std::string path = e2e::ScratchFolder(folder) + "\\" + name;
+    const auto image = e2e::MakeButtonFile(buttons);
+    EXPECT_TRUE(e2e::WriteFileBytes(path, image.data(), image.size()));
+    return path;
+}
+
+RECT WindowRectOf(HWND hwnd) {
+    RECT rect{};
+    GetWindowRect(hwnd, &rect);
+    return rect;
+}
+
+// The bar stands where the layout for this table and this screen puts it, with one button per
+// record at the computed place and with the record's name.
+void ExpectLaidOut(HWND bar, const ButtonTable& table, const std::vector<std::string>& names) {
+    const BarLayout layout = ComputeLayout(MetricsNow(), table);
+    const RECT rect = WindowRectOf(bar);
+    EXPECT_EQ(layout.barX, rect.left);
+    EXPECT_EQ(layout.barY, rect.top);
+    EXPECT_EQ(layout.barWidth, rect.right - rect.left);
+    EXPECT_EQ(layout.barHeight, rect.bottom - rect.top);
+
+    RECT client{};
+    GetClientRect(bar, &client);
+    const auto buttons = e2e::BarButtons(bar);
+    ASSERT_EQ(names.size(), buttons.size());
+    for (size_t i = 0; i < buttons.size(); ++i) {
+        const int index = static_cast<int>(i);
+        EXPECT_EQ(IDC_BUTTON_FIRST + index, buttons[i].id);
+        EXPECT_EQ(names[i], buttons[i].text);
+        EXPECT_EQ(ButtonX(client.right, layout.buttonWidth), buttons[i].clientRect.left) << i;
+        EXPECT_EQ(ButtonY(index), buttons[i].clientRect.top) << i;
+        EXPECT_EQ(layout.buttonWidth, buttons[i].clientRect.right - buttons[i].clientRect.left) << i;
+        EXPECT_EQ(22, buttons[i].clientRect.bottom - buttons[i].clientRect.top) << i;
+    }
+}
+
+std::string TempProbeFile() {
+    char temp[MAX_PATH] = "";
+    GetTempPathA(sizeof temp, temp);
+    return std::string(temp) + "dummy.htm";
+}
+
+TEST(BarStartup, PlainStartIsHiddenAndLaidOutForTheScreen) {
+    e2e::ResetState();
+    const std::string file =
+        WriteButtonFile("plain", "three.bklt", {{"One", "http://one.example/"}, {"Two", "http://two.example/"},
+                                                {"Three", "http://three.example/"}});
+    ASSERT_TRUE(e2e::WriteUserString("CurrentButtonFileName", file));
+
+    Process bar = e2e::StartBrisklet();
+    HWND hwnd = e2e::FindBar();
+    ASSERT_NE(nullptr, hwnd);
+    EXPECT_FALSE(IsWindowVisible(hwnd)) << "a plain start lives in the tray only";
+    ExpectLaidOut(hwnd, TableOf(e2e::ReadFileBytes(file)), {"One", "Two", "Three"});
+    // Caption, system menu and minimise box; no sizing border, no maximise box.
+    const LONG style = GetWindowLongA(hwnd, GWL_STYLE);
+    EXPECT_EQ(static_cast<LONG>(WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX),
+              style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_MAXIMIZEBOX));
+    char className[32] = "";
+    GetClassNameA(hwnd, className, sizeof className);
+    EXPECT_STREQ("BRISKLET", className);
+    EXPECT_TRUE(e2e::CloseBrisklet(bar));
+}
+
+TEST(BarStartup, NothingRecordedMakesTheDefaultFileAndTheProbeFileIsGone) {
+    e2e::ResetState();
+    // A stale probe file from elsewhere is overwritten and removed as well.
+    const std::string probe = TempProbeFile();
+    ASSERT_TRUE(e2e::WriteFileBytes(probe, "x", 1));
+
+    Process bar = e2e::StartBrisklet();
+    EXPECT_FALSE(e2e::FileExists(probe)) << "dummy.htm is deleted after start-up";
+
+    std::string recorded;
+    ASSERT_TRUE(e2e::ReadUserString("CurrentButtonFileName", &recorded));
+    EXPECT_EQ(e2e::DefaultButtonFile(), recorded);
+    const auto image = e2e::ReadFileBytes(e2e::DefaultButtonFile());
+    ASSERT_EQ(kButtonTableSize, image.size());
+    const ButtonTable& table = TableOf(image);
+    EXPECT_EQ(1, table.buttonCount);
+    EXPECT_STREQ("Brisklet", table.records[0].name);
+    EXPECT_EQ(140, table.buttonWidth);
+    // Made before the default font height is known: the font mapper's default height.
+    EXPECT_EQ(0, table.globalFont.lfHeight);
+    EXPECT_STREQ("System", table.globalFont.lfFaceName);
+
+    HWND hwnd = e2e::FindBar();
+    ASSERT_NE(nullptr, hwnd);
+    ExpectLaidOut(hwnd, table, {"Brisklet"});
+    EXPECT_TRUE(e2e::CloseBrisklet(bar));
+}
+
+TEST(BarStartup, ButtonFileArgumentShowsTheBarAndASecondStartActivatesIt) {
+    e2e::ResetState();
+    const std::string file =
+        WriteButtonFile("argument", "Work.Bklt", {{"Alpha", "http://alpha.example/"}, {"Beta", "http://beta.example/"}});
+
+    Process bar = e2e::StartBrisklet("\"" + file + "\"");
+    HWND hwnd = e2e::FindBar();
+    ASSERT_NE(nullptr, hwnd);
+    EXPECT_TRUE(IsWindowVisible(hwnd)) << "a start with a Button file shows the bar";
+    std::string recorded;
+    ASSERT_TRUE(e2e::ReadUserString("CurrentButtonFileName", &recorded));
+    EXPECT_EQ(file, recorded) << "the argument is recorded in its own letter case";
+    ExpectLaidOut(hwnd, TableOf(e2e::ReadFileBytes(file)), {"Alpha", "Beta"});
+    EXPECT_FALSE(e2e::SaveScreenshot("bar").empty());
+
+    // Hidden again, then a second start without argument shows the running bar and ends.
+    PostMessageA(hwnd, WM_COMMAND, IDM_HIDE, 0);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindowVisible(hwnd); }));
+    Process second = Process::Start(e2e::BriskletExe());
+    ASSERT_TRUE(second.WaitForExit(15000));
+    EXPECT_EQ(0u, second.exitCode());
+    EXPECT_TRUE(IsWindowVisible(hwnd));
+    EXPECT_EQ(hwnd, e2e::FindBar()) << "no second bar";
+    EXPECT_TRUE(bar.running());
+
+    // A path with blanks given without quotes is several arguments: activation as well.
+    PostMessageA(hwnd, WM_COMMAND, IDM_HIDE, 0);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindowVisible(hwnd); }));
+    Process third = Process::Start(e2e::BriskletExe(), "C:\\My Files\\x.bklt");
+    ASSERT_TRUE(third.WaitForExit(15000));
+    EXPECT_EQ(0u, third.exitCode());
+    EXPECT_TRUE(IsWindowVisible(hwnd));
+    EXPECT_TRUE(e2e::CloseBrisklet(bar));
+}
+
+TEST(BarStartup, SecondStartWithAnotherFileReloadsTheRunningBar) {
+    e2e::ResetState();
+    const std::string first = WriteButtonFile(
+        "reload-a", "three.bklt", {{"A1", "http://a1.example/"}, {"A2", "http://a2.example/"}, {"A3", "http://a3.example/"}});
+    ASSERT_TRUE(e2e::WriteUserString("CurrentButtonFileName", first));
+    Process bar = e2e::StartBrisklet();
+    HWND hwnd = e2e::FindBar();
+    ASSERT_NE(nullptr, hwnd);
+    ASSERT_EQ(3u, e2e::BarButtons(hwnd).size());
+    const RECT before = WindowRectOf(hwnd);
+    const std::vector<unsigned char> firstBytes = e2e::ReadFileBytes(first);
+
+    // The second file holds only the table's leading bytes up to its fifth record's end: the
+    // running bar reads them over its table, and its font step writes the whole table back.
+    const std::string secondFolder = e2e::ScratchFolder("reload-b");
+    const std::string second = secondFolder + "\\five.bklt";
+    const auto full = e2e::MakeButtonFile({{"B1", "http://b1.example/"},
+                                           {"B2", "http://b2.example/"},
+                                           {"B3", "http://b3.example/"},
+                                           {"B4", "http://b4.example/"},
+                                           {"B5", "http://b5.example/"}});
+    const size_t shortSize = offsetof(ButtonTable, records) + 5 * sizeof(ButtonRecord);
+    ASSERT_TRUE(e2e::WriteFileBytes(second, full.data(), shortSize));
+
+    Process other = Process::Start(e2e::BriskletExe(), "\"" + second + "\"");
+    ASSERT_TRUE(other.WaitForExit(15000));
+    EXPECT_EQ(0u, other.exitCode());
+    std::string recorded;
+    ASSERT_TRUE(e2e::ReadUserString("CurrentButtonFileName", &recorded));
+    EXPECT_EQ(second, recorded);
+
+    // The reload chain runs from the bar's queue.
+    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::ReadFileBytes(second).size() == kButtonTableSize; }))
+        << "the reloaded file was not saved back";
+    e2e::Sync(hwnd);
+    EXPECT_TRUE(IsWindowVisible(hwnd));
+    const auto saved = e2e::ReadFileBytes(second);
+    ASSERT_EQ(kButtonTableSize, saved.size());
+    EXPECT_EQ(0, std::memcmp(saved.data(), full.data(), shortSize));
+    // Beyond the bytes read, the table kept what the first file gave it.
+    EXPECT_EQ(0, std::memcmp(saved.data() + shortSize, firstBytes.data() + shortSize, kButtonTableSize - shortSize));
+
+    // Five buttons, the three old ones gone, the bar grown upward with its bottom in place.
+    ExpectLaidOut(hwnd, TableOf(saved), {"B1", "B2", "B3", "B4", "B5"});
+    const RECT after = WindowRectOf(hwnd);
+    EXPECT_EQ(before.bottom, after.bottom);
+    EXPECT_EQ(before.top - 2 * 27, after.top);
+    EXPECT_EQ(firstBytes, e2e::ReadFileBytes(first)) << "the first file is left alone";
+    EXPECT_TRUE(e2e::CloseBrisklet(bar));
+}
+
+TEST(BarStartup, RefusedStarts) {
+    // An argument with the extension not at its end.
+    e2e::ResetState();
+    {
+        Process p = Process::Start(e2e::BriskletExe(), "list.bklt.doc");
+        EXPECT_EQ("Invalid button file or bklt file extension missing.", e2e::AnswerMessageBox("Brisklet", IDOK));
+        ASSERT_TRUE(p.WaitForExit(15000));
+        EXPECT_EQ(0u, p.exitCode());
+        EXPECT_EQ(nullptr, e2e::FindBar());
+    }
+    // No installation folder.
+    e2e::DeleteInstalledPath();
+    {
+        Process p = Process::Start(e2e::BriskletExe());
+        EXPECT_EQ("Installed path not found - Please re-install Brisklet",
+                  e2e::AnswerMessageBox("Brisklet Not Installed Properly", IDOK));
+        ASSERT_TRUE(p.WaitForExit(15000));
+        EXPECT_EQ(0u, p.exitCode());
+        EXPECT_EQ(nullptr, e2e::FindBar());
+    }
+    // An installation folder that leaves no room for "\brisklet.exe" and its quotes in 1,024
+    // bytes counts as missing.
+    ASSERT_TRUE(e2e::SetInstalledPath("C:\\" + std::string(1006, 'f')));
+    {
+        Process p = Process::Start(e2e::BriskletExe());
+        EXPECT_EQ("Installed path not found - Please re-install Brisklet",
+                  e2e::AnswerMessageBox("Brisklet Not Installed Properly", IDOK));
+        ASSERT_TRUE(p.WaitForExit(15000));
+        EXPECT_EQ(0u, p.exitCode());
+    }
+}
+
+TEST(BarStartup, LongArgumentsNeverNameAButtonFile) {
+    e2e::ResetState();
+    // 5,000 characters ending in ".bklt": too long to be a Button file, so it is ignored and
+    // the program starts as without argument.
+    Process bar = e2e::StartBrisklet(std::string(4995, 'x') + ".bklt");
+    HWND hwnd = e2e::FindBar();
+    ASSERT_NE(nullptr, hwnd);
+    EXPECT_FALSE(IsWindowVisible(hwnd));
+    std::string recorded;
+    ASSERT_TRUE(e2e::ReadUserString("CurrentButtonFileName", &recorded));
+    EXPECT_EQ(e2e::DefaultButtonFile(), recorded);
+    EXPECT_TRUE(e2e::CloseBrisklet(bar));
+}
+
+TEST(BarWindow, CloseAsksWithTwoCaptionsAndExitRemovesNothing) {
+    e2e::ResetState();
+    Process bar = e2e::StartBrisklet();
+    HWND hwnd = e2e::FindBar();
+    ASSERT_NE(nullptr, hwnd);
+    const auto fileBefore = e2e::ReadFileBytes(e2e::DefaultButtonFile());
+    ASSERT_EQ(kButtonTableSize, fileBefore.size());
+
+    PostMessageA(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ("Close Brisklet?", e2e::AnswerMessageBox("Exit Brisklet", IDNO));
+    e2e::Sync(hwnd);
+    EXPECT_TRUE(IsWindow(hwnd));
+    EXPECT_TRUE(bar.running());
+    EXPECT_EQ(1u, e2e::BarButtons(hwnd).size());
+
+    PostMessageA(hwnd, WM_COMMAND, IDM_EXIT, 0);
+    EXPECT_EQ("Close Brisklet?", e2e::AnswerMessageBox("Brisklet", IDNO));
+    e2e::Sync(hwnd);
+    EXPECT_TRUE(bar.running());
+
+    PostMessageA(hwnd, WM_COMMAND, IDM_EXIT, 0);
+    EXPECT_EQ("Close Brisklet?", e2e::AnswerMessageBox("Brisklet", IDYES));
+    ASSERT_TRUE(bar.WaitForExit(15000));
+    EXPECT_EQ(0u, bar.exitCode());
+    EXPECT_EQ(fileBefore, e2e::ReadFileBytes(e2e::DefaultButtonFile()));
+    std::string recorded;
+    EXPECT_TRUE(e2e::ReadUserString("CurrentButtonFileName", &recorded));
+    EXPECT_FALSE(e2e::FindBar());
+
+    // The caption's close box, answered Yes, ends the program the same way.
+    Process again = e2e::StartBrisklet();
+    hwnd = e2e::FindBar();
+    ASSERT_NE(nullptr, hwnd);
+    PostMessageA(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ("Close Brisklet?", e2e::AnswerMessageBox("Exit Brisklet", IDYES));
+    ASSERT_TRUE(again.WaitForExit(15000));
+    EXPECT_EQ(0u, again.exitCode());
+    EXPECT_TRUE(e2e::FileExists(e2e::DefaultButtonFile()));
+}
+
+// The check mark of "Sta&y on top" as another process sees it; -1 when the menu cannot be read
+// from outside.
+int StayOnTopChecked(HWND bar) {
+    HMENU menu = GetMenu(bar);
+    if (menu == nullptr) return -1;
+    const UINT state = GetMenuState(menu, IDM_STAY_ON_TOP, MF_BYCOMMAND);
+    if (state == static_cast<UINT>(-1)) return -1;
+    return (state & MF_CHECKED) != 0 ? 1 : 0;
+}
+
+bool IsTopmost(HWND hwnd) { return (GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+
+TEST(BarWindow, StayOnTopAndMinimisingHidesAndClearsIt) {
+    e2e::ResetState();
+    const std::string file = WriteButtonFile("ontop", "one.bklt", {{"One", "http://one.example/"}});
+    Process bar = e2e::StartBrisklet("\"" + file + "\"");
+    HWND hwnd = e2e::FindBar();
+    ASSERT_NE(nullptr, hwnd);
+    ASSERT_TRUE(IsWindowVisible(hwnd));
+    const int checkedAtStart = StayOnTopChecked(hwnd);
+    if (checkedAtStart < 0) std::printf("note: the bar's menu cannot be read from another process here\n");
+    EXPECT_FALSE(IsTopmost(hwnd));
+
+    PostMessageA(hwnd, WM_COMMAND, IDM_STAY_ON_TOP, 0);
+    EXPECT_TRUE(e2e::WaitUntil([&] { return IsTopmost(hwnd); }));
+    if (checkedAtStart >= 0) {
+        EXPECT_EQ(0, checkedAtStart);
+        EXPECT_EQ(1, StayOnTopChecked(hwnd));
+    }
+
+    PostMessageA(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindowVisible(hwnd); })) << "minimising hides the bar";
+    e2e::Sync(hwnd);
+    EXPECT_FALSE(IsTopmost(hwnd)) << "the bar leaves the topmost band with the flag";
+    if (checkedAtStart >= 0) EXPECT_EQ(0, StayOnTopChecked(hwnd));
+
+    // Shown again it is an ordinary window; the next toggle puts it on top again.
+    PostMessageA(hwnd, WM_BAR_ACTIVATE, 0, 0);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return IsWindowVisible(hwnd) != FALSE; }));
+    EXPECT_FALSE(IsIconic(hwnd));
+    PostMessageA(hwnd, WM_COMMAND, IDM_STAY_ON_TOP, 0);
+    EXPECT_TRUE(e2e::WaitUntil([&] { return IsTopmost(hwnd); }));
+    PostMessageA(hwnd, WM_COMMAND, IDM_STAY_ON_TOP, 0);
+    EXPECT_TRUE(e2e::WaitUntil([&] { return !IsTopmost(hwnd); }));
+    EXPECT_TRUE(e2e::CloseBrisklet(bar));
+}
+
+TEST(BarWindow, DestroyButtonsThenRelayoutAndWideButtons) {
+    e2e::ResetState();
+    const std::string path = e2e::ScratchFolder("wide") + "\\wide.bklt";
+    const auto image = e2e::MakeButtonFile({{"W1", "http://w1.example/"}, {"W2", "http://w2.example/"}}, 140, true);
+    ASSERT_TRUE(e2e::WriteFileBytes(path, image.data(), image.size()));
+    ASSERT_TRUE(e2e::WriteUserString("CurrentButtonFileName", path));
+    Process bar = e2e::StartBrisklet();
+    HWND hwnd = e2e::FindBar();
+    ASSERT_NE(nullptr, hwnd);
+    ExpectLaidOut(hwnd, TableOf(image), {"W1", "W2"});
+    ASSERT_EQ(190, e2e::BarButtons(hwnd)[0].clientRect.right - e2e::BarButtons(hwnd)[0].clientRect.left);
+
+    // Command 32772 leaves an empty bar until the next rebuild.
+    PostMessageA(hwnd, WM_COMMAND, IDM_DESTROY_BUTTONS, 0);
+    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::BarButtons(hwnd).empty(); }));
+    PostMessageA(hwnd, WM_BAR_RELAYOUT, 0, 0);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::BarButtons(hwnd).size() == 2; }));
+    e2e::Sync(hwnd);
+    ExpectLaidOut(hwnd, TableOf(image), {"W1", "W2"});
+
+    // Right button pressed on a button: the Setup command is posted (the dialog may be a
+    // placeholder; the bar stays alive either way).
+    const auto buttons = e2e::BarButtons(hwnd);
+    ASSERT_EQ(2u, buttons.size());
+    EXPECT_TRUE(bar.running());
+    EXPECT_TRUE(e2e::CloseBrisklet(bar));
+}
+
+// Every child window of the bar, buttons or not.
+int ChildCount(HWND bar) {
+    int count = 0;
+    EnumChildWindows(
+        bar, [](HWND, LPARAM param) -> BOOL { ++*reinterpret_cast<int*>(param); return TRUE; },
+        reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+TEST(BarWindow, TwoHundredRebuildsLeakNoObjects) {
+    e2e::ResetState();
+    auto image = e2e::MakeButtonFile({{"F1", "http://f1.example/"},
+                                      {"F2", "http://f2.example/"},
+                                      {"F3", "http://f3.example/"},
+                                      {"F4", "http://f4.example/"}});
+    ButtonTable& table = *reinterpret_cast<ButtonTable*>(image.data());
+    for (int i = 0; i < 3; ++i) {
+        table.records[i].hasOwnFont = 1;
+        table.records[i].ownFont.lfHeight = -12 - 2 * i;
+        std::memcpy(table.records[i].ownFont.lfFaceName, "Tahoma", 7);
+    }
+    const std::string path = e2e::ScratchFolder("rebuild") + "\\fonts.bklt";
+    ASSERT_TRUE(e2e::WriteFileBytes(path, image.data(), image.size()));
+    ASSERT_TRUE(e2e::WriteUserString("CurrentButtonFileName", path));
+    Process bar = e2e::StartBrisklet();
+    HWND hwnd = e2e::FindBar();
+    ASSERT_NE(nullptr, hwnd);
+    ASSERT_EQ(4, ChildCount(hwnd));
+
+    const DWORD gdiBefore = GetGuiResources(bar.handle(), GR_GDIOBJECTS);
+    const DWORD userBefore = GetGuiResources(bar.handle(), GR_USEROBJECTS);
+    for (int round = 0; round < 200; ++round) {
+        // Every other round as the Setup dialog does it (buttons destroyed first), the others
+        // a bare relayout over the standing buttons.
+        if (round % 2 == 0) PostMessageA(hwnd, WM_BAR_DESTROYBUTTONS, 0, 0);
+        PostMessageA(hwnd, WM_BAR_RELAYOUT, 0, 0);
+    }
+    // Posted messages are handled in order: once the bar shows, every rebuild before it ran.
+    ASSERT_FALSE(IsWindowVisible(hwnd));
+    PostMessageA(hwnd, WM_BAR_ACTIVATE, 0, 0);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return IsWindowVisible(hwnd) != FALSE; }));
+    e2e::Sync(hwnd);
+    EXPECT_EQ(4, ChildCount(hwnd)) << "rebuilds never stack a second set of buttons";
+    ExpectLaidOut(hwnd, table, {"F1", "F2", "F3", "F4"});
+    EXPECT_EQ(image.size(), e2e::ReadFileBytes(path).size());
+
+    const DWORD gdiAfter = GetGuiResources(bar.handle(), GR_GDIOBJECTS);
+    const DWORD userAfter = GetGuiResources(bar.handle(), GR_USEROBJECTS);
+    if (gdiBefore == 0 && gdiAfter == 0 && GetLastError() == ERROR_CALL_NOT_IMPLEMENTED) {
+        // Wine counts no objects per process (GetGuiResources is a stub there) and answers no
+        // WM_GETFONT from another process; the release of the fonts is checked in-process by
+        // the Win32 tests instead.
+        std::printf("note: GetGuiResources is not implemented here; GDI counts not compared\n");
+    } else {
+        EXPECT_LE(gdiAfter, gdiBefore + 2) << "GDI objects grew over 200 rebuilds";
+        EXPECT_LE(userAfter, userBefore + 2) << "USER objects grew over 200 rebuilds";
+    }
+    EXPECT_TRUE(e2e::CloseBrisklet(bar));
+}
+
+}  // namespace

@@ -1,0 +1,179 @@
+// The Button bar's window procedure in-process: a bar window of the real class, driven through
+// its private messages, with the fonts and button windows looked at directly.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <ole2.h>
+
+#include <cstring>
+#include <string>
+#include "app/bar_messages.h"
+#include "app/layout.h"
+#include "app/win_bar.h"
+#include "app/win_state.h"
+#include "res/resource.h"
+#include "store/button_files.h"
+#include "store/button_table.h"
+#include "store/win_platform.h"
+#include "tests/win/store_win_support.h"
+
+namespace {
+
+class CountingSink : public MessageSink {
+public:
+    void ShowMessage(const char*, const char*) override { ++shown; }
+    int shown = 0;
+};
+
+void Pump() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) continue;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+HFONT FontOf(HWND button) { return reinterpret_cast<HFONT>(SendMessageA(button, WM_GETFONT, 0, 0)); }
+
+bool IsLiveFont(HFONT font) { return font != nullptr && GetObjectType(font) == OBJ_FONT; }
+
+int ChildCount(HWND bar) {
+    int count = 0;
+    EnumChildWindows(
+        bar, [](HWND, LPARAM param) -> BOOL { ++*reinterpret_cast<int*>(param); return TRUE; },
+        reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+class BarWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        OleInitialize(nullptr);  // the bar ends OLE when it is destroyed
+        InstallWin32Platform();
+        g_platform.messages = &sink_;
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof temp, temp);
+        path_ = std::string(temp) + "bar_win_test.bklt";
+        CopyTextToField(g_currentButtonFile, sizeof g_currentButtonFile, path_.c_str());
+
+        std::memset(&g_buttonTable, 0, sizeof g_buttonTable);
+        g_buttonTable.buttonWidth = 140;
+        g_buttonTable.buttonCount = 4;
+        g_buttonTable.globalFont.lfWeight = 700;
+        std::memcpy(g_buttonTable.globalFont.lfFaceName, "System", 7);
+        for (int i = 0; i < 4; ++i) {
+            ButtonRecord& record = g_buttonTable.records[i];
+            CopyTextToField(record.name, sizeof record.name, ("B" + std::to_string(i)).c_str());
+            record.ownFont = g_buttonTable.globalFont;
+            record.ownFont.lfHeight = -11 - i;
+            record.hasOwnFont = i < 2 ? 1 : (i == 2 ? 2 : 0);  // 2 is not "own font"
+        }
+
+        std::strcpy(g_windowClass, "BriskletBarTestClass");
+        std::strcpy(g_windowTitle, "Brisklet bar test");
+        g_hInstance = GetModuleHandleA(nullptr);
+        RegisterWindowClasses(g_hInstance);
+        ComputeLayout();
+        bar_ = CreateWindowExA(0, g_windowClass, g_windowTitle, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+                               g_layout.barX, g_layout.barY, g_layout.barWidth, g_layout.barHeight, nullptr,
+                               nullptr, g_hInstance, nullptr);
+        ASSERT_NE(nullptr, bar_);
+        Pump();  // the font step queued by WM_CREATE
+    }
+
+    void TearDown() override {
+        if (bar_ != nullptr) DestroyWindow(bar_);
+        Pump();
+        DeleteFileA(path_.c_str());
+        registry_.Restore();
+    }
+
+    HWND Button(int i) const { return GetDlgItem(bar_, IDC_BUTTON_FIRST + i); }
+
+    store_win_test::KeySnapshot registry_{HKEY_CURRENT_USER, "Software\\Vantaro\\Brisklet"};
+    CountingSink sink_;
+    std::string path_;
+    HWND bar_ = nullptr;
+};
+
+TEST_F(BarWindowTest, OwnFontsOnlyForByteOneAndTheFontStepSaves) {
+    ASSERT_EQ(4, ChildCount(bar_));
+    const HFONT own0 = FontOf(Button(0));
+    const HFONT own1 = FontOf(Button(1));
+    EXPECT_TRUE(IsLiveFont(own0));
+    EXPECT_TRUE(IsLiveFont(own1));
+    EXPECT_NE(own0, own1);
+    EXPECT_NE(g_barFont, own0);
+    EXPECT_EQ(g_barFont, FontOf(Button(2))) << "has-own-font byte 2 takes the bar font";
+    EXPECT_EQ(g_barFont, FontOf(Button(3)));
+    LOGFONTA seen{};
+    GetObjectA(own1, sizeof seen, &seen);
+    EXPECT_EQ(-12, seen.lfHeight);
+    EXPECT_EQ(0, sink_.shown);
+    EXPECT_TRUE(store_win_test::PathExists(path_)) << "the font step saves the Button file";
+}
+
+TEST_F(BarWindowTest, RebuildsReleaseTheFontsTheyReplace) {
+    for (int round = 0; round < 200; ++round) {
+        const HFONT oldBar = g_barFont;
+        const HFONT old0 = FontOf(Button(0));
+        const HFONT old1 = FontOf(Button(1));
+        if (round % 2 == 0) PostMessageA(bar_, WM_BAR_DESTROYBUTTONS, 0, 0);
+        PostMessageA(bar_, WM_BAR_RELAYOUT, 0, 0);
+        Pump();
+        ASSERT_EQ(4, ChildCount(bar_)) << "round " << round;
+        ASSERT_TRUE(IsLiveFont(FontOf(Button(0)))) << "round " << round;
+        ASSERT_TRUE(IsLiveFont(g_barFont)) << "round " << round;
+        ASSERT_EQ(g_barFont, FontOf(Button(3))) << "round " << round;
+        ASSERT_FALSE(IsLiveFont(old0)) << "own font of the previous set kept, round " << round;
+        ASSERT_FALSE(IsLiveFont(old1)) << "own font of the previous set kept, round " << round;
+        ASSERT_FALSE(IsLiveFont(oldBar)) << "replaced bar font kept, round " << round;
+    }
+}
+
+TEST_F(BarWindowTest, SameFontFlagGivesEveryButtonTheBarFont) {
+    const HFONT own0 = FontOf(Button(0));
+    g_buttonTable.sameFont = 1;
+    PostMessageA(bar_, WM_BAR_APPLYFONTS, 0, 0);
+    Pump();
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(g_barFont, FontOf(Button(i))) << i;
+    EXPECT_FALSE(IsLiveFont(own0));
+}
+
+TEST_F(BarWindowTest, NewNameShowsAtTheNextPaintAndDestroyLeavesAnEmptyBar) {
+    ShowWindow(bar_, SW_SHOWNOACTIVATE);
+    Pump();
+    CopyTextToField(g_buttonTable.records[1].name, kNameSize, "Renamed");
+    InvalidateRect(bar_, nullptr, TRUE);
+    UpdateWindow(bar_);
+    char text[64] = "";
+    GetWindowTextA(Button(1), text, sizeof text);
+    EXPECT_STREQ("Renamed", text);
+
+    PostMessageA(bar_, WM_COMMAND, IDM_DESTROY_BUTTONS, 0);
+    Pump();
+    EXPECT_EQ(0, ChildCount(bar_));
+    PostMessageA(bar_, WM_BAR_REBUILD, 0, 0);
+    Pump();
+    EXPECT_EQ(4, ChildCount(bar_));
+}
+
+TEST_F(BarWindowTest, HideBarClearsStayOnTop) {
+    // This test program carries no menu resource: the bar gets a menu with the one item.
+    HMENU menu = CreateMenu();
+    AppendMenuA(menu, MF_STRING, IDM_STAY_ON_TOP, "Sta&y on top");
+    SetMenu(bar_, menu);
+    ShowWindow(bar_, SW_SHOWNOACTIVATE);
+    PostMessageA(bar_, WM_COMMAND, IDM_STAY_ON_TOP, 0);
+    Pump();
+    EXPECT_EQ(static_cast<UINT>(MF_CHECKED), GetMenuState(menu, IDM_STAY_ON_TOP, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_NE(0, GetWindowLongA(bar_, GWL_EXSTYLE) & WS_EX_TOPMOST);
+
+    SendMessageA(bar_, WM_SIZE, SIZE_MINIMIZED, 0);
+    EXPECT_FALSE(IsWindowVisible(bar_));
+    EXPECT_EQ(0u, GetMenuState(menu, IDM_STAY_ON_TOP, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_EQ(0, GetWindowLongA(bar_, GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
+
+}  // namespace
