@@ -11,6 +11,7 @@
 #include "res/resource.h"
 #include "store/button_table.h"
 #include "tests/e2e/harness.h"
+#include "tests/e2e/recorder.h"
 
 namespace {
 
@@ -365,6 +366,91 @@ TEST(BarWindow, DestroyButtonsThenRelayoutAndWideButtons) {
     const auto buttons = e2e::BarButtons(hwnd);
     ASSERT_EQ(2u, buttons.size());
     EXPECT_TRUE(bar.running());
+    EXPECT_TRUE(e2e::CloseBrisklet(bar));
+}
+
+void MouseButton(DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    SendInput(1, &input, sizeof input);
+}
+
+TEST(BarWindow, RightClickOnAButtonOpensSetup) {
+    e2e::ResetState();
+    const std::string file = WriteButtonFile("keys", "two.bklt", {{"K1", "http://k1.example/"}, {"K2", "http://k2.example/"}});
+    Process bar = e2e::StartBrisklet("\"" + file + "\"");
+    HWND hwnd = e2e::FindBar();
+    ASSERT_NE(nullptr, hwnd);
+    const auto buttons = e2e::BarButtons(hwnd);
+    ASSERT_EQ(2u, buttons.size());
+
+    // A right button pressed on a button opens the Setup dialog.
+    RECT rect;
+    GetWindowRect(buttons[0].hwnd, &rect);
+    SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    MouseButton(MOUSEEVENTF_RIGHTDOWN);
+    MouseButton(MOUSEEVENTF_RIGHTUP);
+    HWND setup = e2e::WaitForDialog("Brisklet Setup");
+    ASSERT_NE(nullptr, setup) << "a right click on a button did not open the Setup dialog";
+    e2e::PressButton(setup, IDCANCEL);
+    ASSERT_TRUE(e2e::WaitForWindowGone(setup));
+    EXPECT_TRUE(e2e::CloseBrisklet(bar));
+}
+
+void Key(WORD vk, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, 0));
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &input, sizeof input);
+}
+
+HWND FocusOfThreadOf(HWND hwnd) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &info)) return nullptr;
+    return info.hwndFocus;
+}
+
+TEST(BarWindow, AltQuestionMarkWorksWhileAButtonHasTheFocus) {
+    e2e::ResetState();
+    ASSERT_TRUE(e2e::InstallRecorder());
+    e2e::ClearLaunches();
+    const std::string file = WriteButtonFile("focus", "one.bklt", {{"Go", "http://focus.example/"}});
+    Process bar = e2e::StartBrisklet("\"" + file + "\"");
+    HWND hwnd = e2e::FindBar();
+    ASSERT_NE(nullptr, hwnd);
+    // On top, so that the launch leaves the bar where it is, with the focus on the clicked button.
+    PostMessageA(hwnd, WM_COMMAND, IDM_STAY_ON_TOP, 0);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return IsTopmost(hwnd); }));
+    const auto buttons = e2e::BarButtons(hwnd);
+    ASSERT_EQ(1u, buttons.size());
+    RECT rect;
+    GetWindowRect(buttons[0].hwnd, &rect);
+    SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    MouseButton(MOUSEEVENTF_LEFTDOWN);
+    MouseButton(MOUSEEVENTF_LEFTUP);
+    ASSERT_TRUE(e2e::WaitForLaunch("focus.example"));
+    ASSERT_TRUE(e2e::WaitUntil([&] { return FocusOfThreadOf(hwnd) == buttons[0].hwnd; }, 5000))
+        << "the clicked button did not take the focus";
+    ASSERT_TRUE(IsWindowVisible(hwnd));
+    ASSERT_TRUE(e2e::WaitUntil([&] { return GetForegroundWindow() == hwnd; }, 5000));
+
+    const SHORT scan = VkKeyScanA('?');
+    ASSERT_NE(-1, scan);
+    const bool shift = (HIBYTE(scan) & 1) != 0;
+    Key(VK_MENU, false);
+    if (shift) Key(VK_SHIFT, false);
+    Key(LOBYTE(scan), false);
+    Key(LOBYTE(scan), true);
+    if (shift) Key(VK_SHIFT, true);
+    Key(VK_MENU, true);
+    HWND about = e2e::WaitForDialog("About Brisklet");
+    ASSERT_NE(nullptr, about) << "Alt+? with the focus on a button did not open the About box";
+    e2e::PressButton(about, IDOK);
+    ASSERT_TRUE(e2e::WaitForWindowGone(about));
     EXPECT_TRUE(e2e::CloseBrisklet(bar));
 }
 
