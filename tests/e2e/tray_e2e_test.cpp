@@ -36,10 +36,12 @@ protected:
         e2e::ClearLaunches();
     }
 
+    // Ended without the closing question: under Wine on a display without a window manager a
+    // regular close waits seconds for windows to be withdrawn, and nothing here depends on it.
     void TearDown() override {
         if (process_.running()) {
             DismissLaunchErrors();
-            e2e::CloseBrisklet(process_);
+            process_.Kill();
         }
         e2e::ResetState();
         e2e::ClearLaunches();
@@ -239,6 +241,8 @@ TEST_F(TrayE2E, CommandsBeyondTheButtonsDoNothing) {
     EXPECT_TRUE(IsWindowVisible(bar_)) << "a command without a button hid the bar";
 }
 
+// Wine's shell also drops the icons of a process that has ended, so this cannot tell a removal
+// by the program from the clean-up after it; tests/win checks RemoveTrayIcon with the bar alive.
 TEST_F(TrayE2E, TheIconIsThereWhileRunningAndGoneAfterExit) {
     ASSERT_NO_FATAL_FAILURE(Start({{"Zero", "http://zero.example/"}}));
     const HWND bar = bar_;
