@@ -72,6 +72,176 @@ std::string TempProbeFile() {
     return std::string(temp) + "dummy.htm";
 }
 
+// brisklet.exe opened as a data file, to read its resources.
+class ProgramResources {
+public:
+    ProgramResources() : module_(LoadLibraryExA(e2e::BriskletExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
+    ~ProgramResources() {
+        if (module_ != nullptr) FreeLibrary(module_);
+    }
+    HMODULE get() const { return module_; }
+
+private:
+    HMODULE module_;
+};
+
+std::string MenuText(HMENU menu, UINT position) {
+    char text[128] = "";
+    GetMenuStringA(menu, position, text, sizeof text, MF_BYPOSITION);
+    return text;
+}
+
+TEST(BarResources, MenuAcceleratorsStringsVersionManifestIconsAndCursor) {
+    ProgramResources program;
+    HMODULE module = program.get();
+    ASSERT_NE(nullptr, module);
+
+    HMENU menu = LoadMenuA(module, MAKEINTRESOURCEA(IDR_MAINMENU));
+    ASSERT_NE(nullptr, menu);
+    ASSERT_EQ(3, GetMenuItemCount(menu));
+    EXPECT_EQ("&File", MenuText(menu, 0));
+    EXPECT_EQ("&Hide", MenuText(menu, 1));
+    EXPECT_EQ(static_cast<UINT>(IDM_HIDE), GetMenuItemID(menu, 1));
+    EXPECT_EQ("&Help", MenuText(menu, 2));
+    HMENU file = GetSubMenu(menu, 0);
+    const std::vector<std::pair<std::string, UINT>> fileItems = {{"&Setup Buttons...", IDM_SETUP},
+                                                                 {"Sta&y on top", IDM_STAY_ON_TOP},
+                                                                 {"&Options...", IDM_OPTIONS},
+                                                                 {"&Hide", IDM_HIDE},
+                                                                 {"E&xit", IDM_EXIT}};
+    ASSERT_EQ(static_cast<int>(fileItems.size()), GetMenuItemCount(file));
+    for (size_t i = 0; i < fileItems.size(); ++i) {
+        EXPECT_EQ(fileItems[i].first, MenuText(file, static_cast<UINT>(i)));
+        EXPECT_EQ(fileItems[i].second, GetMenuItemID(file, static_cast<int>(i)));
+        EXPECT_EQ(0u, GetMenuState(file, static_cast<UINT>(i), MF_BYPOSITION) & MF_CHECKED);
+    }
+    HMENU help = GetSubMenu(menu, 2);
+    ASSERT_EQ(2, GetMenuItemCount(help));
+    EXPECT_EQ("&Using Brisklet...", MenuText(help, 0));
+    EXPECT_EQ(static_cast<UINT>(IDM_HELP), GetMenuItemID(help, 0));
+    EXPECT_EQ("&About ...", MenuText(help, 1));
+    EXPECT_EQ(static_cast<UINT>(IDM_ABOUT), GetMenuItemID(help, 1));
+    DestroyMenu(menu);
+
+    HACCEL accelerators = LoadAcceleratorsA(module, MAKEINTRESOURCEA(IDR_ACCELERATORS));
+    ASSERT_NE(nullptr, accelerators);
+    ACCEL entries[8];
+    ASSERT_EQ(2, CopyAcceleratorTableA(accelerators, entries, 8));
+    for (int i = 0; i < 2; ++i) {
+        const ACCEL& entry = entries[i];
+        EXPECT_TRUE(entry.key == '?' || entry.key == '/');
+        EXPECT_EQ(FALT, entry.fVirt & (FALT | FVIRTKEY | FSHIFT | FCONTROL));
+        EXPECT_EQ(IDM_ABOUT, entry.cmd);
+    }
+    EXPECT_NE(entries[0].key, entries[1].key);
+
+    char text[100] = "";
+    ASSERT_GT(LoadStringA(module, IDS_APP_TITLE, text, sizeof text), 0);
+    EXPECT_STREQ("Brisklet", text);
+    ASSERT_GT(LoadStringA(module, IDS_WINDOW_CLASS, text, sizeof text), 0);
+    EXPECT_STREQ("BRISKLET", text);
+
+    HRSRC version = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(16) /* RT_VERSION */);
+    ASSERT_NE(nullptr, version);
+    const BYTE* block = static_cast<const BYTE*>(LockResource(LoadResource(module, version)));
+    const DWORD size = SizeofResource(module, version);
+    const DWORD signature = 0xFEEF04BD;
+    const BYTE* fixed = nullptr;
+    for (DWORD at = 0; at + sizeof(VS_FIXEDFILEINFO) <= size; at += 4) {
+        if (std::memcmp(block + at, &signature, 4) == 0) {
+            fixed = block + at;
+            break;
+        }
+    }
+    ASSERT_NE(nullptr, fixed);
+    VS_FIXEDFILEINFO info;
+    std::memcpy(&info, fixed, sizeof info);
+    EXPECT_EQ(MAKELONG(1, 5), info.dwFileVersionMS);
+    EXPECT_EQ(0u, info.dwFileVersionLS);
+    EXPECT_EQ(MAKELONG(1, 5), info.dwProductVersionMS);
+    EXPECT_EQ(0u, info.dwProductVersionLS);
+
+    HRSRC manifest = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24) /* RT_MANIFEST */);
+    ASSERT_NE(nullptr, manifest);
+    const std::string xml(static_cast<const char*>(LockResource(LoadResource(module, manifest))),
+                          SizeofResource(module, manifest));
+    EXPECT_NE(std::string::npos, xml.find("Microsoft.Windows.Common-Controls"));
+    EXPECT_NE(std::string::npos, xml.find("version=\"6.0.0.0\""));
+
+    for (int id : {IDI_TRAY_NORMAL, IDI_TRAY_PRESSED, IDI_APP}) {
+        for (int edge : {16, 32}) {
+            HICON icon = static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(id), IMAGE_ICON, edge, edge, 0));
+            ASSERT_NE(nullptr, icon) << id << " at " << edge;
+            ICONINFO iconInfo{};
+            ASSERT_TRUE(GetIconInfo(icon, &iconInfo));
+            BITMAP bitmap{};
+            GetObjectA(iconInfo.hbmMask, sizeof bitmap, &bitmap);
+            EXPECT_EQ(edge, bitmap.bmWidth) << id;
+            if (iconInfo.hbmColor != nullptr) DeleteObject(iconInfo.hbmColor);
+            DeleteObject(iconInfo.hbmMask);
+            DestroyIcon(icon);
+        }
+    }
+    HCURSOR hand = static_cast<HCURSOR>(LoadImageA(module, MAKEINTRESOURCEA(IDC_HAND_CURSOR), IMAGE_CURSOR, 32, 32, 0));
+    ASSERT_NE(nullptr, hand);
+    ICONINFO cursorInfo{};
+    ASSERT_TRUE(GetIconInfo(hand, &cursorInfo));
+    EXPECT_FALSE(cursorInfo.fIcon);
+    EXPECT_EQ(5u, cursorInfo.xHotspot);
+    EXPECT_EQ(0u, cursorInfo.yHotspot);
+    if (cursorInfo.hbmColor != nullptr) DeleteObject(cursorInfo.hbmColor);
+    DeleteObject(cursorInfo.hbmMask);
+    DestroyCursor(hand);
+}
+
+// The two tray pictures: grey raised face with blue "Go"; pressed, the edges swap.
+TEST(BarResources, TrayIconsShowARaisedAndAPressedButton) {
+    ProgramResources program;
+    ASSERT_NE(nullptr, program.get());
+    auto pixels = [&](int id) {
+        HICON icon = static_cast<HICON>(LoadImageA(program.get(), MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, 0));
+        std::vector<COLORREF> out(256, 0);
+        HDC screen = GetDC(nullptr);
+        HDC dc = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, 16, 16);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        RECT all{0, 0, 16, 16};
+        HBRUSH magenta = CreateSolidBrush(RGB(255, 0, 255));
+        FillRect(dc, &all, magenta);
+        DeleteObject(magenta);
+        DrawIconEx(dc, 0, 0, icon, 16, 16, 0, nullptr, DI_NORMAL);
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) out[y * 16 + x] = GetPixel(dc, x, y);
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+        ReleaseDC(nullptr, screen);
+        DestroyIcon(icon);
+        return out;
+    };
+    const auto normal = pixels(IDI_TRAY_NORMAL);
+    const auto pressed = pixels(IDI_TRAY_PRESSED);
+    auto at = [](const std::vector<COLORREF>& p, int x, int y) { return p[y * 16 + x]; };
+    EXPECT_EQ(RGB(255, 255, 255), at(normal, 3, 1)) << "light top edge";
+    EXPECT_EQ(RGB(128, 128, 128), at(normal, 14, 8)) << "dark right edge";
+    EXPECT_EQ(RGB(128, 128, 128), at(pressed, 3, 1)) << "dark top edge when pressed";
+    EXPECT_EQ(RGB(255, 255, 255), at(pressed, 14, 8)) << "light right edge when pressed";
+    EXPECT_EQ(RGB(192, 192, 192), at(normal, 12, 3)) << "grey face";
+    EXPECT_EQ(RGB(255, 0, 255), at(normal, 0, 0)) << "transparent corner";
+    int blueNormal = 0;
+    int blueShifted = 0;
+    for (int y = 0; y < 15; ++y) {
+        for (int x = 0; x < 15; ++x) {
+            if (at(normal, x, y) == RGB(0, 0, 200)) {
+                ++blueNormal;
+                if (at(pressed, x + 1, y + 1) == RGB(0, 0, 200)) ++blueShifted;
+            }
+        }
+    }
+    EXPECT_GT(blueNormal, 15) << "a blue caption";
+    EXPECT_EQ(blueNormal, blueShifted) << "pressed, the caption moves one pixel down and right";
+}
+
 TEST(BarStartup, PlainStartIsHiddenAndLaidOutForTheScreen) {
     e2e::ResetState();
     const std::string file =
@@ -205,6 +375,33 @@ TEST(BarStartup, SecondStartWithAnotherFileReloadsTheRunningBar) {
     EXPECT_EQ(before.bottom, after.bottom);
     EXPECT_EQ(before.top - 2 * 27, after.top);
     EXPECT_EQ(firstBytes, e2e::ReadFileBytes(first)) << "the first file is left alone";
+    EXPECT_TRUE(e2e::CloseBrisklet(bar));
+}
+
+TEST(BarStartup, ProbeFileThatCannotBeMadeLeavesNoBrowserProgram) {
+    e2e::ResetState();
+    ASSERT_TRUE(e2e::InstallRecorder());
+    e2e::ClearLaunches();
+    // A folder of that name: "dummy.htm" cannot be created, so no program is found for .htm
+    // pages, and start-up goes on.
+    const std::string probe = TempProbeFile();
+    DeleteFileA(probe.c_str());
+    ASSERT_TRUE(CreateDirectoryA(probe.c_str(), nullptr));
+    auto image = e2e::MakeButtonFile({{"New window", "http://blocked.example/"}});
+    reinterpret_cast<ButtonTable*>(image.data())->records[0].newWindow = 1;
+    const std::string path = e2e::ScratchFolder("probe") + "\\probe.bklt";
+    ASSERT_TRUE(e2e::WriteFileBytes(path, image.data(), image.size()));
+    ASSERT_TRUE(e2e::WriteUserString("CurrentButtonFileName", path));
+
+    Process bar = e2e::StartBrisklet();
+    RemoveDirectoryA(probe.c_str());
+    HWND hwnd = e2e::FindBar();
+    ASSERT_NE(nullptr, hwnd);
+    ASSERT_EQ(1u, e2e::BarButtons(hwnd).size());
+    // The new-window launch has no program to start.
+    PostMessageA(hwnd, WM_COMMAND, IDC_BUTTON_FIRST, 0);
+    EXPECT_EQ("Error opening Web Browser or program.", e2e::AnswerMessageBox("Launch Error", IDOK));
+    EXPECT_TRUE(e2e::ReadLaunches().empty());
     EXPECT_TRUE(e2e::CloseBrisklet(bar));
 }
 
