@@ -166,6 +166,7 @@ TEST_F(OptionsDialog, TemplateShowsTheControlsInTabOrderCentredAndOwnedByTheBar)
 
     EXPECT_FALSE(IsChecked(dialog, kAutoStartBox));
     EXPECT_FALSE(IsChecked(dialog, kInstantPopupBox));
+    e2e::SaveScreenshot("options");
     CloseBy(dialog, Close::Ok);
 }
 
