@@ -259,4 +259,49 @@ else
 fi
 wait_until 30 eval '! kill -0 "$SETUP_PID" 2>/dev/null' || kill "$SETUP_PID" 2>/dev/null
 wait "$SETUP_PID" 2>/dev/null
+
+# --- As scripts/run.sh starts it: in a Wine virtual desktop, whose taskbar has a tray. ---------
+# Windows on that desktop are seen only by programs started on it, so the probe runs there too
+# and leaves its output in a file.
+DESK="BriskletTest"
+PROBE_WIN=$("$WINE" winepath -w "$PROBE" 2>/dev/null | tr -d '\r')
+in_desktop() {
+  local out="$C_DRIVE/helptest/desktop-probe.txt"
+  rm -f "$out"
+  INSTALL_PROBE_OUT='C:\helptest\desktop-probe.txt' run_with_timeout 60 \
+    "$WINE" explorer "/desktop=$DESK,1024x768" "$PROBE_WIN" "$@" >/dev/null 2>&1
+  wait_until 60 grep -qs '^rc=' "$out"
+  local rc; rc=$(sed -n 's/^rc=//p' "$out" | tr -d '\r')
+  grep -v '^rc=' "$out" 2>/dev/null | tr -d '\r'
+  return "${rc:-1}"
+}
+"$WINE" explorer "/desktop=$DESK,1024x768" "$DEFAULT_DIR\\brisklet.exe" >/dev/null 2>&1 &
+DESKTOP_PID=$!
+desk_out=$(in_desktop tray 30000)
+if [ $? -eq 0 ]; then
+  pass "in a virtual desktop the installed Brisklet puts its icon in the taskbar's tray"
+  if in_desktop visible 0 >/dev/null; then fail "the bar is shown before anyone clicked"; fi
+  # The tray icon is the last thing at the right end of the desktop's taskbar.
+  geometry=$(xdotool search --name "^$DESK" getwindowgeometry --shell 2>/dev/null | tr '\n' ' ')
+  eval "$(echo "$geometry" | grep -o 'X=[0-9]* Y=[0-9]* WIDTH=[0-9]* HEIGHT=[0-9]*')"
+  if [ -n "${WIDTH:-}" ]; then
+    xdotool mousemove $((X + WIDTH - 11)) $((Y + HEIGHT - 11)) click 1
+    if in_desktop visible 10000 >/dev/null; then
+      pass "a mouse click on that tray icon shows the Button bar"
+      if [ -n "${BRISKLET_SCREENSHOTS:-}" ]; then
+        xid=$(xdotool search --name "^$DESK" 2>/dev/null | head -1)
+        import -window "$xid" "$BRISKLET_SCREENSHOTS/tray-desktop.png" 2>/dev/null
+      fi
+    else
+      fail "a mouse click on the tray icon did not show the Button bar"
+    fi
+  else
+    fail "the virtual desktop's window was not found on the display"
+  fi
+  in_desktop close 20000 >/dev/null || fail "Brisklet in the virtual desktop could not be closed"
+else
+  fail "in a virtual desktop the installed Brisklet shows no tray icon: $desk_out"
+fi
+wait_until 30 eval '! kill -0 "$DESKTOP_PID" 2>/dev/null' || kill "$DESKTOP_PID" 2>/dev/null
+wait "$DESKTOP_PID" 2>/dev/null
 exit 0

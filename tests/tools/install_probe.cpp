@@ -1,6 +1,7 @@
 // Looks at an installed Brisklet from outside, for tests/e2e/installer.sh:
 //   install_probe tray TIMEOUT_MS     waits for the Button bar and its tray icon; prints the
 //                                     path of the program that owns the bar ("exe=...")
+//   install_probe visible TIMEOUT_MS  waits until the Button bar is shown
 //   install_probe help                sends the bar the help command (WM_COMMAND 150)
 //   install_probe close TIMEOUT_MS    closes Brisklet: WM_CLOSE, answers Yes to "Close Brisklet?",
 //                                     waits for the process to end and the tray icon to go
@@ -11,7 +12,9 @@
 //                                     text contains TEXT (a page of the setup wizard)
 //   install_probe checked TITLE TEXT  prints "checked=1" or "checked=0" for the check box TEXT
 //   install_probe press TITLE ID      presses the button ID of the window titled TITLE
-// Exit code 0 when the step succeeded, 1 otherwise; what went wrong is printed.
+// Exit code 0 when the step succeeded, 1 otherwise; what went wrong is printed. With
+// INSTALL_PROBE_OUT set, the output and a last line "rc=N" are appended to that file instead
+// (for runs inside a Wine virtual desktop, started through explorer, which keeps no stdout).
 #undef _WIN32_WINNT
 #define _WIN32_WINNT 0x0600  // QueryFullProcessImageNameA
 #include <windows.h>
@@ -74,6 +77,16 @@ int Tray(DWORD timeoutMs) {
     }
     printf("exe=%s\n", exe);
     return 0;
+}
+
+int Visible(DWORD timeoutMs) {
+    if (WaitFor(timeoutMs, [] {
+            HWND bar = FindBar();
+            return bar && IsWindowVisible(bar);
+        }))
+        return 0;
+    printf("the Button bar is not shown\n");
+    return 1;
 }
 
 int Help() {
@@ -275,8 +288,12 @@ int Press(const char* title, int id) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    char outFile[MAX_PATH] = "";
+    if (GetEnvironmentVariableA("INSTALL_PROBE_OUT", outFile, sizeof outFile) > 0 && outFile[0])
+        freopen(outFile, "a", stdout);
     int rc = 2;
     if (argc == 3 && strcmp(argv[1], "tray") == 0) rc = Tray(strtoul(argv[2], nullptr, 10));
+    else if (argc == 3 && strcmp(argv[1], "visible") == 0) rc = Visible(strtoul(argv[2], nullptr, 10));
     else if (argc == 2 && strcmp(argv[1], "help") == 0) rc = Help();
     else if (argc == 3 && strcmp(argv[1], "close") == 0) rc = Close(strtoul(argv[2], nullptr, 10));
     else if (argc == 3 && strcmp(argv[1], "shortcut") == 0) rc = Shortcut(argv[2]);
@@ -284,8 +301,9 @@ int main(int argc, char** argv) {
     else if (argc == 5 && strcmp(argv[1], "page") == 0) rc = Page(argv[2], argv[3], strtoul(argv[4], nullptr, 10));
     else if (argc == 4 && strcmp(argv[1], "checked") == 0) rc = Checked(argv[2], argv[3]);
     else if (argc == 4 && strcmp(argv[1], "press") == 0) rc = Press(argv[2], atoi(argv[3]));
-    else printf("usage: install_probe tray MS | help | close MS | shortcut LNK | run MS LINE |"
+    else printf("usage: install_probe tray MS | visible MS | help | close MS | shortcut LNK | run MS LINE |"
                 " page TITLE TEXT MS | checked TITLE TEXT | press TITLE ID\n");
+    if (outFile[0]) printf("rc=%d\n", rc);
     fflush(stdout);
     return rc;
 }
