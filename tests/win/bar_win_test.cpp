@@ -9,6 +9,7 @@
 #include <string>
 #include "app/bar_messages.h"
 #include "app/layout.h"
+#include "app/shared_state.h"
 #include "app/win_bar.h"
 #include "app/win_state.h"
 #include "res/resource.h"
@@ -70,6 +71,8 @@ protected:
             record.hasOwnFont = i < 2 ? 1 : (i == 2 ? 2 : 0);  // 2 is not "own font"
         }
 
+        g_stayOnTop = 0;
+        g_hMenu = nullptr;
         std::strcpy(g_windowClass, "BriskletBarTestClass");
         std::strcpy(g_windowTitle, "Brisklet bar test");
         g_hInstance = GetModuleHandleA(nullptr);
