@@ -615,7 +615,11 @@ TEST(BarWindow, AltQuestionMarkWorksWhileAButtonHasTheFocus) {
     e2e::ResetState();
     ASSERT_TRUE(e2e::InstallRecorder());
     e2e::ClearLaunches();
-    const std::string file = WriteButtonFile("focus", "one.bklt", {{"Go", "http://focus.example/"}});
+    // Slot 1 holds an address but is not a button (count 1).
+    auto image = e2e::MakeButtonFile({{"Go", "http://focus.example/"}, {"Ghost", "http://ghost.example/"}});
+    reinterpret_cast<ButtonTable*>(image.data())->buttonCount = 1;
+    const std::string file = e2e::ScratchFolder("focus") + "\\one.bklt";
+    ASSERT_TRUE(e2e::WriteFileBytes(file, image.data(), image.size()));
     Process bar = e2e::StartBrisklet("\"" + file + "\"");
     HWND hwnd = e2e::FindBar();
     ASSERT_NE(nullptr, hwnd);
@@ -624,6 +628,8 @@ TEST(BarWindow, AltQuestionMarkWorksWhileAButtonHasTheFocus) {
     ASSERT_TRUE(e2e::WaitUntil([&] { return IsTopmost(hwnd); }));
     const auto buttons = e2e::BarButtons(hwnd);
     ASSERT_EQ(1u, buttons.size());
+    // A command for a slot without a button launches nothing.
+    PostMessageA(hwnd, WM_COMMAND, IDC_BUTTON_FIRST + 1, 0);
     RECT rect;
     GetWindowRect(buttons[0].hwnd, &rect);
     SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
@@ -648,6 +654,9 @@ TEST(BarWindow, AltQuestionMarkWorksWhileAButtonHasTheFocus) {
     ASSERT_NE(nullptr, about) << "Alt+? with the focus on a button did not open the About box";
     e2e::PressButton(about, IDOK);
     ASSERT_TRUE(e2e::WaitForWindowGone(about));
+    const auto launches = e2e::ReadLaunches();
+    ASSERT_EQ(1u, launches.size());
+    EXPECT_NE(std::string::npos, launches[0].commandLine.find("focus.example"));
     EXPECT_TRUE(e2e::CloseBrisklet(bar));
 }
 
