@@ -45,7 +45,7 @@ struct Program {
 };
 
 struct Options {
-    std::string brisklet, reference, hook, work, out;
+    std::string brisklet, reference, platform, hook, work, out;
     int runs = 10;
     int reloads = 10;
     bool warmUp = true;
@@ -247,7 +247,9 @@ BOOL CALLBACK FindBoxOf(HWND window, LPARAM lParam) {
 }
 
 // Ends the program as a user would: the reference by closing its window, Brisklet with E&xit
-// and Yes. Either way its window procedure removes the tray icon before the process ends.
+// and Yes. Either way its window procedure removes the tray icon before the process ends (under
+// Wine removing a tray icon takes about two seconds, which is why a run takes longer than its
+// start-up).
 void End(const Program& program, Running* running) {
     if (running->info.hProcess == nullptr) return;
     if (running->window != nullptr && WaitForSingleObject(running->info.hProcess, 0) == WAIT_TIMEOUT) {
@@ -350,6 +352,21 @@ bool PrepareReload(ReloadBench& bench) {
     return true;
 }
 
+// ---- The platform's own cost of a rebuild ----
+
+// Asks the platform reference to destroy its buttons and make `count` new ones; its answer is
+// the time that took inside the process, in microseconds.
+bool PlatformRebuild(const Running& running, int count, double* ms) {
+    DWORD_PTR micros = 0;
+    if (!SendMessageTimeoutA(running.window, WM_APP + 1, static_cast<WPARAM>(count), 0, SMTO_NORMAL, kTimeoutMs,
+                             &micros)) {
+        Error("the platform reference did not answer the rebuild of %d buttons", count);
+        return false;
+    }
+    *ms = static_cast<double>(micros) / 1000.0;
+    return true;
+}
+
 // ---- Report ----
 
 struct Report {
@@ -384,6 +401,7 @@ bool ParseOptions(int argc, char** argv, Options* options) {
         const bool hasValue = i + 1 < argc;
         if (arg == "--brisklet" && hasValue) options->brisklet = argv[++i];
         else if (arg == "--reference" && hasValue) options->reference = argv[++i];
+        else if (arg == "--reference-platform" && hasValue) options->platform = argv[++i];
         else if (arg == "--hook" && hasValue) options->hook = argv[++i];
         else if (arg == "--work" && hasValue) options->work = argv[++i];
         else if (arg == "--out" && hasValue) options->out = argv[++i];
@@ -392,7 +410,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
         else if (arg == "--quick") { options->mode = "quick"; options->warmUp = false; }
         else return false;
     }
-    return !options->brisklet.empty() && !options->reference.empty() && !options->hook.empty() &&
+    return !options->brisklet.empty() && !options->reference.empty() && !options->platform.empty() &&
+           !options->hook.empty() &&
            !options->work.empty() && !options->out.empty() && options->runs > 0 && options->reloads > 0;
 }
 
@@ -402,8 +421,8 @@ int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
         std::fprintf(stderr,
-                     "usage: bench_driver --brisklet EXE --reference EXE --hook DLL --work DIR --out FILE "
-                     "[--runs N] [--reloads N] [--quick]\n");
+                     "usage: bench_driver --brisklet EXE --reference EXE --reference-platform EXE --hook DLL "
+                     "--work DIR --out FILE [--runs N] [--reloads N] [--quick]\n");
         return 2;
     }
     LARGE_INTEGER frequency;
@@ -412,6 +431,8 @@ int main(int argc, char** argv) {
 
     const Program brisklet{"brisklet", options.brisklet, "BRISKLET", "Brisklet", true};
     const Program reference{"reference", options.reference, "BRISKLET_BENCH_REFERENCE", "Bench reference", false};
+    const Program platform{"reference+platform", options.platform, "BRISKLET_BENCH_REFERENCE", "Bench reference",
+                           false};
     EndLeftovers(brisklet);
     EndLeftovers(reference);
 
@@ -427,21 +448,24 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // Start-up and memory, alternating: B R R B B R ...
-    std::vector<StartSample> samples[2];
-    const Program* programs[2] = {&brisklet, &reference};
+    // Start-up and memory, the three programs in turn, the order reversed every other run.
+    constexpr int kPrograms = 3;
+    std::vector<StartSample> samples[kPrograms];
+    const Program* programs[kPrograms] = {&brisklet, &reference, &platform};
     const int warmUps = options.warmUp ? 1 : 0;
     for (int run = -warmUps; run < options.runs && g_errors == 0; ++run) {
-        for (int k = 0; k < 2 && g_errors == 0; ++k) {
-            const int which = (run & 1) ? 1 - k : k;
+        for (int k = 0; k < kPrograms && g_errors == 0; ++k) {
+            const int which = (run & 1) ? kPrograms - 1 - k : k;
             Running running;
             StartSample sample;
             const bool started = Start(*programs[which], &running, &sample);
+            const LONGLONG ending = Now();
             End(*programs[which], &running);
+            const double endMs = Milliseconds(ending, Now());
             if (started && run >= 0) samples[which].push_back(sample);
-            std::printf("%s start-up%s: %.1f ms, peak working set %.0f KiB, peak private %.0f KiB\n",
+            std::printf("%s start-up%s: %.1f ms, peak working set %.0f KiB, peak private %.0f KiB (ended in %.0f ms)\n",
                         programs[which]->label, run < 0 ? " (warm-up)" : "", sample.ms, sample.peakWorkingSetKiB,
-                        sample.peakPrivateKiB);
+                        sample.peakPrivateKiB, endMs);
             std::fflush(stdout);
             Sleep(100);
         }
@@ -450,15 +474,14 @@ int main(int argc, char** argv) {
     // Reload and rebuild of a 1-button and a 100-button file in one running Brisklet. Each timed
     // reload reloads the file already shown (old buttons destroyed, the file read, new buttons
     // made and fonted), after an untimed reload that brought that file in.
+    const int counts[2] = {1, 100};
     std::vector<ReloadSample> reloads[2];
     StartSample afterReloads;
     if (g_errors == 0) {
         ReloadBench bench{options, brisklet, {}, nullptr, nullptr, nullptr};
         StartSample ignored;
-        bool ok = Start(brisklet, &bench.running, &ignored);
-        if (ok && PrepareReload(bench)) {
+        if (Start(brisklet, &bench.running, &ignored) && PrepareReload(bench)) {
             const std::string files[2] = {oneFile, hundredFile};
-            const int counts[2] = {1, 100};
             for (int round = -warmUps; round < options.reloads && g_errors == 0; ++round) {
                 for (int k = 0; k < 2 && g_errors == 0; ++k) {
                     const int which = (round & 1) ? 1 - k : k;
@@ -480,6 +503,29 @@ int main(int argc, char** argv) {
         End(brisklet, &bench.running);
     }
 
+    // What the same rebuild costs the platform alone: the platform reference destroys and makes
+    // its push buttons (common controls 6, as Brisklet's are), in the same alternation.
+    std::vector<double> floors[2];
+    if (g_errors == 0) {
+        Running running;
+        StartSample ignored;
+        if (Start(platform, &running, &ignored)) {
+            for (int round = -warmUps; round < options.reloads && g_errors == 0; ++round) {
+                for (int k = 0; k < 2 && g_errors == 0; ++k) {
+                    const int which = (round & 1) ? 1 - k : k;
+                    double ms = 0;
+                    if (PlatformRebuild(running, counts[which], &ms) && PlatformRebuild(running, counts[which], &ms) &&
+                        round >= 0)
+                        floors[which].push_back(ms);
+                    DWORD_PTR result;
+                    SendMessageTimeoutA(running.window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
+                    Sleep(30);
+                }
+            }
+        }
+        End(platform, &running);
+    }
+
     if (g_errors != 0) {
         std::fprintf(stderr, "bench: %d error(s); no results written\n", g_errors);
         return 1;
@@ -495,48 +541,60 @@ int main(int argc, char** argv) {
         for (const ReloadSample& s : from) values.push_back(s.*field);
         return values;
     };
+    auto median = [&](int which, double StartSample::*field) { return Median(column(samples[which], field)); };
 
-    const double startB = Median(column(samples[0], &StartSample::ms));
-    const double startR = Median(column(samples[1], &StartSample::ms));
-    const double wsB = Median(column(samples[0], &StartSample::peakWorkingSetKiB));
-    const double wsR = Median(column(samples[1], &StartSample::peakWorkingSetKiB));
-    const double privB = Median(column(samples[0], &StartSample::peakPrivateKiB));
-    const double privR = Median(column(samples[1], &StartSample::peakPrivateKiB));
+    const double startB = median(0, &StartSample::ms), startR = median(1, &StartSample::ms),
+                 startP = median(2, &StartSample::ms);
+    const double wsB = median(0, &StartSample::peakWorkingSetKiB), wsR = median(1, &StartSample::peakWorkingSetKiB),
+                 wsP = median(2, &StartSample::peakWorkingSetKiB);
+    const double privB = median(0, &StartSample::peakPrivateKiB), privR = median(1, &StartSample::peakPrivateKiB),
+                 privP = median(2, &StartSample::peakPrivateKiB);
     const double reload1 = Median(reloadColumn(reloads[0], &ReloadSample::totalMs));
     const double reload100 = Median(reloadColumn(reloads[1], &ReloadSample::totalMs));
-    const double sizeB = FileSizeKiB(options.brisklet);
-    const double sizeR = FileSizeKiB(options.reference);
+    const double floor1 = Median(floors[0]), floor100 = Median(floors[1]);
+    const double sizeB = FileSizeKiB(options.brisklet), sizeR = FileSizeKiB(options.reference),
+                 sizeP = FileSizeKiB(options.platform);
 
     Report report;
-    report.Line("Brisklet benchmark, %s mode: %d start-ups of each program (alternating), %d timed reloads of each file",
+    report.Line("Brisklet benchmark, %s mode: %d start-ups of each program (in turn), %d timed reloads of each file",
                 options.mode, options.runs, options.reloads);
-    report.Line("%-40s %12s %12s %8s", "figure (median)", "brisklet", "reference", "ratio");
-    report.Line("%-40s %12.1f %12.1f %8.3f", "start-up to tray icon (ms)", startB, startR, startB / startR);
-    report.Line("%-40s %12.0f %12.0f %8.3f", "peak working set (KiB)", wsB, wsR, wsB / wsR);
-    report.Line("%-40s %12.0f %12.0f %8.3f", "peak private bytes (KiB)", privB, privR, privB / privR);
-    report.Line("%-40s %12.1f %12.1f %8.3f", "executable size, x64 (KiB)", sizeB, sizeR, sizeB / sizeR);
-    report.Line("%-40s %12.2f", "reload+rebuild, 1 button (ms)", reload1);
-    report.Line("%-40s %12.2f %12s %8.3f", "reload+rebuild, 100 buttons (ms)", reload100, "(100 / 1)",
+    report.Line("%-36s %10s %10s %7s %10s %7s", "figure (median)", "brisklet", "reference", "ratio", "ref+platf",
+                "ratio");
+    report.Line("%-36s %10.1f %10.1f %7.3f %10.1f %7.3f", "start-up to tray icon (ms)", startB, startR,
+                startB / startR, startP, startB / startP);
+    report.Line("%-36s %10.0f %10.0f %7.3f %10.0f %7.3f", "peak working set (KiB)", wsB, wsR, wsB / wsR, wsP,
+                wsB / wsP);
+    report.Line("%-36s %10.0f %10.0f %7.3f %10.0f %7.3f", "peak private bytes (KiB)", privB, privR, privB / privR,
+                privP, privB / privP);
+    report.Line("%-36s %10.1f %10.1f %7.3f %10.1f %7.3f", "executable size, x64 (KiB)", sizeB, sizeR, sizeB / sizeR,
+                sizeP, sizeB / sizeP);
+    report.Line("%-36s %10s %10s %7s", "reload and rebuild (ms)", "1 button", "100", "100 / 1");
+    report.Line("%-36s %10.2f %10.2f %7.2f", "  brisklet, WM_BAR_RELOADFILE chain", reload1, reload100,
                 reload100 / reload1);
+    report.Line("%-36s %10.2f %10.2f %7.2f", "  platform alone, destroy+create+font", floor1, floor100,
+                floor100 / floor1);
     for (int which = 0; which < 2; ++which) {
-        report.Line("  %3d button(s): read %.2f ms, show+layout+create %.2f ms, fonts+save %.2f ms", which ? 100 : 1,
-                    Median(reloadColumn(reloads[which], &ReloadSample::reloadMs)),
+        report.Line("  brisklet, %3d button(s): reload %.2f ms, show+layout+create %.2f ms, fonts+save %.2f ms",
+                    counts[which], Median(reloadColumn(reloads[which], &ReloadSample::reloadMs)),
                     Median(reloadColumn(reloads[which], &ReloadSample::relayoutMs)),
                     Median(reloadColumn(reloads[which], &ReloadSample::fontsMs)));
     }
-    report.Line("%-40s %12.0f", "peak working set after reloads (KiB)", afterReloads.peakWorkingSetKiB);
+    report.Line("%-36s %10.0f", "brisklet peak working set after reloads (KiB)", afterReloads.peakWorkingSetKiB);
     report.Line("targets: start-up <= 1.10x %s; peak memory <= 1.10x %s (working set), %s (private); "
                 "reload 100 <= 2x reload 1 %s, < 30 ms %s; x64 size <= 256 KiB %s",
                 Verdict(startB <= 1.10 * startR), Verdict(wsB <= 1.10 * wsR), Verdict(privB <= 1.10 * privR),
                 Verdict(reload100 <= 2 * reload1), Verdict(reload100 < 30), Verdict(sizeB <= 256));
-    report.Line("raw start-up ms, brisklet:  %s", Joined(column(samples[0], &StartSample::ms)).c_str());
-    report.Line("raw start-up ms, reference: %s", Joined(column(samples[1], &StartSample::ms)).c_str());
-    report.Line("raw peak working set KiB, brisklet:  %s",
-                Joined(column(samples[0], &StartSample::peakWorkingSetKiB)).c_str());
-    report.Line("raw peak working set KiB, reference: %s",
-                Joined(column(samples[1], &StartSample::peakWorkingSetKiB)).c_str());
-    report.Line("raw reload ms, 1 button:    %s", Joined(reloadColumn(reloads[0], &ReloadSample::totalMs), 2).c_str());
-    report.Line("raw reload ms, 100 buttons: %s", Joined(reloadColumn(reloads[1], &ReloadSample::totalMs), 2).c_str());
+    for (int which = 0; which < kPrograms; ++which) {
+        report.Line("raw start-up ms, %s: %s", programs[which]->label,
+                    Joined(column(samples[which], &StartSample::ms)).c_str());
+        report.Line("raw peak working set KiB, %s: %s", programs[which]->label,
+                    Joined(column(samples[which], &StartSample::peakWorkingSetKiB), 0).c_str());
+    }
+    for (int which = 0; which < 2; ++which) {
+        report.Line("raw reload ms, %d button(s): %s", counts[which],
+                    Joined(reloadColumn(reloads[which], &ReloadSample::totalMs), 2).c_str());
+        report.Line("raw platform rebuild ms, %d button(s): %s", counts[which], Joined(floors[which], 2).c_str());
+    }
 
     if (!WriteBytes(options.out, report.text.data(), static_cast<DWORD>(report.text.size()))) {
         std::fprintf(stderr, "bench: cannot write %s\n", options.out.c_str());

@@ -3,8 +3,22 @@
 // loop until the window is closed. It does the least a tray program must do, the same way the
 // real program does it (ANSI calls, icon 108, callback message 1324, the icon added by a posted
 // command once the loop runs), so the difference between the two is what the real program adds.
+//
+// Built a second time with BENCH_PLATFORM_PARTS (bench_reference_platform.exe), it also takes
+// on the platform parts Brisklet cannot do without: OLE for its drop target, version 6 of the
+// common controls (the manifest) for its buttons, and the shell folder library. That one shows
+// how much of Brisklet's cost those parts are.
+//
+// Both answer kRebuildMessage (wParam = a count of buttons) by doing what a rebuild of the bar
+// costs the platform at least: destroy the push buttons they have, move the window, create
+// `count` visible push buttons in it and set a font on each. The answer is the time it took, in
+// microseconds, measured inside the process.
 #include <windows.h>
 #include <shellapi.h>
+#if defined(BENCH_PLATFORM_PARTS)
+#include <commctrl.h>
+#include <ole2.h>
+#endif
 
 namespace {
 
@@ -13,6 +27,36 @@ const char kTitle[] = "Bench reference";
 constexpr UINT kTrayId = 108;
 constexpr UINT kTrayCallback = WM_USER + 300;
 constexpr WORD kAddTrayCommand = 135;
+constexpr UINT kRebuildMessage = WM_APP + 1;
+
+HWND g_buttons[100];
+int g_buttonCount = 0;
+HFONT g_font = nullptr;
+
+LONGLONG Now() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+LRESULT Rebuild(HWND window, WPARAM requested) {
+    const int count = requested > 100 ? 100 : static_cast<int>(requested);
+    if (!IsWindowVisible(window)) ShowWindow(window, SW_SHOWNORMAL);
+    if (g_font == nullptr) g_font = CreateFontA(-13, 0, 0, 0, FW_BOLD, 0, 0, 0, 0, 0, 0, 0, 0, "System");
+    const LONGLONG started = Now();
+    for (int i = 0; i < g_buttonCount; ++i) DestroyWindow(g_buttons[i]);
+    MoveWindow(window, 854, 588 - 27 * count, 160, 27 * count + 51, TRUE);
+    for (int i = 0; i < count; ++i) {
+        g_buttons[i] = CreateWindowExA(0, "button", "Button", WS_CHILD | WS_VISIBLE, 10, 5 + 27 * i, 140, 22, window,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(2000 + i)),
+                                       GetModuleHandleA(nullptr), nullptr);
+    }
+    for (int i = 0; i < count; ++i) SendMessageA(g_buttons[i], WM_SETFONT, reinterpret_cast<WPARAM>(g_font), 1);
+    g_buttonCount = count;
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<LRESULT>((Now() - started) * 1000000 / frequency.QuadPart);
+}
 
 NOTIFYICONDATAA TrayData(HWND window) {
     NOTIFYICONDATAA data{};
@@ -44,9 +88,14 @@ LRESULT CALLBACK ReferenceWindowProc(HWND window, UINT message, WPARAM wParam, L
                 return 0;
             }
             break;
+        case kRebuildMessage:
+            return Rebuild(window, wParam);
         case WM_DESTROY:
             RemoveTrayIcon(window);
             PostQuitMessage(0);
+#if defined(BENCH_PLATFORM_PARTS)
+            OleUninitialize();
+#endif
             return 0;
         default:
             break;
@@ -56,7 +105,26 @@ LRESULT CALLBACK ReferenceWindowProc(HWND window, UINT message, WPARAM wParam, L
 
 }  // namespace
 
+#if defined(BENCH_PLATFORM_PARTS)
+void TakeOnPlatformParts() {
+    OleInitialize(nullptr);
+    InitCommonControls();
+    HMODULE folders = LoadLibraryA("shfolder.dll");
+    if (folders != nullptr) {
+        char path[MAX_PATH];
+        using GetFolderPath = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
+        auto entry = reinterpret_cast<GetFolderPath>(
+            reinterpret_cast<void (*)()>(GetProcAddress(folders, "SHGetFolderPathA")));
+        if (entry != nullptr) entry(nullptr, 5, nullptr, 0, path);  // CSIDL_PERSONAL
+        FreeLibrary(folders);
+    }
+}
+#endif
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+#if defined(BENCH_PLATFORM_PARTS)
+    TakeOnPlatformParts();
+#endif
     WNDCLASSEXA windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.style = CS_HREDRAW | CS_VREDRAW;

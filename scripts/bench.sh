@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Start-up, memory, reload and size benchmark of brisklet.exe against a bare Win32 program.
 #
-#   scripts/bench.sh            full run: 11 start-ups of each program, alternating, and 11 timed
+#   scripts/bench.sh            full run: 11 start-ups of each program, in turn, and 11 timed
 #                               reloads of a 1-button and of a 100-button file
 #   scripts/bench.sh --quick    a few of each, only to show that the benchmark still works
 #   --out FILE                  where the results go (default: the build folder, bench-results.txt)
@@ -66,14 +66,15 @@ fi
 winpath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 
 if [ "$QUICK" -eq 1 ]; then
-  COUNTS=(--runs 3 --reloads 3 --quick)
+  COUNTS=(--runs 2 --reloads 2 --quick)
 else
   COUNTS=(--runs "${BENCH_RUNS:-11}" --reloads "${BENCH_RELOADS:-11}")
 fi
 rm -f "$OUT"
 mkdir -p "$(dirname "$OUT")"
 $WINE "$BUILD/bench_driver.exe" --brisklet "$(winpath "$BUILD/brisklet.exe")" \
-  --reference "$(winpath "$BUILD/bench_reference.exe")" --hook "$(winpath "$BUILD/bench_hook.dll")" \
+  --reference "$(winpath "$BUILD/bench_reference.exe")" \
+  --reference-platform "$(winpath "$BUILD/bench_reference_platform.exe")" --hook "$(winpath "$BUILD/bench_hook.dll")" \
   --work 'C:\brisklet-bench' --out "$(winpath "$OUT")" "${COUNTS[@]}"
 RC=$?
 
@@ -84,7 +85,7 @@ if [ $RC -eq 0 ] && [ -f "$WIN32_EXE" ]; then
   tail -1 "$OUT"
 fi
 
-if [ $RC -eq 0 ] && [ -s "$OUT" ] && grep -q 'start-up to tray icon' "$OUT" && grep -q 'reload+rebuild, 100' "$OUT"; then
+if [ $RC -eq 0 ] && [ -s "$OUT" ] && grep -q 'start-up to tray icon' "$OUT" && grep -q 'WM_BAR_RELOADFILE chain' "$OUT"; then
   echo "PASS: benchmark ran and wrote its results ($OUT)"
 else
   echo "FAIL: benchmark ran and wrote its results (driver exit $RC)"
