@@ -119,6 +119,7 @@ if [ $WIN64_OK -eq 0 ]; then
     [ -e "$suite" ] || continue
     run_checks "$(basename "$suite" .sh)" bash "$suite"
   done
+  run_checks bench_quick bash "$ROOT/scripts/bench.sh" --quick  # figures are not pass/fail here
   # Screenshots taken by the tests as BMP become PNG for the README.
   for bmp in "$BRISKLET_SCREENSHOTS"/*.bmp; do
     [ -e "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
