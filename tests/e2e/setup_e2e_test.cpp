@@ -263,9 +263,9 @@ TEST(SetupAdd, NewButtonGoesOnTopIsSavedAndTheBarGrowsUpwards) {
     EXPECT_EQ("", e2e::ControlText(add, IDC_ADD_NAME));
     e2e::SetControlText(add, IDC_ADD_URL, "http://added.example/");
     e2e::SetControlText(add, IDC_ADD_NAME, "Added");
+    EXPECT_FALSE(e2e::SaveScreenshot("add").empty());
     ClickCheckBox(add, IDC_EDITOR_NEW_WINDOW);
     ASSERT_TRUE(e2e::WaitUntil([&] { return IsChecked(add, IDC_EDITOR_NEW_WINDOW); }));
-    EXPECT_FALSE(e2e::SaveScreenshot("add").empty());
     e2e::PressButton(add, IDOK);
     EXPECT_TRUE(e2e::WaitForWindowGone(add));
 
