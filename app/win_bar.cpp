@@ -2,6 +2,8 @@
 // the help command. The window procedure is a dispatch list of small handlers below.
 #include "app/win_bar.h"
 
+#include <cstring>
+
 #include "app/bar_messages.h"
 #include "app/layout.h"
 #include "app/shared_state.h"
@@ -143,7 +145,12 @@ LRESULT OnPaint(HWND hwnd) {
     for (int i = 0; i < count; ++i) {
         char name[kNameSize];
         RecordName(i, name);
-        SetWindowTextA(g_buttonWindows[i], name);
+        // Only a name that differs is set: a button redraws itself at once when its text is set,
+        // even to the same text, which made every paint of a full bar cost tens of milliseconds.
+        // The buffer holds one character more than a name, so a longer text never compares equal.
+        char shown[kNameSize + 1] = "";
+        GetWindowTextA(g_buttonWindows[i], shown, sizeof shown);
+        if (std::strcmp(shown, name) != 0) SetWindowTextA(g_buttonWindows[i], name);
     }
     EndPaint(hwnd, &paint);
     return 0;

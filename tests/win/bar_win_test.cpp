@@ -162,6 +162,43 @@ TEST_F(BarWindowTest, NewNameShowsAtTheNextPaintAndDestroyLeavesAnEmptyBar) {
     EXPECT_EQ(4, ChildCount(bar_));
 }
 
+// Counts the texts set on two buttons, to see what a paint of the bar does to them.
+WNDPROC g_buttonProcs[2];
+int g_textsSet[2];
+
+template <int index>
+LRESULT CALLBACK CountTextsSet(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_SETTEXT) ++g_textsSet[index];
+    return CallWindowProcA(g_buttonProcs[index], hwnd, message, wParam, lParam);
+}
+
+TEST_F(BarWindowTest, APaintSetsOnlyTheNamesThatChanged) {
+    ShowWindow(bar_, SW_SHOWNOACTIVATE);
+    Pump();
+    g_buttonProcs[0] = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(Button(0), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountTextsSet<0>)));
+    g_buttonProcs[1] = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(Button(1), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountTextsSet<1>)));
+    g_textsSet[0] = g_textsSet[1] = 0;
+
+    CopyTextToField(g_buttonTable.records[1].name, kNameSize, "Renamed");
+    InvalidateRect(bar_, nullptr, TRUE);
+    UpdateWindow(bar_);
+    EXPECT_EQ(0, g_textsSet[0]);  // a button redraws itself whenever its text is set
+    EXPECT_EQ(1, g_textsSet[1]);
+    char text[64] = "";
+    GetWindowTextA(Button(1), text, sizeof text);
+    EXPECT_STREQ("Renamed", text);
+
+    InvalidateRect(bar_, nullptr, TRUE);
+    UpdateWindow(bar_);
+    EXPECT_EQ(0, g_textsSet[0]);
+    EXPECT_EQ(1, g_textsSet[1]);
+
+    SetWindowLongPtrA(Button(0), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_buttonProcs[0]));
+    SetWindowLongPtrA(Button(1), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_buttonProcs[1]));
+}
+
 TEST_F(BarWindowTest, HideBarClearsStayOnTop) {
     // This test program carries no menu resource: the bar gets a menu with the one item.
     HMENU menu = CreateMenu();
