@@ -467,7 +467,7 @@ int main(int argc, char** argv) {
                         programs[which]->label, run < 0 ? " (warm-up)" : "", sample.ms, sample.peakWorkingSetKiB,
                         sample.peakPrivateKiB, endMs);
             std::fflush(stdout);
-            Sleep(100);
+            Sleep(500);  // lets the ended process's clean-up finish before the next start
         }
     }
 
