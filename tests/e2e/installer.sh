@@ -253,7 +253,8 @@ if wizard page "$WIZARD" "Welcome to" 30000 && wizard press "$WIZARD" 1 &&
   finish_out=$(run_with_timeout 60 "$WINE" "$PROBE" tray 30000 | tr -d '\r')
   expect "Finish starts the installed Brisklet, which adds its tray icon" \
     "$finish_out" "exe=$DEFAULT_DIR\\brisklet.exe"
-  run_with_timeout 60 "$WINE" "$PROBE" close 20000 >/dev/null
+  close_out=$(run_with_timeout 60 "$WINE" "$PROBE" close 20000 | tr -d '\r') ||
+    fail "the Brisklet that Finish started could not be closed: $close_out"
 else
   fail "the wizard did not reach its last page (welcome, folder, install)"
 fi
@@ -277,6 +278,10 @@ in_desktop() {
 }
 "$WINE" explorer "/desktop=$DESK,1024x768" "$DEFAULT_DIR\\brisklet.exe" >/dev/null 2>&1 &
 DESKTOP_PID=$!
+# The first explorer on a desktop owns it and runs until the desktop ends; the probe's explorer
+# must join that desktop, not race it for ownership.
+desktop_window() { xdotool search --name "^$DESK" >/dev/null 2>&1; }
+wait_until 30 desktop_window
 desk_out=$(in_desktop tray 30000)
 if [ $? -eq 0 ]; then
   pass "in a virtual desktop the installed Brisklet puts its icon in the taskbar's tray"
@@ -296,9 +301,9 @@ if [ $? -eq 0 ]; then
       fail "a mouse click on the tray icon did not show the Button bar"
     fi
   else
-    fail "the virtual desktop's window was not found on the display"
+    fail "the virtual desktop's window was not found on the display ($geometry)"
   fi
-  in_desktop close 20000 >/dev/null || fail "Brisklet in the virtual desktop could not be closed"
+  close_out=$(in_desktop close 20000) || fail "Brisklet in the virtual desktop could not be closed: $close_out"
 else
   fail "in a virtual desktop the installed Brisklet shows no tray icon: $desk_out"
 fi
