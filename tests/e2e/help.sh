@@ -4,6 +4,7 @@
 # (Whether "Using Brisklet..." opens the installed file is checked by installer.sh.)
 # Prints one "PASS: ..." or "FAIL: ..." line per check.
 set -uo pipefail
+# (Lookups read here-strings: "echo | grep -q" fails under pipefail when grep stops early.)
 
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD=${BRISKLET_BUILD:-$ROOT/build/win64}
@@ -23,7 +24,7 @@ else
   listing=$(chmls list "$CHM" 2>/dev/null | awk '{ print $NF }')
   missing=""
   for f in $project_files brisklet.hhc brisklet.hhk; do
-    echo "$listing" | grep -qx "/$f" || missing="$missing $f"
+    grep -qx "/$f" <<<"$listing" || missing="$missing $f"
   done
   if [ -z "$missing" ]; then pass "brisklet.chm holds every page, the style sheet, the contents and the index"
   else fail "brisklet.chm lacks:$missing"; fi
@@ -42,7 +43,7 @@ fi
 unlisted=""
 for page in "$HELP"/*.htm; do
   name=$(basename "$page")
-  echo "$project_files" | grep -qx "$name" || unlisted="$unlisted $name"
+  grep -qx "$name" <<<"$project_files" || unlisted="$unlisted $name"
 done
 [ -z "$unlisted" ] && pass "every page in help/ is compiled in" || fail "pages missing from brisklet.hhp:$unlisted"
 
@@ -55,7 +56,7 @@ done
 broken=""
 for source in "$HELP"/*.htm "$HELP/brisklet.hhc" "$HELP/brisklet.hhk"; do
   for target in $(perl -ne 'while (/(?:href|value)="([^"#:]+\.(?:htm|css))"/gi) { print "$1\n" }' "$source"); do
-    echo "$project_files" | grep -qx "$target" || broken="$broken $(basename "$source")->$target"
+    grep -qx "$target" <<<"$project_files" || broken="$broken $(basename "$source")->$target"
   done
 done
 [ -z "$broken" ] && pass "every link, contents entry and index entry points at a compiled page" ||
@@ -72,7 +73,7 @@ while IFS= read -r quoted; do
   # "File > Setup Buttons..." names a menu and its item.
   while IFS= read -r part; do
     [[ "$part" =~ $system_words ]] && continue
-    echo "$ui_texts" | grep -qF -- "$part" || unknown="$unknown [$part]"
+    grep -qF -- "$part" <<<"$ui_texts" || unknown="$unknown [$part]"
   done < <(echo "$quoted" | sed 's/ &gt; /\n/g')
 done < <(cat "$HELP"/*.htm | tr '\n' ' ' | perl -ne 'while (/<span class="ui">(.*?)<\/span>/g) { print "$1\n" }' |
          sed 's/  */ /g' | sort -u)
@@ -80,14 +81,14 @@ done < <(cat "$HELP"/*.htm | tr '\n' ' ' | perl -ne 'while (/<span class="ui">(.
   fail "the pages name labels the program does not have:$unknown"
 
 # Messages listed in the troubleshooting page, as the program shows them.
-program_texts=$(cat "$ROOT"/app/*.cpp "$ROOT"/store/*.cpp "$ROOT"/dialogs/*.cpp "$ROOT"/shell/*.cpp 2>/dev/null)
+program_texts=$(cat "$ROOT"/app/*.cpp "$ROOT"/app/*.h "$ROOT"/store/*.cpp "$ROOT"/store/*.h "$ROOT"/dialogs/*.cpp "$ROOT"/dialogs/*.h "$ROOT"/shell/*.cpp 2>/dev/null)
 unknown=""
 count=0
 while IFS= read -r message; do
   message=$(echo "$message" | sed 's/ *\.\.\.$//; s/ *<b>.*$//')
   [ -z "$message" ] && continue
   count=$((count + 1))
-  echo "$program_texts" | grep -qF -- "$message" || unknown="$unknown [$message]"
+  grep -qF -- "$message" <<<"$program_texts" || unknown="$unknown [$message]"
 done < <(tr '\n' ' ' <"$HELP/messages.htm" | perl -ne 'while (/<tr><td>(.*?)<\/td>/g) { my $c = $1; while ($c =~ /<i>(.*?)<\/i>/g) { print "$1\n" } }' |
          sed 's/  */ /g')
 if [ "$count" -lt 8 ]; then fail "messages.htm lists only $count messages"
