@@ -31,7 +31,11 @@ public:
 
     bool CanOpenForWrite(const char* path) override {
         // OPEN_ALWAYS: an existing file is opened as it is, a missing one is created empty.
-        Handle file = Open(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS);
+        Handle file = nullptr;
+        RetryWhileShared([&] {
+            file = Open(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS);
+            return file != nullptr;
+        });
         if (file == nullptr) return false;
         CloseHandle(ToHandle(file));
         return true;
@@ -66,8 +70,29 @@ public:
     bool RemoveDirectory(const char* path) override { return RemoveDirectoryA(path) != FALSE; }
 
     bool ReplaceFile(const char* from, const char* to) override {
-        return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+        return RetryWhileShared(
+            [&] { return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE; });
     }
+
+private:
+    // Another program (a virus scanner, a backup tool, an editor) may hold the Button file open
+    // for a moment, which makes opening it for writing or replacing it fail with a sharing error.
+    // Such a failure is tried again for about half a second; any other failure, or one that
+    // lasts, is returned to the caller, which reports it.
+    template <typename Attempt>
+    static bool RetryWhileShared(Attempt attempt) {
+        for (int tries = 1;; ++tries) {
+            if (attempt()) return true;
+            const DWORD error = GetLastError();
+            const bool shared =
+                error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION;
+            if (!shared || tries >= kSharedAttempts) return false;
+            Sleep(kSharedRetryMs);
+        }
+    }
+
+    static constexpr int kSharedAttempts = 10;
+    static constexpr DWORD kSharedRetryMs = 50;
 };
 
 }  // namespace

@@ -155,6 +155,44 @@ TEST_F(ButtonFilesWinTest, ASaveThatFailsHalfWayLeavesThePreviousFileByteForByte
     EXPECT_EQ("C:\\before.bklt", RecordedPath());
 }
 
+// Another program holding the Button file open (no delete sharing) for a moment must not make
+// the save fail; one that keeps holding it gets the message and the file is left as it was.
+TEST_F(ButtonFilesWinTest, ASaveWaitsBrieflyForAFileHeldOpenByAnotherProgram) {
+    CopyTextToField(g_currentButtonFile, kPathSize, (root_ + "\\held.bklt").c_str());
+    const std::string previous(kButtonTableSize, 'p');
+    WriteWhole(g_currentButtonFile, previous.data(), previous.size());
+    ApplyButtonDefaults();
+
+    HANDLE held = CreateFileA(g_currentButtonFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    HANDLE releaser = CreateThread(
+        nullptr, 0,
+        [](LPVOID handle) -> DWORD {
+            Sleep(150);
+            CloseHandle(static_cast<HANDLE>(handle));
+            return 0;
+        },
+        held, 0, nullptr);
+    ASSERT_NE(nullptr, releaser);
+    EXPECT_TRUE(SaveButtonFile());
+    WaitForSingleObject(releaser, 5000);
+    CloseHandle(releaser);
+    EXPECT_TRUE(SameBytes(TableBytes(), ReadWhole(g_currentButtonFile)));
+    EXPECT_TRUE(messages_.shown.empty());
+
+    Record("C:\\before.bklt");
+    const std::string saved = ReadWhole(g_currentButtonFile);
+    held = CreateFileA(g_currentButtonFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    CopyTextToField(g_buttonTable.records[0].name, kNameSize, "Changed");
+    EXPECT_FALSE(SaveButtonFile());
+    CloseHandle(held);
+    EXPECT_TRUE(SameBytes(saved, ReadWhole(g_currentButtonFile)));
+    EXPECT_FALSE(PathExists(std::string(g_currentButtonFile) + ".saving"));
+    EXPECT_EQ(1u, messages_.shown.size());
+    EXPECT_EQ("C:\\before.bklt", RecordedPath());
+}
+
 TEST_F(ButtonFilesWinTest, AReadOnlyFileIsNotReplaced) {
     CopyTextToField(g_currentButtonFile, kPathSize, (root_ + "\\locked.bklt").c_str());
     WriteWhole(g_currentButtonFile, "locked", 6);
