@@ -72,8 +72,9 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
   !define MUI_UNICON "${ICON}"
 !endif
 !define MUI_WELCOMEPAGE_TEXT "This will install ${PRODUCT} ${VERSION} on your computer.$\r$\n$\r$\n${PRODUCT} keeps your favourite web addresses one click away: it lives in the notification area and shows a bar of buttons, one per saved address.$\r$\n$\r$\nYour Button files are kept in your Documents folder and are not changed by this setup.$\r$\n$\r$\n$_CLICK"
-!define MUI_FINISHPAGE_RUN "$INSTDIR\brisklet.exe"
+!define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now"
+!define MUI_FINISHPAGE_RUN_FUNCTION StartBriskletAsUser
 !define MUI_FINISHPAGE_TEXT "${PRODUCT} has been installed.$\r$\n$\r$\nIt starts in the notification area (next to the clock): click its icon to show the Button bar. Help > Using Brisklet... explains the rest."
 
 !insertmacro MUI_PAGE_WELCOME
@@ -113,6 +114,12 @@ FunctionEnd
 
 Function un.onInit
   !insertmacro SELECT_REGISTRY_VIEW
+FunctionEnd
+
+; Started through the shell, so that Brisklet runs as the signed-in user and not elevated like
+; setup itself: an elevated window would take no drag-and-drop from the user's browser.
+Function StartBriskletAsUser
+  Exec '"$WINDIR\explorer.exe" "$INSTDIR\brisklet.exe"'
 FunctionEnd
 
 ; $INSTDIR without a trailing backslash (only a drive root such as "C:\" has one); the program
