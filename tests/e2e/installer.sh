@@ -6,11 +6,16 @@
 #   its tray icon -> the help command reaches HtmlHelpA with the installed brisklet.chm ->
 #   the uninstaller refuses while Brisklet runs -> Brisklet closed, silent uninstall -> program
 #   files, shortcut and values gone, the user's Button files and other Run values kept ->
-#   an installation into a folder of the user's choice records exactly that folder.
-# Prints one "PASS: ..." or "FAIL: ..." line per check.
+#   an installation into a folder of the user's choice records exactly that folder ->
+#   the wizard clicked through: its last page offers to start Brisklet, and Finish does ->
+#   in a Wine virtual desktop (as scripts/run.sh starts it) a mouse click on the tray icon shows
+#   the bar.
+# Prints one "PASS: ..." or "FAIL: ..." line per check. Saves setup-finish.png and
+# tray-desktop.png in BRISKLET_SCREENSHOTS when that is set.
 #
 # Environment (set by scripts/test.sh): WINE, BRISKLET_BUILD (the win64 tree), DISPLAY.
-# Without DISPLAY the suite starts a private Xvfb. Every process it starts is ended by id.
+# Without DISPLAY the suite starts a private Xvfb. Everything it starts under Wine runs in its
+# own prefix, whose processes are ended on exit.
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
