@@ -471,6 +471,37 @@ Metrics ScreenMetricsNow() {
 
 // ---- Screen ----
 
+namespace {
+
+// The whole screen as 24-bit bottom-up rows.
+std::vector<unsigned char> CaptureScreen(BITMAPINFOHEADER* header) {
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+
+    *header = BITMAPINFOHEADER{};
+    header->biSize = sizeof *header;
+    header->biWidth = width;
+    header->biHeight = height;
+    header->biPlanes = 1;
+    header->biBitCount = 24;
+    header->biCompression = BI_RGB;
+    const DWORD stride = ((width * 3) + 3) & ~3u;
+    std::vector<unsigned char> pixels(stride * height);
+    GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(header), DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+}  // namespace
+
 std::string SaveScreenshot(const std::string& name) {
     char unixFolder[2048] = "";
     std::string folder;
@@ -484,28 +515,26 @@ std::string SaveScreenshot(const std::string& name) {
     CreateDirectoryA(folder.c_str(), nullptr);
     const std::string path = folder + "\\" + name + ".bmp";
 
-    const int width = GetSystemMetrics(SM_CXSCREEN);
-    const int height = GetSystemMetrics(SM_CYSCREEN);
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
-
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof header;
-    header.biWidth = width;
-    header.biHeight = height;
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    header.biCompression = BI_RGB;
-    const DWORD stride = ((width * 3) + 3) & ~3u;
-    std::vector<unsigned char> pixels(stride * height);
-    GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    // Windows just shown may still be painting their controls: ask every visible top-level
+    // window to paint now, then wait until two captures 100 ms apart are the same.
+    EnumWindows(
+        [](HWND hwnd, LPARAM) -> BOOL {
+            if (IsWindowVisible(hwnd))
+                RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+            return TRUE;
+        },
+        0);
+    BITMAPINFOHEADER header;
+    std::vector<unsigned char> pixels = CaptureScreen(&header);
+    WaitUntil(
+        [&] {
+            Sleep(100);
+            std::vector<unsigned char> again = CaptureScreen(&header);
+            const bool same = again == pixels;
+            pixels.swap(again);
+            return same;
+        },
+        3000);
 
     BITMAPFILEHEADER file{};
     file.bfType = 0x4D42;
