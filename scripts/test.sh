@@ -10,7 +10,8 @@ set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$ROOT"
 BUILD=${BRISKLET_BUILD_DIR:-$ROOT/build}
-QUICK=${BRISKLET_QUICK:-0}
+# No suite may run longer than this (seconds): a hang fails its suite instead of the whole run.
+SUITE_TIMEOUT=${BRISKLET_SUITE_TIMEOUT:-600}
 
 bash scripts/setup.sh || { echo "setup failed"; echo "0 passed, 1 failed"; exit 1; }
 
@@ -33,8 +34,9 @@ run_gtest() {
   local name=$1; shift
   local log="$LOGDIR/$name.log"
   echo "== running $name"
-  "$@" >"$log" 2>&1
+  timeout -k 10 "$SUITE_TIMEOUT" "$@" >"$log" 2>&1
   local rc=$?
+  [ $rc -eq 124 ] && echo "   $name ran past ${SUITE_TIMEOUT}s and was stopped"
   local passed failed
   passed=$(grep -aE '^\[  PASSED  \] [0-9]+ test' "$log" | tail -1 | grep -oE '[0-9]+' | head -1)
   failed=$(grep -aE '^\[  FAILED  \] [0-9]+ test' "$log" | tail -1 | grep -oE '[0-9]+' | head -1)
@@ -56,8 +58,9 @@ run_checks() {
   local name=$1; shift
   local log="$LOGDIR/$name.log"
   echo "== running $name"
-  "$@" >"$log" 2>&1
+  timeout -k 10 "$SUITE_TIMEOUT" "$@" >"$log" 2>&1
   local rc=$?
+  [ $rc -eq 124 ] && echo "   $name ran past ${SUITE_TIMEOUT}s and was stopped"
   local passed failed
   passed=$(grep -ac '^PASS: ' "$log")
   failed=$(grep -ac '^FAIL: ' "$log")

@@ -51,7 +51,8 @@ reg() { "$WINE" reg "$@" >/dev/null 2>&1; }
 # Runs tray_probe.exe inside the desktop; prints its one result line ("" when none came).
 probe() {
   rm -f "$RESULT"
-  "$WINE" explorer "/desktop=$DESKTOP,1024x768" "$PROBE_WIN" "$RESULT_WIN" "$1" >/dev/null 2>&1
+  # Bounded: a start into the desktop that never returns must not hang the suite.
+  timeout -k 3 20 "$WINE" explorer "/desktop=$DESKTOP,1024x768" "$PROBE_WIN" "$RESULT_WIN" "$1" >/dev/null 2>&1
   for _ in $(seq 150); do [ -s "$RESULT" ] && break; sleep 0.1; done
   cat "$RESULT" 2>/dev/null
 }
@@ -97,6 +98,18 @@ done
 
 "$WINE" explorer "/desktop=$DESKTOP,1024x768" "$BRISKLET_WIN" >/dev/null 2>&1 &
 EXPLORER_PID=$!
+
+# The probe goes into the same desktop: start it only once the desktop's window exists, or a
+# second explorer may race the first one for the desktop and never return.
+for _ in $(seq 150); do
+  xdotool search --name "^$DESKTOP" >/dev/null 2>&1 && break
+  sleep 0.2
+done
+if xdotool search --name "^$DESKTOP" >/dev/null 2>&1; then
+  pass "the virtual desktop $DESKTOP is up"
+else
+  fail "the virtual desktop $DESKTOP did not appear"; exit 1
+fi
 
 if line=$(wait_status icon=1 30); then
   pass "Brisklet started in the virtual desktop with its tray icon ($line)"
