@@ -55,7 +55,7 @@ void PostToBar(UINT message) {
 // step queued behind.
 void Relayout() {
     ComputeLayout();
-    MoveWindow(s_bar, g_layout.barX, g_layout.barY, g_layout.barWidth, g_layout.barHeight, TRUE);
+    MoveBarToLayout();
     CreateButtonWindows();
     UpdateWindow(s_bar);
     InvalidateRect(s_bar, nullptr, TRUE);
@@ -168,16 +168,11 @@ LRESULT OnExitCommand(HWND hwnd) {
     return 0;
 }
 
-LRESULT OnButtonCommand(int index) {
-    // Only the bar's own buttons send these; an index with no button behind it is ignored.
-    if (index < ButtonCount(g_buttonTable)) LaunchButton(index);
-    return 0;
-}
-
 LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     const int command = LOWORD(wParam);
     if (command >= IDC_BUTTON_FIRST && command <= IDC_BUTTON_LAST) {
-        return OnButtonCommand(command - IDC_BUTTON_FIRST);
+        LaunchButton(command - IDC_BUTTON_FIRST);  // an index with no button launches nothing
+        return 0;
     }
     switch (command) {
         case IDM_ABOUT: RunAboutDialog(hwnd); return 0;
@@ -237,13 +232,15 @@ LRESULT CALLBACK BarWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     }
 }
 
-void ComputeLayout() {
-    ScreenMetrics screen;
-    screen.screenWidth = GetSystemMetrics(SM_CXSCREEN);
-    screen.screenHeight = GetSystemMetrics(SM_CYSCREEN);
-    screen.menuHeight = GetSystemMetrics(SM_CYMENU);
-    screen.captionHeight = GetSystemMetrics(SM_CYSIZE);
-    g_layout = ComputeLayout(screen, g_buttonTable);
+ScreenMetrics ReadScreenMetrics() {
+    return ScreenMetrics{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), GetSystemMetrics(SM_CYMENU),
+                         GetSystemMetrics(SM_CYSIZE)};
+}
+
+void ComputeLayout() { g_layout = ComputeLayout(ReadScreenMetrics(), g_buttonTable); }
+
+void MoveBarToLayout() {
+    MoveWindow(s_bar, g_layout.barX, g_layout.barY, g_layout.barWidth, g_layout.barHeight, TRUE);
 }
 
 void CreateButtonWindows() {

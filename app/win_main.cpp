@@ -20,9 +20,6 @@ namespace {
 const char kBarClass[] = "BRISKLET";
 const char kBarTitle[] = "Brisklet";
 
-// Upper-cased copy of the single command-line argument.
-char g_commandLineCopy[kCommandLineCopySize];
-
 int InstallationFailure() {
     MessageBoxA(nullptr, "Installed path not found - Please re-install Brisklet", "Brisklet Not Installed Properly",
                 MB_OK);
@@ -48,7 +45,6 @@ bool HandleCommandLine(int argumentCount, char** arguments) {
             MessageBoxA(nullptr, "Invalid button file or bklt file extension missing.", "Brisklet", MB_OK);
             return true;
         case CommandLineRequest::OpenButtonFile: {
-            UpperCaseCopy(argument, g_commandLineCopy, sizeof g_commandLineCopy);
             CopyTextToField(g_currentButtonFile, sizeof g_currentButtonFile, argument);
             SetRegistryString(RegRoot::CurrentUser, kBriskletKeyPath, "CurrentButtonFileName", argument);
             g_showOnStart = 1;

@@ -73,12 +73,10 @@ void InvalidateBar() { InvalidateRect(g_hwndBar, nullptr, TRUE); }
 // Moves the bar to where it belongs with `count` buttons: x and width as the layout left them,
 // y and height for the new count.
 void PlaceBarFor(int count) {
-    const ScreenMetrics screen{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                               GetSystemMetrics(SM_CYMENU), GetSystemMetrics(SM_CYSIZE)};
-    const BarLayout placed = LayoutForCount(screen, g_buttonTable, count);
+    const BarLayout placed = LayoutForCount(ReadScreenMetrics(), g_buttonTable, count);
     g_layout.barY = placed.barY;
     g_layout.barHeight = placed.barHeight;
-    MoveWindow(g_hwndBar, g_layout.barX, g_layout.barY, g_layout.barWidth, g_layout.barHeight, TRUE);
+    MoveBarToLayout();
 }
 
 // Why an Add was refused, in the program's own words; the pending drop is dropped.
@@ -95,7 +93,7 @@ void ReportAddRefusal(HWND dialog, AddRefusal refusal) {
 
 void OnAdd(HWND dialog) {
     ComputeLayout();
-    MoveWindow(g_hwndBar, g_layout.barX, g_layout.barY, g_layout.barWidth, g_layout.barHeight, TRUE);
+    MoveBarToLayout();
     const AddRefusal refusal = CheckAddAllowed(g_buttonTable, g_layout.barY);
     if (refusal != AddRefusal::None) {
         ReportAddRefusal(dialog, refusal);
