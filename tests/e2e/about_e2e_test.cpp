@@ -17,32 +17,23 @@ constexpr UINT kTrayMessage = WM_USER + 300;  // the bar's tray callback message
 const char kAboutCaption[] = "About Brisklet";
 const char kLinkAddress[] = "http://www.brisklet.example/";
 
-void Key(WORD vk, bool up) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = vk;
-    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, 0));
-    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    SendInput(1, &input, sizeof input);
-}
-
 // Types `ch` with Alt held (and Shift when the layout needs it for that character).
 void PressAltWith(char ch) {
     const SHORT scan = VkKeyScanA(ch);
     ASSERT_NE(-1, scan) << "no key for '" << ch << "'";
     const WORD vk = LOBYTE(scan);
     const bool shift = (HIBYTE(scan) & 1) != 0;
-    Key(VK_MENU, false);
-    if (shift) Key(VK_SHIFT, false);
-    Key(vk, false);
-    Key(vk, true);
-    if (shift) Key(VK_SHIFT, true);
-    Key(VK_MENU, true);
+    e2e::SendKey(VK_MENU, false);
+    if (shift) e2e::SendKey(VK_SHIFT, false);
+    e2e::SendKey(vk, false);
+    e2e::SendKey(vk, true);
+    if (shift) e2e::SendKey(VK_SHIFT, true);
+    e2e::SendKey(VK_MENU, true);
 }
 
 void PressKey(WORD vk) {
-    Key(vk, false);
-    Key(vk, true);
+    e2e::SendKey(vk, false);
+    e2e::SendKey(vk, true);
 }
 
 // A real left click at the centre of a window, through the system's input queue.

@@ -595,15 +595,6 @@ TEST(BarWindow, RightClickOnAButtonOpensSetup) {
     EXPECT_TRUE(e2e::CloseBrisklet(bar));
 }
 
-void Key(WORD vk, bool up) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = vk;
-    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, 0));
-    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    SendInput(1, &input, sizeof input);
-}
-
 HWND FocusOfThreadOf(HWND hwnd) {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
@@ -644,12 +635,12 @@ TEST(BarWindow, AltQuestionMarkWorksWhileAButtonHasTheFocus) {
     const SHORT scan = VkKeyScanA('?');
     ASSERT_NE(-1, scan);
     const bool shift = (HIBYTE(scan) & 1) != 0;
-    Key(VK_MENU, false);
-    if (shift) Key(VK_SHIFT, false);
-    Key(LOBYTE(scan), false);
-    Key(LOBYTE(scan), true);
-    if (shift) Key(VK_SHIFT, true);
-    Key(VK_MENU, true);
+    e2e::SendKey(VK_MENU, false);
+    if (shift) e2e::SendKey(VK_SHIFT, false);
+    e2e::SendKey(LOBYTE(scan), false);
+    e2e::SendKey(LOBYTE(scan), true);
+    if (shift) e2e::SendKey(VK_SHIFT, true);
+    e2e::SendKey(VK_MENU, true);
     HWND about = e2e::WaitForDialog("About Brisklet");
     ASSERT_NE(nullptr, about) << "Alt+? with the focus on a button did not open the About box";
     e2e::PressButton(about, IDOK);

@@ -24,24 +24,9 @@ constexpr DWORD kDroppedWithCopy = 0;
 constexpr DWORD kDroppedWithNoEffect = 1;  // what Wine answers when the target refused
 constexpr DWORD kCancelled = 2;
 
-std::unique_ptr<ButtonTable> ReadTable(const std::string& path) {
-    auto table = std::make_unique<ButtonTable>();
-    std::memset(table.get(), 0, sizeof *table);
-    const auto bytes = e2e::ReadFileBytes(path);
-    if (bytes.size() == sizeof *table) std::memcpy(table.get(), bytes.data(), bytes.size());
-    return table;
-}
-
 std::string ReadLog(const std::string& path) {
     const auto bytes = e2e::ReadFileBytes(path);
     return std::string(bytes.begin(), bytes.end());
-}
-
-// Sends a dialog the command its button would send. Used on the Setup dialog right after one of
-// its own dialogs closed: a BM_CLICK posted to its button then is now and then lost under Wine
-// (the button loses the mouse capture while the dialog becomes active again).
-void SendCommand(HWND dialog, int id) {
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
 class DropOnBar : public ::testing::Test {
@@ -61,7 +46,7 @@ protected:
     void TearDown() override {
         for (const char* caption : {kAddCaption, kSetupCaption}) {
             if (HWND dialog = e2e::FindDialog(caption)) {
-                SendCommand(dialog, IDCANCEL);
+                e2e::PressButton(dialog, IDCANCEL);
                 e2e::WaitForWindowGone(dialog);
             }
         }
@@ -73,7 +58,7 @@ protected:
         PostMessageA(bar_, WM_COMMAND, IDM_EXIT, 0);
         HWND box = e2e::WaitForDialog("Brisklet");
         ASSERT_NE(nullptr, box) << "no \"Close Brisklet?\" question";
-        SendCommand(box, IDYES);
+        e2e::PressButton(box, IDYES);
         EXPECT_TRUE(process_.WaitForExit()) << "Brisklet did not end; the question is "
                                             << (IsWindow(box) ? "still open" : "gone");
     }
@@ -127,20 +112,20 @@ TEST_F(DropOnBar, DroppedTextBecomesTheUrlOfANewTopButton) {
         return buttons.size() == 2 && buttons[0].text == "Dropped" && buttons[1].text == "Old";
     })) << "the bar has no new top button";
     EXPECT_TRUE(e2e::WaitUntil([&] {
-        const auto table = ReadTable(file_);
+        const auto table = e2e::ReadButtonTable(file_);
         return table->buttonCount == 2 && std::string(table->records[0].name) == "Dropped" &&
                std::string(table->records[0].url) == url && std::string(table->records[1].name) == "Old";
     })) << "the Button file does not hold the new button";
 
     // The drop was taken: a second Add starts from the usual text.
     ASSERT_EQ(setup, e2e::WaitForDialog(kSetupCaption));
-    SendCommand(setup, IDC_SETUP_ADD);
+    e2e::PressButton(setup, IDC_SETUP_ADD);
     HWND again = e2e::WaitForDialog(kAddCaption);
     ASSERT_NE(nullptr, again);
     EXPECT_EQ("http://", e2e::ControlText(again, IDC_ADD_URL));
     e2e::PressButton(again, IDCANCEL);
     EXPECT_TRUE(e2e::WaitForWindowGone(again));
-    SendCommand(setup, IDCANCEL);
+    e2e::PressButton(setup, IDCANCEL);
     EXPECT_TRUE(e2e::WaitForWindowGone(setup));
 }
 
@@ -157,7 +142,7 @@ TEST_F(DropOnBar, InternetShortcutFileHandsOverItsAddress) {
     e2e::PressButton(add, IDOK);
     ASSERT_TRUE(e2e::WaitForWindowGone(add));
     EXPECT_TRUE(e2e::WaitUntil([&] {
-        const auto table = ReadTable(file_);
+        const auto table = e2e::ReadButtonTable(file_);
         return table->buttonCount == 2 &&
                std::string(table->records[0].url) == "https://www.example.org/from-shortcut";
     }));
@@ -173,7 +158,7 @@ TEST_F(DropOnBar, OtherFilesAreRefusedAndOpenNothing) {
     EXPECT_NE(std::string::npos, ReadLog(log_).find("feedback=0")) << "the bar showed no drop effect";
     EXPECT_FALSE(e2e::WaitUntil([] { return e2e::FindDialog(kSetupCaption) != nullptr; }, 1500))
         << "a refused drop opened the Setup dialog";
-    EXPECT_EQ(1, ReadTable(file_)->buttonCount);
+    EXPECT_EQ(1, e2e::ReadButtonTable(file_)->buttonCount);
 }
 
 }  // namespace

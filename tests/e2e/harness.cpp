@@ -464,6 +464,23 @@ std::vector<unsigned char> MakeButtonFile(const std::vector<std::pair<std::strin
     return image;
 }
 
+std::unique_ptr<ButtonTable> ReadButtonTable(const std::string& path) {
+    auto table = std::make_unique<ButtonTable>();
+    std::memset(table.get(), 0, sizeof *table);
+    const auto bytes = ReadFileBytes(path);
+    if (bytes.size() == sizeof *table) std::memcpy(table.get(), bytes.data(), bytes.size());
+    return table;
+}
+
+void SendKey(WORD vk, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, 0));
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &input, sizeof input);
+}
+
 Metrics ScreenMetricsNow() {
     return Metrics{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), GetSystemMetrics(SM_CYMENU),
                    GetSystemMetrics(SM_CYSIZE)};

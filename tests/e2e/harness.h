@@ -6,9 +6,12 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "store/button_table.h"
 
 namespace e2e {
 
@@ -114,6 +117,12 @@ void DeleteTree(const std::string& folder);
 // table as a default file has it: width 140, "System" bold).
 std::vector<unsigned char> MakeButtonFile(const std::vector<std::pair<std::string, std::string>>& buttons,
                                           int buttonWidth = 140, bool wide = false);
+
+// The table a Button file holds (all zero when the file is missing or not a whole image).
+std::unique_ptr<ButtonTable> ReadButtonTable(const std::string& path);
+
+// One key going down or up, as the keyboard would send it (SendInput).
+void SendKey(WORD vk, bool up);
 
 // Screen metrics as the program reads them.
 struct Metrics { int cx, cy, menu, caption; };

@@ -35,15 +35,6 @@ RECT WindowRectOf(HWND hwnd) {
     return rect;
 }
 
-// The table a Button file holds (a zero table when the file is missing or short).
-std::unique_ptr<ButtonTable> ReadTable(const std::string& path) {
-    auto table = std::make_unique<ButtonTable>();
-    std::memset(table.get(), 0, sizeof *table);
-    const auto bytes = e2e::ReadFileBytes(path);
-    if (bytes.size() == sizeof *table) std::memcpy(table.get(), bytes.data(), bytes.size());
-    return table;
-}
-
 std::vector<std::string> NamesIn(const ButtonTable& table) {
     std::vector<std::string> names;
     for (int i = 0; i < table.buttonCount && i < kMaxButtons; ++i) names.emplace_back(table.records[i].name);
@@ -172,7 +163,7 @@ void Settle(HWND bar) {
 // The Button file once the bar has handled everything queued so far.
 std::unique_ptr<ButtonTable> SettledTable(HWND bar, const std::string& path) {
     Settle(bar);
-    return ReadTable(path);
+    return e2e::ReadButtonTable(path);
 }
 
 std::vector<std::string> SettledNames(HWND bar, const std::string& path) {
@@ -534,7 +525,7 @@ TEST(SetupFiles, SaveAsAndLoadGoThroughTheFileDialogs) {
     EXPECT_TRUE(e2e::ReadUserString("CurrentButtonFileName", &recorded));
     EXPECT_EQ(other, recorded);
     EXPECT_EQ((std::vector<std::string>{"X", "Y", "Z"}), SettledNames(s.bar, other));
-    EXPECT_EQ((std::vector<std::string>{"A", "B"}), NamesIn(*ReadTable(upper))) << "the previous file is left alone";
+    EXPECT_EQ((std::vector<std::string>{"A", "B"}), NamesIn(*e2e::ReadButtonTable(upper))) << "the previous file is left alone";
     Finish(s);
 }
 
