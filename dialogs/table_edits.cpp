@@ -38,7 +38,9 @@ int CompareDescending(const void* first, const void* second) {
 
 AddRefusal CheckAddAllowed(const ButtonTable& table, int barY) {
     if (ButtonCount(table) >= kMaxButtons) return AddRefusal::TableFull;
-    if (barY - 22 <= 0) return AddRefusal::NoRoom;
+    // The bar's top less one button height must stay above the screen's top edge; compared
+    // without the subtraction, which would overflow for a bar placed at the lowest int.
+    if (barY <= 22) return AddRefusal::NoRoom;
     return AddRefusal::None;
 }
 

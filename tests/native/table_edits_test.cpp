@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -256,6 +257,14 @@ TEST(CheckAddAllowed, FullTableFirstThenTheRoomAboveTheBar) {
     auto full = MakeTable(Numbered(100));
     EXPECT_EQ(AddRefusal::TableFull, CheckAddAllowed(*full, 5000));
     EXPECT_EQ(AddRefusal::TableFull, CheckAddAllowed(*full, -5000));
+}
+
+TEST(CheckAddAllowed, BarPositionsAtTheEndsOfTheIntRange) {
+    // The layout saturates a hostile position to the int range; the room test must not overflow.
+    auto table = MakeTable({"a"});
+    EXPECT_EQ(AddRefusal::NoRoom, CheckAddAllowed(*table, INT_MIN));
+    EXPECT_EQ(AddRefusal::NoRoom, CheckAddAllowed(*table, INT_MIN + 21));
+    EXPECT_EQ(AddRefusal::None, CheckAddAllowed(*table, INT_MAX));
 }
 
 TEST(SelectedRecord, FallsBackToTheFirstRecord) {
