@@ -218,7 +218,12 @@ LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_BAR_ACTIVATE: ActivateBar(); return 0;
         case WM_BAR_RELOADFILE: ReloadCurrentFile(); return 0;
         case WM_BAR_SHOWRELAID: ShowRelaid(); return 0;
-        default: return DefWindowProcA(hwnd, message, wParam, lParam);
+        default:
+            if (IsTaskbarCreatedMessage(message)) {
+                AddTrayIcon(hwnd);
+                return 0;
+            }
+            return DefWindowProcA(hwnd, message, wParam, lParam);
     }
 }
 

@@ -30,6 +30,8 @@ HICON g_normalTrayIcon;
 HICON g_alternateTrayIcon;
 HICON g_currentTrayIcon;
 NOTIFYICONDATAA g_trayRecord;
+// Registered at start-up; 0 when the registration failed.
+UINT g_taskbarCreatedMessage;
 
 void FillTrayRecord(HWND bar, UINT flags) {
     ZeroMemory(&g_trayRecord, sizeof g_trayRecord);
@@ -90,11 +92,18 @@ void PrepareTray(HINSTANCE instance) {
     UpdateTrayTip();
     g_trayState.countdownRunning = 0;
     g_currentTrayIcon = g_normalTrayIcon;
+    // When the shell restarts, the notification area comes back empty and says so with this
+    // message; the bar adds its icon again then, or the program could not be reached.
+    g_taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
 }
 
 void AddTrayIcon(HWND bar) {
     FillTrayRecord(bar, kTrayAddFlags);
     Shell_NotifyIconA(NIM_ADD, &g_trayRecord);
+}
+
+bool IsTaskbarCreatedMessage(UINT message) {
+    return g_taskbarCreatedMessage != 0 && message == g_taskbarCreatedMessage;
 }
 
 void SetTrayIcon(HICON icon) {

@@ -241,6 +241,34 @@ TEST_F(TrayE2E, CommandsBeyondTheButtonsDoNothing) {
     EXPECT_TRUE(IsWindowVisible(bar_)) << "a command without a button hid the bar";
 }
 
+// A shell that restarts comes back with an empty notification area and broadcasts
+// "TaskbarCreated"; without its icon the program could not be reached at all.
+TEST_F(TrayE2E, TheIconComesBackWhenTheShellAnnouncesANewNotificationArea) {
+    ASSERT_NO_FATAL_FAILURE(Start({{"Zero", "http://zero.example/"}}));
+    const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    ASSERT_NE(0u, taskbarCreated);
+
+    // The notification area loses the icon, as when the shell ends.
+    NOTIFYICONDATAA icon{};
+    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    icon.hWnd = bar_;
+    icon.uID = kTrayId;
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &icon));
+    ASSERT_FALSE(e2e::TrayIconPresent(bar_));
+
+    // Another message changes nothing; the shell's announcement brings the icon back.
+    e2e::Sync(bar_);
+    EXPECT_FALSE(e2e::TrayIconPresent(bar_));
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(bar_, taskbarCreated, 0, 0, SMTO_NORMAL, 5000, &result);
+    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::TrayIconPresent(bar_); }, 5000)) << "the icon did not come back";
+
+    // Announced again while the icon is there: nothing breaks, the icon stays.
+    SendMessageTimeoutA(bar_, taskbarCreated, 0, 0, SMTO_NORMAL, 5000, &result);
+    EXPECT_TRUE(e2e::TrayIconPresent(bar_));
+    EXPECT_TRUE(IsWindow(bar_));
+}
+
 // Wine's shell also drops the icons of a process that has ended, so this cannot tell a removal
 // by the program from the clean-up after it; tests/win checks RemoveTrayIcon with the bar alive.
 TEST_F(TrayE2E, TheIconIsThereWhileRunningAndGoneAfterExit) {
