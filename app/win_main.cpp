@@ -69,10 +69,7 @@ bool HandleCommandLine(int argumentCount, char** arguments) {
 
 void SettleCurrentButtonFile() {
     ReadCurrentButtonFileName(g_currentButtonFile, sizeof g_currentButtonFile);
-    if (g_currentButtonFile[0] == '\0') {
-        JoinBounded(g_currentButtonFile, sizeof g_currentButtonFile, {g_buttonFolder, "\\brisklet.bklt"});
-        CreateDefaultButtonFile();
-    }
+    if (g_currentButtonFile[0] == '\0') TakeDefaultButtonFile();
 }
 
 int RunMessageLoop(HINSTANCE instance) {
@@ -111,8 +108,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     ReadShellFolders();
     BuildStorePaths();
 
-    // 7. Legacy data file, before the command line is looked at.
-    if (GetFileAttributesA(g_legacyDataFile) != INVALID_FILE_ATTRIBUTES) MigrateLegacyDataFile();
+    // 7. Legacy data file, before the command line is looked at; once only, even when it could
+    // not be deleted.
+    if (LegacyMigrationDue()) MigrateLegacyDataFile();
 
     // 8. Command line and hand-over to a running instance.
     if (HandleCommandLine(__argc - 1, __argv)) return 0;
@@ -126,8 +124,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // 12. Default font height.
     ComputeDefaultFontHeight();
 
-    // 13. Load the table.
-    if (!LoadButtonFile()) CreateDefaultButtonFile();
+    // 13. Load the table (a missing file is created; one that cannot be read is left alone).
+    ReloadButtonFile();
 
     // 14. Font scratch and bar font.
     g_fontScratch = ToLogFont(g_buttonTable.globalFont);

@@ -1,5 +1,6 @@
 #include "store/button_files.h"
 
+#include <cstdio>
 #include <cstring>
 #include "store/platform_seam.h"
 #include "store/settings.h"
@@ -18,12 +19,17 @@ const char kFolderName[] = "\\brisklet";
 const char kDefaultFileName[] = "\\brisklet.bklt";
 const char kBackupFileName[] = "\\original_buttons.bklt";
 const char kLegacyFileName[] = "\\brisklet.dat";
+// What a legacy data file is renamed to when it cannot be deleted after its migration.
+const char kMigratedSuffix[] = ".migrated";
 // Beside the file it will replace, so that the final rename stays within one folder.
 const char kTemporarySuffix[] = ".saving";
 
 const char kCannotCreatePrefix[] = "Cannot create Brisklet Button Data File in - ";
 const char kCannotCreateSuffix[] = "\nPlease check that you have 'write' access to this folder";
 const char kProblemAccessing[] = "Problem accessing Button file - Please re-install Brisklet";
+const char kCannotReadPrefix[] = "Cannot read Brisklet Button file - ";
+const char kCannotReadReason[] = "\nIt may be in use by another program.";
+const char kNowUsing[] = " Brisklet now uses - ";
 
 FileSystem& Files() { return *g_platform.files; }
 
@@ -82,6 +88,104 @@ bool WriteButtonImage(const char* path) {
     return written;
 }
 
+bool SamePath(const char* first, const char* second) {
+    // Windows paths ignore the case of ASCII letters.
+    for (;; ++first, ++second) {
+        char a = *first;
+        char b = *second;
+        if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
+        if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
+        if (a != b) return false;
+        if (a == '\0') return true;
+    }
+}
+
+// One read of path straight over the table image: a shorter file replaces only its leading
+// bytes. A file that is there but will not open is Unreadable; the table is then untouched.
+LoadResult ReadButtonFileFrom(const char* path) {
+    FileSystem& fs = Files();
+    FileSystem::Handle file = fs.OpenRead(path);
+    if (file == nullptr) return fs.Exists(path) ? LoadResult::Unreadable : LoadResult::Missing;
+    fs.Read(file, &g_buttonTable, kButtonTableSize);
+    fs.Close(file);
+    RepairLoadedTable(g_buttonTable);
+    return LoadResult::Loaded;
+}
+
+// A Button folder file name that is not taken yet: "brisklet (2).bklt", "brisklet (3).bklt"...
+// False when none fits or all are taken.
+bool FindFreeButtonFileName(char* path, size_t size) {
+    for (int number = 2; number < 100; ++number) {
+        const int length = std::snprintf(path, size, "%s\\brisklet (%d).bklt", g_buttonFolder, number);
+        if (length < 0 || static_cast<size_t>(length) >= size) return false;
+        if (!Files().Exists(path)) return true;
+    }
+    return false;
+}
+
+// The image of the default table, written twice as a new default file is (once as it stands,
+// once by the save that records its path). existed: whether the file was there before the
+// check that it can be written, which creates it empty.
+void WriteDefaultTable(bool existed) {
+    ApplyButtonDefaults();
+    // A failure of the first write is reported by the save.
+    const bool written = WriteButtonImage(g_currentButtonFile);
+    const bool saved = SaveButtonFile();
+    // Opening for writing creates a missing file empty; when nothing could be written into it,
+    // it goes again rather than stand as an empty Button file.
+    if (!written && !saved && !existed) Files().DeleteFile(g_currentButtonFile);
+}
+
+// Makes the default Button file current when the current one cannot be used. A default file
+// that exists holds the user's buttons: it is loaded, never overwritten with the defaults. When
+// it exists but cannot be read either (or is the file that could not be read), a free name
+// beside it takes its place. Only a file that did not exist is created with the defaults.
+// False when no file could be taken ("Problem accessing..." has been shown).
+bool FallBackToDefaultButtonFile(const char* unreadable) {
+    MakeButtonFolder();
+    JoinPath(g_currentButtonFile, sizeof g_currentButtonFile, g_buttonFolder, kDefaultFileName);
+    RecordCurrentButtonFile();
+
+    LoadResult result = LoadResult::Unreadable;
+    if (unreadable == nullptr || !SamePath(unreadable, g_currentButtonFile)) {
+        result = ReadButtonFileFrom(g_currentButtonFile);
+    }
+    if (result == LoadResult::Loaded) return true;
+    if (result == LoadResult::Unreadable) {
+        static char freeName[kPathSize];
+        if (!FindFreeButtonFileName(freeName, sizeof freeName)) {
+            g_platform.messages->ShowMessage(kProblemAccessing, kCaption);
+            return false;
+        }
+        CopyTextToField(g_currentButtonFile, sizeof g_currentButtonFile, freeName);
+        RecordCurrentButtonFile();
+    }
+    // Neither the default file nor a free name existed until now.
+    if (!Files().CanOpenForWrite(g_currentButtonFile)) {
+        g_platform.messages->ShowMessage(kProblemAccessing, kCaption);
+        return false;
+    }
+    WriteDefaultTable(false);
+    return true;
+}
+
+// The current Button file is there but cannot be read (another program holds it without
+// sharing, or it is not readable by this user). Its bytes stay as they are: the program moves to
+// the default Button file and says which file it left and which one it uses now.
+void LeaveUnreadableButtonFile() {
+    static char unreadable[kPathSize];
+    static char text[sizeof kCannotReadPrefix + kPathSize + sizeof kCannotReadReason + sizeof kNowUsing + kPathSize];
+    CopyTextToField(unreadable, sizeof unreadable, g_currentButtonFile);
+    const bool moved = FallBackToDefaultButtonFile(unreadable);
+    JoinPath(text, sizeof text, kCannotReadPrefix, unreadable);
+    JoinPath(text, sizeof text, text, kCannotReadReason);
+    if (moved) {
+        JoinPath(text, sizeof text, text, kNowUsing);
+        JoinPath(text, sizeof text, text, g_currentButtonFile);
+    }
+    g_platform.messages->ShowMessage(text, kCaption);
+}
+
 }  // namespace
 
 void BuildStorePaths() {
@@ -100,68 +204,61 @@ bool SaveButtonFile() {
 }
 
 void CreateDefaultButtonFile() {
-    FileSystem& fs = Files();
-    bool existed = fs.Exists(g_currentButtonFile);
-    if (!fs.CanOpenForWrite(g_currentButtonFile)) {
-        MakeButtonFolder();
-        JoinPath(g_currentButtonFile, sizeof g_currentButtonFile, g_buttonFolder, kDefaultFileName);
-        RecordCurrentButtonFile();
-        existed = fs.Exists(g_currentButtonFile);
-        if (!fs.CanOpenForWrite(g_currentButtonFile)) {
-            g_platform.messages->ShowMessage(kProblemAccessing, kCaption);
-            return;
-        }
+    const bool existed = Files().Exists(g_currentButtonFile);
+    if (!Files().CanOpenForWrite(g_currentButtonFile)) {
+        FallBackToDefaultButtonFile(nullptr);
+        return;
     }
-    ApplyButtonDefaults();
-    // Written once as it stands, then saved, which writes it again and records the path; a
-    // failure of the first write is reported by the save.
-    const bool written = WriteButtonImage(g_currentButtonFile);
-    const bool saved = SaveButtonFile();
-    // The probe above created a missing file empty; when nothing could be written into it, it
-    // goes again rather than stand as an empty Button file.
-    if (!written && !saved && !existed) fs.DeleteFile(g_currentButtonFile);
+    WriteDefaultTable(existed);
 }
 
-bool LoadButtonFile() {
-    FileSystem& fs = Files();
-    FileSystem::Handle file = fs.OpenRead(g_currentButtonFile);
-    if (file == nullptr) return false;
-    // One read straight over the image: a shorter file replaces only its leading bytes.
-    fs.Read(file, &g_buttonTable, kButtonTableSize);
-    fs.Close(file);
-    RepairLoadedTable(g_buttonTable);
-    return true;
+void TakeDefaultButtonFile() {
+    JoinPath(g_currentButtonFile, sizeof g_currentButtonFile, g_buttonFolder, kDefaultFileName);
+    if (!Files().Exists(g_currentButtonFile)) CreateDefaultButtonFile();
 }
+
+LoadResult LoadButtonFile() { return ReadButtonFileFrom(g_currentButtonFile); }
 
 void ReloadButtonFile() {
-    if (!LoadButtonFile()) CreateDefaultButtonFile();
+    switch (LoadButtonFile()) {
+        case LoadResult::Loaded: return;
+        case LoadResult::Missing: CreateDefaultButtonFile(); return;
+        case LoadResult::Unreadable: LeaveUnreadableButtonFile(); return;
+    }
+}
+
+bool LegacyMigrationDue() {
+    return Files().Exists(g_legacyDataFile) && !ReadLegacyDataMigrated();
 }
 
 int MigrateLegacyDataFile() {
     static LegacyDataFile legacy;
     static char legacyFolder[kPathSize];
     static char backupFile[kPathSize];
+    static char retiredFile[kPathSize + sizeof kMigratedSuffix];
     FileSystem& fs = Files();
 
-    // 1-3: the Button folder, the legacy paths, and the default Button file made current.
+    // The Button folder and the legacy paths.
     MakeButtonFolder();
     JoinPath(legacyFolder, sizeof legacyFolder, g_appDataFolder, kFolderName);
     JoinPath(g_legacyDataFile, sizeof g_legacyDataFile, legacyFolder, kLegacyFileName);
-    JoinPath(g_currentButtonFile, sizeof g_currentButtonFile, g_buttonFolder, kDefaultFileName);
-    RecordCurrentButtonFile();
 
-    // 4: the defaults stand until the legacy content replaces them.
-    CreateDefaultButtonFile();
-
-    // 5-6: one read into the zeroed scratch buffer.
+    // The legacy file is opened before anything is changed: one that cannot be read leaves the
+    // current Button file and its buttons as they are, start after start.
     FileSystem::Handle file = fs.OpenRead(g_legacyDataFile);
     if (file == nullptr) return 1;
     std::memset(&legacy, 0, sizeof legacy);
     fs.Read(file, &legacy, sizeof legacy);
     fs.Close(file);
 
-    // 7-8: width, count, Favourite URL and the records' names, URLs and legacy values. A count
-    // the legacy file cannot have held honestly is brought into 0..100, so no record beyond the
+    // The default Button file made current, with the defaults standing until the legacy
+    // content replaces them.
+    JoinPath(g_currentButtonFile, sizeof g_currentButtonFile, g_buttonFolder, kDefaultFileName);
+    RecordCurrentButtonFile();
+    CreateDefaultButtonFile();
+
+    // Width, count, Favourite URL and the records' names, URLs and legacy values. A count the
+    // legacy file cannot have held honestly is brought into 0..100, so no record beyond the
     // table's last slot is ever written.
     ButtonTable& table = g_buttonTable;
     table.buttonWidth = legacy.buttonWidth;
@@ -177,11 +274,21 @@ int MigrateLegacyDataFile() {
         CopyTextToField(record.url, sizeof record.url, old.url);
     }
 
-    // 9-13: save, keep a backup of the result, retire the legacy file and folder, save again.
-    SaveButtonFile();
+    // Only buttons that reached the Button file let the legacy file go; otherwise it stays for
+    // the next start.
+    if (!SaveButtonFile()) return 1;
     JoinPath(backupFile, sizeof backupFile, g_buttonFolder, kBackupFileName);
     fs.CopyFile(g_currentButtonFile, backupFile, true);
-    fs.DeleteFile(g_legacyDataFile);
+
+    // A legacy file that is still there would be migrated again at the next start, over every
+    // button changed since. When it cannot be deleted it is renamed; when it cannot be renamed
+    // either, the registry remembers that it has been migrated.
+    if (!fs.DeleteFile(g_legacyDataFile)) {
+        JoinPath(retiredFile, sizeof retiredFile, g_legacyDataFile, kMigratedSuffix);
+        if (!fs.ReplaceFile(g_legacyDataFile, retiredFile) || fs.Exists(g_legacyDataFile)) {
+            SetLegacyDataMigrated();
+        }
+    }
     fs.RemoveDirectory(legacyFolder);
     SaveButtonFile();
     return 1;

@@ -44,17 +44,35 @@ void BuildStorePaths();
 // shown and the file and the registry are left untouched. Returns true when saved.
 bool SaveButtonFile();
 
-// Creates a Button file with the default table at the current path, falling back to the
-// default Button file in the Button folder.
+// Creates a Button file with the default table at the current path. When the current path
+// cannot be written, the default Button file in the Button folder becomes current: loaded when it
+// exists (an existing Button file is never overwritten with the defaults), created otherwise.
 void CreateDefaultButtonFile();
 
-// Reads the current Button file over the table (a short file replaces only its leading bytes);
-// when it cannot be opened, a default file is created in its place.
+// Start-up without a recorded Button file: the default Button file becomes current, created with
+// the defaults when it is missing. One that is there holds the user's buttons and is kept.
+void TakeDefaultButtonFile();
+
+enum class LoadResult {
+    Loaded,       // read over the table (a short file replaces only its leading bytes)
+    Missing,      // no such file; the table is untouched
+    Unreadable,   // the file is there but cannot be opened; the table is untouched
+};
+
+// Reads the current Button file over the table.
+LoadResult LoadButtonFile();
+
+// Loads the current Button file. A missing file is created with the defaults; a file that is
+// there but cannot be read keeps its bytes: the user is told, and the default Button file
+// becomes current (loaded, or created when missing; a free name beside it when it is the one
+// that cannot be read).
 void ReloadButtonFile();
 
-// Loads the current Button file at start-up the same way; false when it cannot be opened
-// (the caller then creates a default file).
-bool LoadButtonFile();
+// Whether start-up has to migrate: the legacy data file is there and has not been migrated
+// before (a migrated file that could not be deleted nor renamed is remembered in the registry).
+bool LegacyMigrationDue();
 
-// Converts the legacy data file into the default Button file (with a backup copy). Returns 1.
+// Converts the legacy data file into the default Button file (with a backup copy), then retires
+// the legacy file: deleted, else renamed to "brisklet.dat.migrated", else remembered as migrated.
+// A legacy file that cannot be read changes nothing. Returns 1.
 int MigrateLegacyDataFile();

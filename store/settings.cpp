@@ -12,6 +12,7 @@ int32_t g_instantPopup = 0;
 namespace {
 
 const char kAutoPopupValueName[] = "AutoPopup";
+const char kLegacyMigratedValueName[] = "LegacyDataMigrated";
 // Readers spell it this way; value names are compared without regard to case.
 const char kCurrentButtonFileReadName[] = "CurrentButtonFilename";
 
@@ -55,6 +56,18 @@ bool ReadString(RegRoot root, const char* keyPath, const char* valueName, bool a
     }
     std::memcpy(out, scratch, length);
     return true;
+}
+
+// A four-byte value under the per-user key; 0 when the key or value cannot be read.
+uint32_t ReadUserNumber(const char* valueName, uint32_t* type) {
+    RegistryApi& reg = Registry();
+    RegistryApi::Key key = nullptr;
+    if (!reg.OpenKey(RegRoot::CurrentUser, kBriskletKeyPath, false, &key)) return 0;
+    uint32_t number = 0;
+    uint32_t size = sizeof number;
+    const bool read = reg.QueryValue(key, valueName, type, &number, &size);
+    reg.Close(key);
+    return read ? number : 0;
 }
 
 }  // namespace
@@ -106,15 +119,24 @@ bool SetAutoPopup(bool on) {
 }
 
 bool ReadAutoPopup() {
+    uint32_t type = 0;
+    return ReadUserNumber(kAutoPopupValueName, &type) == 1;
+}
+
+bool SetLegacyDataMigrated() {
     RegistryApi& reg = Registry();
     RegistryApi::Key key = nullptr;
-    if (!reg.OpenKey(RegRoot::CurrentUser, kBriskletKeyPath, false, &key)) return false;
-    uint32_t number = 0;
-    uint32_t size = sizeof number;
-    uint32_t type = 0;
-    const bool read = reg.QueryValue(key, kAutoPopupValueName, &type, &number, &size);
+    if (!reg.CreateKey(RegRoot::CurrentUser, kBriskletKeyPath, &key)) return false;
+    const uint32_t number = 1;
+    const bool stored = reg.SetValue(key, kLegacyMigratedValueName, kRegDword, &number, sizeof number);
+    reg.Flush(key);
     reg.Close(key);
-    return read && number == 1;
+    return stored;
+}
+
+bool ReadLegacyDataMigrated() {
+    uint32_t type = 0;
+    return ReadUserNumber(kLegacyMigratedValueName, &type) == 1 && type == kRegDword;
 }
 
 bool ReadCurrentButtonFileName(char* path, uint32_t size) {

@@ -21,6 +21,11 @@ bool RunValueExists();
 bool SetAutoPopup(bool on);
 bool ReadAutoPopup();
 
+// "LegacyDataMigrated" (HKCU, REG_DWORD 1): the legacy data file has been migrated but could be
+// neither deleted nor renamed, so start-up must not migrate it again.
+bool SetLegacyDataMigrated();
+bool ReadLegacyDataMigrated();
+
 // Reads "CurrentButtonFilename" (HKCU) into path (2,048 bytes). When the key or value is
 // missing, or the stored name does not fit in 2,047 characters, path keeps its content.
 bool ReadCurrentButtonFileName(char* path, uint32_t size);

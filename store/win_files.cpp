@@ -22,7 +22,14 @@ FileSystem::Handle Open(const char* path, DWORD access, DWORD share, DWORD dispo
 class Win32Files : public FileSystem {
 public:
     Handle OpenRead(const char* path) override {
-        return Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+        // A file held open without read sharing is asked for again for up to a second before
+        // it counts as unreadable; a missing file is not waited for.
+        Handle file = nullptr;
+        RetryWhileShared(kReadAttempts, [&] {
+            file = Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+            return file != nullptr;
+        });
+        return file;
     }
 
     Handle OpenWriteTruncate(const char* path) override {
@@ -32,7 +39,7 @@ public:
     bool CanOpenForWrite(const char* path) override {
         // OPEN_ALWAYS: an existing file is opened as it is, a missing one is created empty.
         Handle file = nullptr;
-        RetryWhileShared([&] {
+        RetryWhileShared(kWriteAttempts, [&] {
             file = Open(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS);
             return file != nullptr;
         });
@@ -71,27 +78,28 @@ public:
 
     bool ReplaceFile(const char* from, const char* to) override {
         return RetryWhileShared(
-            [&] { return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE; });
+            kWriteAttempts, [&] { return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE; });
     }
 
 private:
     // Another program (a virus scanner, a backup tool, an editor) may hold the Button file open
-    // for a moment, which makes opening it for writing or replacing it fail with a sharing error.
-    // Such a failure is tried again for about half a second; any other failure, or one that
-    // lasts, is returned to the caller, which reports it.
+    // for a moment, which makes opening it or replacing it fail with a sharing error. Such a
+    // failure is tried again (for about half a second when writing, a second when reading); any
+    // other failure, or one that lasts, is returned to the caller, which reports it.
     template <typename Attempt>
-    static bool RetryWhileShared(Attempt attempt) {
+    static bool RetryWhileShared(int attempts, Attempt attempt) {
         for (int tries = 1;; ++tries) {
             if (attempt()) return true;
             const DWORD error = GetLastError();
             const bool shared =
                 error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION;
-            if (!shared || tries >= kSharedAttempts) return false;
+            if (!shared || tries >= attempts) return false;
             Sleep(kSharedRetryMs);
         }
     }
 
-    static constexpr int kSharedAttempts = 10;
+    static constexpr int kWriteAttempts = 10;
+    static constexpr int kReadAttempts = 20;
     static constexpr DWORD kSharedRetryMs = 50;
 };
 

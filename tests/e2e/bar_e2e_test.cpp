@@ -292,6 +292,22 @@ TEST(BarStartup, NothingRecordedMakesTheDefaultFileAndTheProbeFileIsGone) {
     EXPECT_TRUE(e2e::CloseBrisklet(bar));
 }
 
+TEST(BarStartup, NothingRecordedKeepsAnExistingDefaultFile) {
+    e2e::ResetState();
+    CreateDirectoryA(e2e::ButtonFolder().c_str(), nullptr);
+    const auto image = e2e::MakeButtonFile({{"Mine", "http://mine.example/"}, {"Also", "http://also.example/"}});
+    ASSERT_TRUE(e2e::WriteFileBytes(e2e::DefaultButtonFile(), image.data(), image.size()));
+
+    Process bar = e2e::StartBrisklet();
+    HWND hwnd = e2e::FindBar();
+    ASSERT_NE(nullptr, hwnd);
+    std::vector<std::string> names;
+    for (const auto& button : e2e::BarButtons(hwnd)) names.push_back(button.text);
+    EXPECT_EQ((std::vector<std::string>{"Mine", "Also"}), names);
+    EXPECT_TRUE(e2e::CloseBrisklet(bar));
+    EXPECT_EQ(image, e2e::ReadFileBytes(e2e::DefaultButtonFile())) << "the user's default file was rewritten";
+}
+
 TEST(BarStartup, ButtonFileArgumentShowsTheBarAndASecondStartActivatesIt) {
     e2e::ResetState();
     const std::string file =

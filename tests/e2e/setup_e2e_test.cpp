@@ -4,6 +4,9 @@
 // windows are checked.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <shlobj.h>
+
 #include <cstring>
 #include <memory>
 #include <string>
@@ -12,6 +15,7 @@
 #include "app/bar_messages.h"
 #include "app/layout.h"
 #include "res/resource.h"
+#include "store/button_files.h"
 #include "store/button_table.h"
 #include "tests/e2e/harness.h"
 
@@ -392,6 +396,29 @@ TEST(SetupDelete, NoKeepsYesRemovesAndTheLastButtonStays) {
     Finish(s);
 }
 
+TEST(SetupDelete, TheLastOfAHundredButtonsGoesAndItsSlotKeepsItsContent) {
+    Buttons hundred;
+    for (int i = 0; i < 100; ++i) hundred.push_back({"b" + std::to_string(i), "http://b" + std::to_string(i) + ".example/"});
+    Session s;
+    Start(s, "setup-delete-full", hundred);
+    const auto before = e2e::ReadButtonTable(s.file);
+    SelectInList(s.setup, 99);
+
+    e2e::PressButton(s.setup, IDC_SETUP_DELETE);
+    EXPECT_EQ("Delete - b99. Are you sure?", e2e::AnswerMessageBox("Delete Button (URL)", IDYES));
+    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::BarButtons(s.bar).size() == 99; })) << "the bar kept 100 buttons";
+
+    const auto after = SettledTable(s.bar, s.file);
+    EXPECT_EQ(99, after->buttonCount);
+    EXPECT_EQ("b98", BarNames(s.bar).back());
+    EXPECT_STREQ("b98", after->records[98].name);
+    // The slot that became free keeps what it held; nothing beyond the table was read into it.
+    EXPECT_EQ(0, std::memcmp(&before->records[99], &after->records[99], sizeof(ButtonRecord)));
+    EXPECT_EQ(0, std::memcmp(&before->globalFont, &after->globalFont, sizeof before->globalFont));
+    EXPECT_EQ(99u, ListNames(s.setup).size());
+    Finish(s);
+}
+
 // ---- Edit ----
 
 TEST(SetupEdit, ANewNameShowsOnTheBarAndTheSelectionStays) {
@@ -527,6 +554,173 @@ TEST(SetupFiles, SaveAsAndLoadGoThroughTheFileDialogs) {
     EXPECT_EQ((std::vector<std::string>{"X", "Y", "Z"}), SettledNames(s.bar, other));
     EXPECT_EQ((std::vector<std::string>{"A", "B"}), NamesIn(*e2e::ReadButtonTable(upper))) << "the previous file is left alone";
     Finish(s);
+}
+
+// ---- Button files that cannot be read, and the legacy data file ----
+
+// Holds a file open the way a backup or sync tool may: no sharing at all, or reading only.
+class HeldFile {
+public:
+    HeldFile(const std::string& path, DWORD share) {
+        handle_ = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    ~HeldFile() { Release(); }
+    bool held() const { return handle_ != INVALID_HANDLE_VALUE; }
+    void Release() {
+        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+
+private:
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
+std::string CannotReadMessage(const std::string& file, const std::string& now) {
+    return "Cannot read Brisklet Button file - " + file + "\nIt may be in use by another program. Brisklet now uses - " +
+           now;
+}
+
+TEST(UnreadableButtonFile, AtStartUpTheHeldFileKeepsItsBytesAndTheDefaultFileIsUsed) {
+    e2e::ResetState();
+    const std::string file = WriteButtonFile("unreadable-start", {{"Mine", "http://mine.example/"}});
+    const auto bytes = e2e::ReadFileBytes(file);
+    ASSERT_TRUE(e2e::WriteUserString("CurrentButtonFileName", file));
+    HeldFile lock(file, 0);
+    ASSERT_TRUE(lock.held());
+
+    Process process = Process::Start(e2e::BriskletExe());
+    EXPECT_EQ(CannotReadMessage(file, e2e::DefaultButtonFile()), e2e::AnswerMessageBox("Brisklet", IDOK, 15000));
+    HWND bar = e2e::WaitForBar(15000);
+    ASSERT_NE(nullptr, bar);
+    e2e::Sync(bar);
+    EXPECT_EQ((std::vector<std::string>{"Brisklet"}), BarNames(bar)) << "the new default file's button";
+    std::string recorded;
+    EXPECT_TRUE(e2e::ReadUserString("CurrentButtonFileName", &recorded));
+    EXPECT_EQ(e2e::DefaultButtonFile(), recorded);
+    lock.Release();
+    EXPECT_EQ(bytes, e2e::ReadFileBytes(file)) << "the held Button file was changed";
+    EXPECT_TRUE(e2e::CloseBrisklet(process));
+    EXPECT_EQ(bytes, e2e::ReadFileBytes(file));
+}
+
+TEST(UnreadableButtonFile, AFileHeldForAMomentAtStartUpIsWaitedForAndLoaded) {
+    e2e::ResetState();
+    const std::string file = WriteButtonFile("unreadable-moment", {{"Mine", "http://mine.example/"}});
+    ASSERT_TRUE(e2e::WriteUserString("CurrentButtonFileName", file));
+    HeldFile lock(file, 0);
+    ASSERT_TRUE(lock.held());
+
+    Process process = Process::Start(e2e::BriskletExe());
+    // Released while the program is still trying, well within its second.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    lock.Release();
+    HWND bar = e2e::WaitForBar(15000);
+    ASSERT_NE(nullptr, bar);
+    e2e::Sync(bar);
+    EXPECT_EQ(nullptr, e2e::FindDialog("Brisklet")) << "a message came although the file could be read";
+    EXPECT_EQ((std::vector<std::string>{"Mine"}), BarNames(bar));
+    std::string recorded;
+    EXPECT_TRUE(e2e::ReadUserString("CurrentButtonFileName", &recorded));
+    EXPECT_EQ(file, recorded);
+    EXPECT_TRUE(e2e::CloseBrisklet(process));
+}
+
+TEST(UnreadableButtonFile, LoadButtonFileLeavesAHeldFileAsItIs) {
+    Session s;
+    Start(s, "unreadable-load", {{"A", "http://a.example/"}, {"B", "http://b.example/"}});
+    const std::string other = e2e::ScratchFolder("unreadable-load-other") + "\\held.bklt";
+    const auto image = e2e::MakeButtonFile({{"X", "http://x.example/"}});
+    ASSERT_TRUE(e2e::WriteFileBytes(other, image.data(), image.size()));
+    HeldFile lock(other, FILE_SHARE_WRITE);   // readers are shut out, not writers
+    ASSERT_TRUE(lock.held());
+
+    e2e::PressButton(s.setup, IDC_SETUP_LOAD);
+    ChooseInFileDialog("Open", other);
+    EXPECT_EQ(CannotReadMessage(other, e2e::DefaultButtonFile()), e2e::AnswerMessageBox("Brisklet", IDOK, 15000));
+    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::ControlText(s.setup, IDC_SETUP_FILE_PATH) == e2e::DefaultButtonFile(); }));
+    EXPECT_EQ((std::vector<std::string>{"Brisklet"}), SettledNames(s.bar, e2e::DefaultButtonFile()));
+    EXPECT_EQ((std::vector<std::string>{"A", "B"}), NamesIn(*e2e::ReadButtonTable(s.file))) << "the previous file is left alone";
+    lock.Release();
+    EXPECT_EQ(image, e2e::ReadFileBytes(other)) << "the held file was changed";
+    Finish(s);
+    EXPECT_EQ(image, e2e::ReadFileBytes(other));
+}
+
+std::string AppDataFolder() {
+    char folder[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, folder);
+    return folder;
+}
+
+// A legacy data file with one button, "Old".
+std::string WriteLegacyFile() {
+    const std::string folder = AppDataFolder() + "\\brisklet";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    auto legacy = std::make_unique<LegacyDataFile>();
+    std::memset(legacy.get(), 0, sizeof *legacy);
+    legacy->buttonWidth = 140;
+    legacy->buttonCount = 1;
+    std::strcpy(legacy->records[0].name, "Old");
+    std::strcpy(legacy->records[0].url, "http://old.example/");
+    const std::string path = folder + "\\brisklet.dat";
+    EXPECT_TRUE(e2e::WriteFileBytes(path, legacy.get(), sizeof *legacy));
+    return path;
+}
+
+void RemoveLegacyFiles(const std::string& legacy) {
+    for (const std::string& path : {legacy, legacy + ".migrated"}) {
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path.c_str());
+    }
+    RemoveDirectoryA((AppDataFolder() + "\\brisklet").c_str());
+}
+
+// A legacy data file that cannot be deleted after its migration must not be migrated again at
+// the next start, over the buttons added since: read-only (deleting fails, renaming works) and
+// held open by another program (both fail).
+TEST(LegacyDataFile, IsMigratedOnceEvenWhenItCannotBeDeleted) {
+    for (const bool readOnly : {true, false}) {
+        SCOPED_TRACE(readOnly ? "read-only legacy file" : "legacy file held open");
+        e2e::ResetState();
+        RemoveLegacyFiles(AppDataFolder() + "\\brisklet\\brisklet.dat");
+        const std::string legacy = WriteLegacyFile();
+        if (readOnly) ASSERT_TRUE(SetFileAttributesA(legacy.c_str(), FILE_ATTRIBUTE_READONLY));
+        HeldFile lock(legacy, FILE_SHARE_READ);
+        if (readOnly) lock.Release();
+
+        Session s;
+        s.file = e2e::DefaultButtonFile();
+        s.process = e2e::StartBrisklet();
+        s.bar = e2e::FindBar();
+        ASSERT_NE(nullptr, s.bar);
+        EXPECT_EQ((std::vector<std::string>{"Old"}), BarNames(s.bar));
+        // Renamed beside itself when it can be, else remembered in the registry.
+        DWORD number = 0;
+        const bool remembered = e2e::ReadUserDword("LegacyDataMigrated", &number) && number == 1;
+        EXPECT_EQ(readOnly, e2e::FileExists(legacy + ".migrated"));
+        EXPECT_EQ(!readOnly, e2e::FileExists(legacy));
+        EXPECT_EQ(!readOnly, remembered);
+
+        s.setup = OpenSetupByMenu(s.bar);
+        ASSERT_NE(nullptr, s.setup);
+        HWND add = OpenAdd(s.setup);
+        ASSERT_NE(nullptr, add);
+        e2e::SetControlText(add, IDC_ADD_URL, "http://added.example/");
+        e2e::SetControlText(add, IDC_ADD_NAME, "Added");
+        e2e::PressButton(add, IDOK);
+        ASSERT_TRUE(WaitForBarNames(s.bar, {"Added", "Old"}));
+        EXPECT_EQ((std::vector<std::string>{"Added", "Old"}), SettledNames(s.bar, s.file));
+        Finish(s);
+
+        Process again = e2e::StartBrisklet();
+        HWND bar = e2e::FindBar();
+        ASSERT_NE(nullptr, bar);
+        EXPECT_EQ((std::vector<std::string>{"Added", "Old"}), BarNames(bar)) << "the second start migrated again";
+        EXPECT_EQ((std::vector<std::string>{"Added", "Old"}), NamesIn(*e2e::ReadButtonTable(s.file)));
+        EXPECT_TRUE(e2e::CloseBrisklet(again));
+        lock.Release();
+        RemoveLegacyFiles(legacy);
+    }
 }
 
 // ---- Fonts ----

@@ -17,6 +17,13 @@ using store_test::Slashes;
 using store_test::WriteAll;
 using Fault = FaultyFileSystem::Fault;
 
+ButtonTable ButtonTableFromFile(const std::string& path) {
+    ButtonTable table{};
+    const std::string bytes = ReadAll(path);
+    std::memcpy(&table, bytes.data(), bytes.size() < sizeof table ? bytes.size() : sizeof table);
+    return table;
+}
+
 const char kSaveMessageEnd[] = "\nPlease check that you have 'write' access to this folder";
 
 std::string TableBytes() { return std::string(reinterpret_cast<const char*>(&g_buttonTable), sizeof g_buttonTable); }
@@ -254,7 +261,7 @@ TEST_F(ButtonFilesTest, AReloadOfA100ByteFileReplacesOnlyTheFirst100Bytes) {
 TEST_F(ButtonFilesTest, AReloadOfAMissingFileCreatesTheDefaultFileInItsPlace) {
     Copy(g_currentButtonFile, root_ + "\\gone.bklt");
     g_defaultFontHeight = -13;
-    EXPECT_FALSE(LoadButtonFile());
+    EXPECT_EQ(LoadResult::Missing, LoadButtonFile());
     EXPECT_FALSE(FileExists(root_ + "/gone.bklt"));   // a plain load creates nothing
 
     ReloadButtonFile();
@@ -270,7 +277,7 @@ TEST_F(ButtonFilesTest, LoadingAHostileFileNeverLeavesTheTableOutOfBounds) {
         std::string file(kButtonTableSize + 500, '\xFF');   // longer than a table, too
         std::memcpy(&file[16], &count, 4);
         WriteAll(root_ + "/hostile.bklt", file.data(), file.size());
-        ASSERT_TRUE(LoadButtonFile());
+        ASSERT_EQ(LoadResult::Loaded, LoadButtonFile());
         EXPECT_EQ(count < 0 ? 0 : count > 100 ? 100 : count, g_buttonTable.buttonCount) << count;
         EXPECT_EQ(511u, std::strlen(g_buttonTable.favouriteUrl));
         EXPECT_EQ(31u, std::strlen(g_buttonTable.globalFont.lfFaceName));
@@ -291,8 +298,130 @@ TEST_F(ButtonFilesTest, LoadingAHostileFileNeverLeavesTheTableOutOfBounds) {
         good[at + 580 + 28 + 31] = '\0';
     }
     WriteAll(root_ + "/hostile.bklt", good.data(), good.size());
-    ASSERT_TRUE(LoadButtonFile());
+    ASSERT_EQ(LoadResult::Loaded, LoadButtonFile());
     EXPECT_TRUE(SameBytes(good, TableBytes()));
+}
+
+// --- a Button file that is there but cannot be read ------------------------------------------
+
+class UnreadableFileTest : public ButtonFilesTest {
+protected:
+    // A Button file with one button of this name, at path (backslashes).
+    std::string WriteButtons(const std::string& path, const char* name) {
+        const ButtonTable keep = g_buttonTable;
+        std::memset(&g_buttonTable, 0, sizeof g_buttonTable);
+        ApplyButtonDefaults();
+        CopyTextToField(g_buttonTable.records[0].name, kNameSize, name);
+        const std::string image = TableBytes();
+        g_buttonTable = keep;
+        WriteAll(path, image.data(), image.size());
+        return image;
+    }
+    std::string ReadMessage(const std::string& unreadable, const std::string& now) const {
+        return "Cannot read Brisklet Button file - " + unreadable +
+               "\nIt may be in use by another program. Brisklet now uses - " + now;
+    }
+};
+
+TEST_F(UnreadableFileTest, TheFileKeepsItsBytesAndAnExistingDefaultFileIsLoaded) {
+    store_test::MakeFolder(root_ + "/docs/brisklet");
+    const std::string defaults = WriteButtons(DefaultButtonFile(), "Default's own");
+    const std::string mine = WriteButtons(root_ + "\\mine.bklt", "Mine");
+    Copy(g_currentButtonFile, root_ + "\\mine.bklt");
+    files_.unreadablePrefix = root_ + "/mine.bklt";
+
+    ReloadButtonFile();
+
+    EXPECT_TRUE(SameBytes(mine, ReadAll(root_ + "/mine.bklt")));
+    EXPECT_TRUE(SameBytes(defaults, ReadAll(DefaultButtonFile())));   // loaded, not overwritten
+    EXPECT_STREQ("Default's own", g_buttonTable.records[0].name);
+    EXPECT_EQ(DefaultButtonFile(), g_currentButtonFile);
+    EXPECT_EQ(DefaultButtonFile(), RecordedPath());
+    ASSERT_EQ(1u, messages_.shown.size());
+    EXPECT_EQ(ReadMessage(root_ + "\\mine.bklt", DefaultButtonFile()), messages_.shown[0].text);
+    EXPECT_EQ("Brisklet", messages_.shown[0].caption);
+}
+
+TEST_F(UnreadableFileTest, AMissingDefaultFileIsCreatedWithTheDefaults) {
+    const std::string mine = WriteButtons(root_ + "\\mine.bklt", "Mine");
+    Copy(g_currentButtonFile, root_ + "\\mine.bklt");
+    files_.unreadablePrefix = root_ + "/mine.bklt";
+    g_defaultFontHeight = -13;
+
+    ReloadButtonFile();
+
+    EXPECT_TRUE(SameBytes(mine, ReadAll(root_ + "/mine.bklt")));
+    EXPECT_TRUE(SameBytes(DefaultImage(), ReadAll(DefaultButtonFile())));
+    EXPECT_EQ(DefaultButtonFile(), RecordedPath());
+    ASSERT_EQ(1u, messages_.shown.size());
+    EXPECT_EQ(ReadMessage(root_ + "\\mine.bklt", DefaultButtonFile()), messages_.shown[0].text);
+}
+
+TEST_F(UnreadableFileTest, AnUnreadableDefaultFileGivesWayToAFreeNameBesideIt) {
+    store_test::MakeFolder(root_ + "/docs/brisklet");
+    const std::string defaults = WriteButtons(DefaultButtonFile(), "Default's own");
+    const std::string taken = WriteButtons(std::string(g_buttonFolder) + "\\brisklet (2).bklt", "Taken");
+    Copy(g_currentButtonFile, DefaultButtonFile().c_str());
+    files_.unreadablePrefix = Slashes(DefaultButtonFile());
+    g_defaultFontHeight = -13;
+
+    ReloadButtonFile();
+
+    const std::string fresh = std::string(g_buttonFolder) + "\\brisklet (3).bklt";
+    EXPECT_TRUE(SameBytes(defaults, ReadAll(DefaultButtonFile())));
+    EXPECT_TRUE(SameBytes(taken, ReadAll(std::string(g_buttonFolder) + "\\brisklet (2).bklt")));
+    EXPECT_EQ(fresh, g_currentButtonFile);
+    EXPECT_EQ(fresh, RecordedPath());
+    EXPECT_TRUE(SameBytes(DefaultImage(), ReadAll(fresh)));
+    ASSERT_EQ(1u, messages_.shown.size());
+    EXPECT_EQ(ReadMessage(DefaultButtonFile(), fresh), messages_.shown[0].text);
+}
+
+TEST_F(UnreadableFileTest, WhenNothingCanBeUsedTheTableAndEveryFileStayAsTheyAre) {
+    store_test::MakeFolder(root_ + "/docs/brisklet");
+    const std::string mine = WriteButtons(root_ + "\\mine.bklt", "Mine");
+    Copy(g_currentButtonFile, root_ + "\\mine.bklt");
+    files_.unreadablePrefix = root_ + "/mine.bklt";
+    files_.fault = Fault::DenyWrite;
+    files_.faultPrefix = root_ + "/docs";
+
+    ReloadButtonFile();
+
+    EXPECT_TRUE(SameBytes(mine, ReadAll(root_ + "/mine.bklt")));
+    EXPECT_EQ(std::string(kButtonTableSize, '\0'), TableBytes());
+    EXPECT_FALSE(FileExists(DefaultButtonFile()));
+    ASSERT_EQ(2u, messages_.shown.size());
+    EXPECT_EQ("Problem accessing Button file - Please re-install Brisklet", messages_.shown[0].text);
+    EXPECT_EQ("Cannot read Brisklet Button file - " + root_ + "\\mine.bklt\nIt may be in use by another program.",
+              messages_.shown[1].text);
+}
+
+TEST_F(UnreadableFileTest, AFallBackForAnUnwritableFileLoadsTheDefaultFileInsteadOfOverwritingIt) {
+    store_test::MakeFolder(root_ + "/docs/brisklet");
+    const std::string defaults = WriteButtons(DefaultButtonFile(), "Default's own");
+    Copy(g_currentButtonFile, root_ + "\\no\\such\\folder\\lost.bklt");
+
+    ReloadButtonFile();
+
+    EXPECT_TRUE(SameBytes(defaults, ReadAll(DefaultButtonFile())));
+    EXPECT_STREQ("Default's own", g_buttonTable.records[0].name);
+    EXPECT_EQ(DefaultButtonFile(), g_currentButtonFile);
+    EXPECT_EQ(DefaultButtonFile(), RecordedPath());
+    EXPECT_TRUE(messages_.shown.empty());
+}
+
+TEST_F(UnreadableFileTest, WithoutARecordedFileAnExistingDefaultFileIsKeptAndAMissingOneMade) {
+    store_test::MakeFolder(root_ + "/docs/brisklet");
+    const std::string defaults = WriteButtons(DefaultButtonFile(), "Default's own");
+    TakeDefaultButtonFile();
+    EXPECT_EQ(DefaultButtonFile(), g_currentButtonFile);
+    EXPECT_TRUE(SameBytes(defaults, ReadAll(DefaultButtonFile())));
+    EXPECT_EQ("<none>", RecordedPath());
+
+    std::remove(Slashes(DefaultButtonFile()).c_str());
+    TakeDefaultButtonFile();
+    EXPECT_TRUE(SameBytes(DefaultImage(), ReadAll(DefaultButtonFile())));
+    EXPECT_EQ(DefaultButtonFile(), RecordedPath());
 }
 
 // --- migration of the legacy data file -------------------------------------------------------
@@ -447,17 +576,63 @@ TEST_F(MigrationTest, AShortLegacyFileReadsAsZeroesBeyondItsEnd) {
     EXPECT_STREQ("", g_buttonTable.records[1].name);
 }
 
-TEST_F(MigrationTest, WithoutALegacyFileTheDefaultButtonFileStands) {
-    store_test::MakeFolder(LegacyFolder());
-    g_defaultFontHeight = 0;
+TEST_F(MigrationTest, ALegacyFileThatCannotBeReadChangesNothing) {
+    store_test::MakeFolder(root_ + "/docs/brisklet");
+    const std::string mine(kButtonTableSize, 'M');
+    WriteAll(DefaultButtonFile(), mine.data(), mine.size());
+    WriteLegacy(*NewLegacy());
+    files_.unreadablePrefix = LegacyFile();
+    Copy(g_currentButtonFile, root_ + "\\elsewhere.bklt");
 
     EXPECT_EQ(1, MigrateLegacyDataFile());
 
-    EXPECT_EQ(DefaultButtonFile(), g_currentButtonFile);
-    EXPECT_TRUE(SameBytes(DefaultImage(), ReadAll(g_currentButtonFile)));
-    EXPECT_EQ(DefaultButtonFile(), RecordedPath());
-    EXPECT_TRUE(FileExists(LegacyFolder()));
+    EXPECT_TRUE(SameBytes(mine, ReadAll(DefaultButtonFile())));
+    EXPECT_EQ(root_ + "\\elsewhere.bklt", g_currentButtonFile);
+    EXPECT_EQ("<none>", RecordedPath());
+    EXPECT_TRUE(FileExists(LegacyFile()));
     EXPECT_FALSE(FileExists(BackupFile()));
+    EXPECT_TRUE(messages_.shown.empty());
+}
+
+TEST_F(MigrationTest, ALegacyFileIsMigratedOnceEvenWhenItCannotBeDeleted) {
+    LegacyDataFile& legacy = *NewLegacy();
+    legacy.buttonCount = 1;
+    CopyTextToField(legacy.records[0].name, sizeof legacy.records[0].name, "Old");
+    for (const bool movable : {true, false}) {
+        SCOPED_TRACE(movable ? "renamed" : "remembered in the registry");
+        registry_.Clear();
+        WriteLegacy(legacy);
+        files_.undeletablePrefix = LegacyFile();
+        files_.unmovablePrefix = movable ? "" : LegacyFile();
+        ASSERT_TRUE(LegacyMigrationDue());
+
+        MigrateLegacyDataFile();
+        EXPECT_STREQ("Old", g_buttonTable.records[0].name);
+        EXPECT_EQ(movable, FileExists(LegacyFile() + ".migrated"));
+        EXPECT_EQ(!movable, FileExists(LegacyFile()));
+
+        // The user adds a button; the next start must not migrate over it.
+        g_buttonTable.buttonCount = 2;
+        CopyTextToField(g_buttonTable.records[1].name, kNameSize, "Added");
+        ASSERT_TRUE(SaveButtonFile());
+        EXPECT_FALSE(LegacyMigrationDue());
+        ReloadButtonFile();
+        EXPECT_EQ(2, g_buttonTable.buttonCount);
+        EXPECT_STREQ("Added", ButtonTableFromFile(DefaultButtonFile()).records[1].name);
+        std::remove(Slashes(LegacyFile() + ".migrated").c_str());
+    }
+}
+
+TEST_F(MigrationTest, ALegacyFileStaysWhenTheMigratedButtonsCouldNotBeSaved) {
+    WriteLegacy(*NewLegacy());
+    files_.fault = Fault::DenyWrite;
+    files_.faultPrefix = root_ + "/docs";
+
+    MigrateLegacyDataFile();
+
+    EXPECT_TRUE(FileExists(LegacyFile()));
+    EXPECT_FALSE(FileExists(BackupFile()));
+    EXPECT_TRUE(LegacyMigrationDue());
 }
 
 }  // namespace

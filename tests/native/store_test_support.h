@@ -86,8 +86,20 @@ public:
     int readCalls = 0;
     int writeCalls = 0;
     std::map<std::string, int> replacedInto;   // completed replacements per target
+    // Files under these prefixes cannot be opened for reading / deleted / moved away (another
+    // program holds them); empty = no such fault.
+    std::string unreadablePrefix;
+    std::string undeletablePrefix;
+    std::string unmovablePrefix;
 
-    Handle OpenRead(const char* path) override { return NativeFileSystem::OpenRead(path); }
+    Handle OpenRead(const char* path) override {
+        if (Under(unreadablePrefix, path)) return nullptr;
+        return NativeFileSystem::OpenRead(path);
+    }
+    bool DeleteFile(const char* path) override {
+        if (Under(undeletablePrefix, path)) return false;
+        return NativeFileSystem::DeleteFile(path);
+    }
     Handle OpenWriteTruncate(const char* path) override {
         if (Hits(Fault::DenyWrite, path)) return nullptr;
         Handle file = NativeFileSystem::OpenWriteTruncate(path);
@@ -125,13 +137,16 @@ public:
         return NativeFileSystem::CopyFile(from, to, overwrite);
     }
     bool ReplaceFile(const char* from, const char* to) override {
-        if (Hits(Fault::DenyWrite, to) || Hits(Fault::FailReplace, to)) return false;
+        if (Hits(Fault::DenyWrite, to) || Hits(Fault::FailReplace, to) || Under(unmovablePrefix, from)) return false;
         const bool replaced = NativeFileSystem::ReplaceFile(from, to);
         if (replaced) ++replacedInto[Slashes(to)];
         return replaced;
     }
 
 private:
+    static bool Under(const std::string& prefix, const char* path) {
+        return !prefix.empty() && Slashes(path).compare(0, prefix.size(), prefix) == 0;
+    }
     bool Matches(const char* path) const { return Slashes(path).compare(0, faultPrefix.size(), faultPrefix) == 0; }
     bool Hits(Fault kind, const char* path) const { return fault == kind && Matches(path); }
     std::map<Handle, bool> faulty_;
