@@ -282,9 +282,8 @@ void ApplyFonts() {
     const int count = ButtonCount(g_buttonTable);
     for (int i = 0; i < count; ++i) {
         HFONT font = g_barFont;
-        const ButtonRecord& record = g_buttonTable.records[i];
-        if (g_buttonTable.sameFont != 1 && record.hasOwnFont == 1) {
-            const LOGFONTA own = ToLogFont(record.ownFont);
+        if (UsesOwnFont(g_buttonTable, i)) {
+            const LOGFONTA own = ToLogFont(g_buttonTable.records[i].ownFont);
             newFonts[i] = CreateFontIndirectA(&own);
             font = newFonts[i];
         }

@@ -92,3 +92,8 @@ int ButtonCount(const ButtonTable& table) {
     if (table.buttonCount > kMaxButtons) return kMaxButtons;
     return table.buttonCount;
 }
+
+bool UsesOwnFont(const ButtonTable& table, int index) {
+    if (index < 0 || index >= ButtonCount(table)) return false;
+    return table.sameFont != 1 && table.records[index].hasOwnFont == 1;
+}

@@ -106,3 +106,8 @@ bool RepairLoadedTable(ButtonTable& table);
 
 // Number of records in use, always within 0..100 (even before RepairLoadedTable has run).
 int ButtonCount(const ButtonTable& table);
+
+// Whether button `index` is drawn in its record's own font: only when the same-font flag is not
+// 1 and the record's has-own-font byte is 1. Any other button, and an index that is not a record
+// in use, is drawn in the global font.
+bool UsesOwnFont(const ButtonTable& table, int index);

@@ -187,4 +187,26 @@ TEST_F(ButtonTableTest, AWellFormedImageWithGarbageAfterItsTerminatorsStaysByteI
     EXPECT_EQ(0, std::memcmp(before, Bytes(), sizeof before));
 }
 
+TEST_F(ButtonTableTest, OnlyHasOwnFontOneWithoutSameFontOneDrawsInTheOwnFont) {
+    g_buttonTable.buttonCount = 3;
+    g_buttonTable.records[0].hasOwnFont = 1;
+    g_buttonTable.records[1].hasOwnFont = 2;  // not 1: the global font
+    g_buttonTable.records[2].hasOwnFont = 0;
+    g_buttonTable.records[3].hasOwnFont = 1;  // a free slot
+    g_buttonTable.sameFont = 2;               // not 1: does not force the global font
+    EXPECT_TRUE(UsesOwnFont(g_buttonTable, 0));
+    EXPECT_FALSE(UsesOwnFont(g_buttonTable, 1));
+    EXPECT_FALSE(UsesOwnFont(g_buttonTable, 2));
+    EXPECT_FALSE(UsesOwnFont(g_buttonTable, 3));
+    EXPECT_FALSE(UsesOwnFont(g_buttonTable, -1));
+    g_buttonTable.sameFont = 1;
+    EXPECT_FALSE(UsesOwnFont(g_buttonTable, 0));
+    // A hostile count reaches no slot beyond the last.
+    g_buttonTable.sameFont = 0;
+    g_buttonTable.buttonCount = 0x7fffffff;
+    g_buttonTable.records[99].hasOwnFont = 1;
+    EXPECT_TRUE(UsesOwnFont(g_buttonTable, 99));
+    EXPECT_FALSE(UsesOwnFont(g_buttonTable, 100));
+}
+
 }  // namespace
