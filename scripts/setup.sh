@@ -7,6 +7,7 @@ PACKAGES=(
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64 xvfb fonts-wine xdotool imagemagick
   nsis fp-utils-3.2.2
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -90,6 +90,9 @@ build_tree win64 -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-win64.cmake" -DCM
 build_tree win32 -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-win32.cmake" -DCMAKE_BUILD_TYPE=Release -DBRISKLET_TESTS=OFF
 
 [ $NATIVE_OK -eq 0 ] && run_gtest native_tests "$BUILD/native/native_tests"
+[ $NATIVE_OK -eq 0 ] && run_gtest fuzz_corpus_tests "$BUILD/native/tests/fuzz/fuzz_corpus_tests"
+# libFuzzer harnesses (clang): the seeds once, then a bounded run of each (~35 s).
+run_checks fuzz bash "$ROOT/tests/fuzz/run_fuzz.sh" "$BUILD"
 run_checks imports bash "$ROOT/tests/check_imports.sh" "$BUILD"
 
 if [ $WIN64_OK -eq 0 ]; then

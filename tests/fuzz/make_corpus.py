@@ -1,0 +1,229 @@
+#!/usr/bin/env python3
+"""Writes the seed corpus of the fuzz harnesses: well-formed and edge-case Button files, legacy
+data files and drops. Run from anywhere; the files go to tests/fuzz/corpus/<harness>/.
+
+Layouts (little-endian):
+  Button file, 64,996 bytes: width i32, 3 reserved i32, count i32, Favourite URL [512],
+    100 records of 644 (name [64], URL [512], legacy value i32, own font [60], has-own-font u8,
+    new-window u8, 2 reserved), global font [60], same-font u8, wide u8, 2 reserved.
+  Font, 60 bytes: height, width, escapement, orientation, weight (i32 each), 8 bytes, face [32].
+  Legacy data file, 213,656 bytes: width i32, count i32, Favourite URL [2048],
+    100 records of 2,116 (name [64], URL [2048], legacy value i32).
+Bytes after a whole Button file or legacy file steer the harness (see the harness sources).
+"""
+import os
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+TABLE_SIZE = 64996
+RECORDS_AT = 532
+RECORD_SIZE = 644
+GLOBAL_FONT_AT = 64932
+LEGACY_SIZE = 213656
+LEGACY_RECORDS_AT = 2056
+LEGACY_RECORD_SIZE = 2116
+
+
+def put(buf, offset, data):
+    buf[offset:offset + len(data)] = data
+
+
+def text(value, size):
+    data = value.encode("latin-1")[:size - 1]
+    return data + b"\0" * (size - len(data))
+
+
+def font(height=-13, weight=700, face="System", italic=0):
+    head = struct.pack("<5i", height, 0, 0, 0, weight)
+    flags = bytes([italic, 0, 0, 0, 0, 0, 0, 0])
+    return head + flags + text(face, 32)
+
+
+def record_at(index):
+    return RECORDS_AT + index * RECORD_SIZE
+
+
+def set_record(buf, index, name, url, legacy=0, own=None, new_window=0):
+    at = record_at(index)
+    put(buf, at, text(name, 64))
+    put(buf, at + 64, text(url, 512))
+    put(buf, at + 576, struct.pack("<i", legacy))
+    put(buf, at + 580, own if own is not None else font())
+    buf[at + 640] = 1 if own is not None else 0
+    buf[at + 641] = new_window
+
+
+def default_table():
+    buf = bytearray(TABLE_SIZE)
+    put(buf, 0, struct.pack("<i", 140))
+    put(buf, 16, struct.pack("<i", 1))
+    put(buf, 20, text("http://www.example.com/", 512))
+    set_record(buf, 0, "Brisklet", "http://www.brisklet.example/")
+    put(buf, GLOBAL_FONT_AT, font())
+    return buf
+
+
+def full_table():
+    buf = default_table()
+    put(buf, 16, struct.pack("<i", 100))
+    names = ["alpha", "Alpha", "ALPHA", "beta", "", "Zeta", "zeta", "mid", "Mid", "a"]
+    for i in range(100):
+        name = names[i % len(names)] + (" %d" % (i // len(names)) if i % 3 else "")
+        own = font(height=-11 - i % 5, weight=400, face="Face%d" % i) if i % 4 == 1 else None
+        set_record(buf, i, name, "http://host%d.example/%s" % (i, "p" * (i * 5)), legacy=i * 7, own=own,
+                   new_window=i % 2)
+    buf[64993] = 1  # wide
+    return buf
+
+
+def with_count(buf, count):
+    buf = bytearray(buf)
+    put(buf, 16, struct.pack("<i", count))
+    return buf
+
+
+def unterminated_table():
+    buf = full_table()
+    put(buf, 20, b"F" * 512)
+    for i in range(100):
+        at = record_at(i)
+        put(buf, at, bytes([0x41 + i % 26]) * 64)
+        put(buf, at + 64, b"U" * 512)
+        put(buf, at + 580 + 28, b"f" * 32)
+    put(buf, GLOBAL_FONT_AT + 28, b"g" * 32)
+    return buf
+
+
+def text_field(value, limit=0xFFFF):
+    data = value if isinstance(value, bytes) else value.encode("latin-1")
+    return struct.pack("<H", len(data)) + data
+
+
+def button_control(delete_index=0, fault_kinds=0, fault_bits=0, script=b"", screen=(1280, 1024, 20, 18)):
+    """Control bytes read by the Button file harness, in its order."""
+    out = struct.pack("<4i", *screen)                                # screen metrics
+    out += text_field("http://dropped.example/" + "x" * 600)         # Add URL (cut to 511)
+    out += text_field("New Button Name That Is Quite Long Indeed, Longer Than Sixty-One")
+    out += bytes([1]) + struct.pack("<ii", -16, 400) + bytes([1])     # font chosen, new window 0
+    out += struct.pack("<i", delete_index)                           # delete
+    out += struct.pack("<i", 3)                                      # edit the selected record
+    out += text_field("http://favourite.example/" + "f" * 80)        # Favourite URL (long tip)
+    out += text_field("C:\\Buttons\\saved") + struct.pack("<I", 2048)  # file name rule
+    out += struct.pack("<i", 1) + bytes([2])                         # launch fails (<= 32)
+    out += struct.pack("<IQ", fault_kinds, fault_bits)               # save under faults
+    out += struct.pack("<IQ", 0x1, 0x1) + bytes([0])                 # reload: first read fails
+    return out + script
+
+
+def legacy_file(count, records=3, favourite="http://legacy.example/", width=120):
+    buf = bytearray(LEGACY_SIZE)
+    put(buf, 0, struct.pack("<ii", width, count))
+    put(buf, 8, text(favourite, 2048))
+    for i in range(records):
+        at = LEGACY_RECORDS_AT + i * LEGACY_RECORD_SIZE
+        put(buf, at, text("Legacy %d" % i, 64))
+        put(buf, at + 64, text("http://old%d.example/" % i + "o" * (i * 30), 2048))
+        put(buf, at + 2112, struct.pack("<i", 1000 + i))
+    return buf
+
+
+def legacy_unterminated():
+    buf = legacy_file(100, records=0)
+    put(buf, 8, b"F" * 2048)
+    for i in range(100):
+        at = LEGACY_RECORDS_AT + i * LEGACY_RECORD_SIZE
+        put(buf, at, b"N" * 64)
+        put(buf, at + 64, b"U" * 2048)
+        put(buf, at + 2112, struct.pack("<i", -i))
+    return buf
+
+
+def legacy_control(setting, fault_kinds=0, fault_bits=0, old_button_file=b""):
+    out = bytes([setting])
+    if setting & 1:
+        out += text_field(old_button_file)
+    return out + struct.pack("<IQ", fault_kinds, fault_bits)
+
+
+def drop(flags, file_count=1, file_name="", target="", url="", name="Dropped", available=0, body=b""):
+    return (bytes([flags]) + struct.pack("<I", file_count) + text_field(file_name) + text_field(target) +
+            text_field(url) + text_field(name) + struct.pack("<I", available) + body)
+
+
+def write(harness, name, data):
+    folder = os.path.join(HERE, "corpus", harness)
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, name), "wb") as f:
+        f.write(bytes(data))
+
+
+def main():
+    default = default_table()
+    full = full_table()
+    b = "button_file"
+    write(b, "default.bklt", default)
+    write(b, "full_100.bklt", full)
+    write(b, "empty.bklt", b"")
+    write(b, "one_byte.bklt", b"\x8c")
+    write(b, "count_cut_short.bklt", default[:18])
+    write(b, "header_only.bklt", default[:RECORDS_AT])
+    write(b, "half_of_full.bklt", full[:TABLE_SIZE // 2])
+    write(b, "one_short.bklt", full[:TABLE_SIZE - 1])
+    for count, name in [(-5, "minus_5"), (0, "0"), (1, "1"), (101, "101"), (0x7FFFFFFF, "7fffffff"),
+                        (-0x80000000, "80000000")]:
+        write(b, "count_%s.bklt" % name, with_count(full, count))
+    write(b, "unterminated_fields.bklt", unterminated_table())
+    hostile = with_count(full, 100)
+    put(hostile, 0, struct.pack("<i", 0x7FFFFFFF))
+    write(b, "width_max_wide.bklt", hostile)
+    put(hostile, 0, struct.pack("<i", -0x80000000))
+    hostile[64993] = 0
+    write(b, "width_min.bklt", hostile)
+    flags = bytearray(full)
+    flags[64992] = 2  # same-font byte 2 does not force the global font
+    for i in range(100):
+        flags[record_at(i) + 640] = 2
+        flags[record_at(i) + 641] = 2
+    write(b, "flags_2.bklt", flags)
+    write(b, "longer_by_one.bklt", default + b"\0")
+    write(b, "control_edits.bklt", full + button_control(delete_index=99, script=bytes(range(12)) * 3))
+    # Every write step fails in turn: open, short write, flush, close, replace.
+    write(b, "control_save_faults.bklt",
+          with_count(default, 3) + button_control(fault_kinds=0x7B, fault_bits=0x5555, script=b"\x07" + struct.pack("<IQ", 0x08, 1)))
+    # Found by fuzzing: a bar placed at the lowest int made the Add room test overflow.
+    write(b, "regress_add_room_at_int_min.bklt", default + button_control(screen=(0, -0x80000000, 0, 0)))
+    write(b, "control_reload_locked.bklt",
+          full + button_control(script=b"\x08" + struct.pack("<IQ", 0x1, 0xFFFF) + b"\x01" + b"\x08" + struct.pack("<IQ", 0, 0) + b"\x00"))
+
+    legacy = "legacy_file"
+    write(legacy, "count_3.dat", legacy_file(3))
+    write(legacy, "count_100.dat", legacy_file(100, records=100))
+    write(legacy, "count_150.dat", legacy_file(150, records=100))
+    write(legacy, "count_minus_1.dat", legacy_file(-1))
+    write(legacy, "count_0.dat", legacy_file(0, records=0, favourite=""))
+    write(legacy, "short_100_bytes.dat", legacy_file(3)[:100])
+    write(legacy, "empty.dat", b"")
+    write(legacy, "unterminated.dat", legacy_unterminated())
+    write(legacy, "locked.dat", legacy_file(3) + legacy_control(16))
+    write(legacy, "over_old_button_file.dat",
+          legacy_file(5, records=5) + legacy_control(1 | 2 | 4 | 8, old_button_file=bytes(full_table()[:4000])))
+    write(legacy, "cannot_delete.dat", legacy_file(3) + legacy_control(4, fault_kinds=0x100, fault_bits=0x3))
+    write(legacy, "save_fails.dat", legacy_file(3) + legacy_control(0, fault_kinds=0x40, fault_bits=0xFFFFFFFF))
+
+    d = "dropped_text"
+    write(d, "text_link.drop", drop(16, body=b"http://example.org/page?q=1\0"))
+    write(d, "text_no_nul.drop", drop(16 | 64, available=300, body=b"h" * 300))
+    write(d, "text_2000.drop", drop(16, body=b"http://long.example/" + b"l" * 2000))
+    write(d, "url_file_shortcut.drop", drop(1, file_name="C:\\Users\\x\\Desktop\\Link.URL",
+                                           url="http://shortcut.example/"))
+    write(d, "url_file_resolved.drop", drop(1 | 8, file_name="D:\\Links\\site.url", target="http://target.example/"))
+    write(d, "url_file_long_url.drop", drop(1, file_name="site.url", url="http://x/" + "u" * 400))
+    write(d, "folder.drop", drop(1 | 4, file_name="C:\\Folder.url"))
+    write(d, "two_files.drop", drop(1 | 32, file_count=2, file_name="a.url"))
+    write(d, "plain_file.drop", drop(1, file_name="C:\\notes.txt"))
+    write(d, "command_line.drop", drop(0, file_name="C:\\My Buttons\\work.BkLt", body=b"x"))
+    write(d, "bad_extension.drop", drop(0, file_name="C:\\work.bklt.bak"))
+
+
+if __name__ == "__main__":
+    main()
