@@ -129,7 +129,7 @@ Process& Process::operator=(Process&& other) noexcept {
 
 Process::~Process() { Kill(); }
 
-Process Process::Start(const std::string& exe, const std::string& arguments) {
+Process Process::Start(const std::string& exe, const std::string& arguments, const std::string& workingFolder) {
     Process process;
     std::string commandLine = "\"" + exe + "\"";
     if (!arguments.empty()) commandLine += " " + arguments;
@@ -137,8 +137,9 @@ Process Process::Start(const std::string& exe, const std::string& arguments) {
     buffer.push_back('\0');
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    if (!CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, BuildFolder().c_str(),
-                        &startup, &process.info_)) {
+    const std::string folder = workingFolder.empty() ? BuildFolder() : workingFolder;
+    if (!CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                        &process.info_)) {
         ADD_FAILURE() << "cannot start " << exe << " (error " << GetLastError() << ")";
         process.info_ = PROCESS_INFORMATION{};
     }

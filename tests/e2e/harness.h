@@ -38,8 +38,10 @@ public:
     Process& operator=(Process&& other) noexcept;
     ~Process();
 
-    // Starts `exe` with the given argument text (appended after the quoted program name).
-    static Process Start(const std::string& exe, const std::string& arguments = "");
+    // Starts `exe` with the given argument text (appended after the quoted program name), in
+    // `workingFolder` (the build folder when empty).
+    static Process Start(const std::string& exe, const std::string& arguments = "",
+                         const std::string& workingFolder = "");
     bool running() const;
     // Waits for the end; true when it ended in time. exitCode() is valid then.
     bool WaitForExit(int timeoutMs = 10000);
