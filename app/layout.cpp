@@ -28,7 +28,7 @@ BarLayout LayoutForCount(const ScreenMetrics& screen, const ButtonTable& table, 
     layout.barY = Saturate(int64_t{screen.screenHeight} - 4 * int64_t{screen.menuHeight} - pitch * count -
                            screen.captionHeight - kButtonGap);
     layout.barWidth = Saturate(buttonWidth + 20);
-    layout.barHeight = Saturate(pitch * count + 2 * int64_t{screen.captionHeight} + 3 * kButtonGap);
+    layout.barHeight = Saturate(pitch * count + 2 * int64_t{screen.captionHeight} + 3 * int64_t{kButtonGap});
     return layout;
 }
 

@@ -12,8 +12,8 @@ struct ScreenMetrics {
 };
 
 struct BarLayout {
-    int barX, barY, barWidth, barHeight;
-    int buttonWidth;         // table's width, + 50 with the wide flag
+    int barX = 0, barY = 0, barWidth = 0, barHeight = 0;
+    int buttonWidth = 0;     // table's width, + 50 with the wide flag
     int buttonHeight = 22;
     int gap = 5;
 };

@@ -108,7 +108,7 @@ void FindBrowserProgram() {
     // Browser program and start-up goes on.
     std::FILE* file = std::fopen(probe, "wb");
     if (file == nullptr) return;
-    std::fclose(file);
+    static_cast<void>(std::fclose(file));  // an empty probe: once opened, it exists
 
     static_assert(sizeof g_browserProgram >= MAX_PATH, "FindExecutableA writes up to MAX_PATH bytes");
     const INT_PTR result = reinterpret_cast<INT_PTR>(FindExecutableA(probe, nullptr, g_browserProgram));

@@ -23,7 +23,7 @@ inline LOGFONTA ToLogFont(const FontDesc& font) {
     return lf;
 }
 inline FontDesc FromLogFont(const LOGFONTA& lf) {
-    FontDesc font;
+    FontDesc font{};
     std::memcpy(&font, &lf, sizeof font);
     return font;
 }

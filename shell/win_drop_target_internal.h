@@ -4,6 +4,9 @@
 #include <windows.h>
 #include <ole2.h>
 
+// A COM object: it deletes itself in Release when the last reference goes, so its destructor
+// is private and, with the class final, needs no virtual.
+// NOLINTNEXTLINE(cppcoreguidelines-virtual-class-destructor)
 class DropTarget final : public IDropTarget {
 public:
     DropTarget();

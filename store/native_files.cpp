@@ -17,8 +17,8 @@ struct NativePath {
         text[i] = '\0';
         fits = path[i] == '\0';
     }
-    char text[4096];
-    bool fits;
+    char text[4096] = {};
+    bool fits = false;
 };
 
 FileSystem::Handle ToHandle(int fd) { return reinterpret_cast<FileSystem::Handle>(static_cast<intptr_t>(fd) + 1); }
@@ -27,7 +27,7 @@ int ToFd(FileSystem::Handle handle) { return static_cast<int>(reinterpret_cast<i
 FileSystem::Handle Open(const char* path, int flags) {
     NativePath native(path);
     if (!native.fits) return nullptr;
-    int fd;
+    int fd = -1;
     do {
         fd = ::open(native.text, flags | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
@@ -78,7 +78,7 @@ bool NativeFileSystem::Close(Handle file) { return ::close(ToFd(file)) == 0; }
 
 bool NativeFileSystem::Exists(const char* path) {
     NativePath native(path);
-    struct stat info;
+    struct stat info {};
     return native.fits && ::stat(native.text, &info) == 0;
 }
 
