@@ -79,6 +79,8 @@ public:
     ~ProgramResources() {
         if (module_ != nullptr) FreeLibrary(module_);
     }
+    ProgramResources(const ProgramResources&) = delete;
+    ProgramResources& operator=(const ProgramResources&) = delete;
     HMODULE get() const { return module_; }
 
 private:

@@ -565,6 +565,8 @@ public:
         handle_ = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     }
     ~HeldFile() { Release(); }
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
     bool held() const { return handle_ != INVALID_HANDLE_VALUE; }
     void Release() {
         if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);

@@ -18,7 +18,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 
 extern "C" HWND WINAPI FakeHtmlHelpA(HWND owner, LPCSTR file, UINT command,
                                           DWORD_PTR data) {
-    char log[MAX_PATH + 16];
+    char log[MAX_PATH + 16] = "";
     DWORD length = GetModuleFileNameA(g_self, log, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return nullptr;
     lstrcatA(log, ".calls");

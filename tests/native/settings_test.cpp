@@ -35,7 +35,7 @@ TEST_F(SettingsTest, SetRegistryStringCreatesTheKeyAndStoresTheTerminator) {
         registry_.Get(RegRoot::CurrentUser, kBriskletKeyPath, "CurrentButtonFileName");
     ASSERT_NE(nullptr, value);
     EXPECT_EQ(kRegSz, value->type);
-    EXPECT_EQ(std::string("C:\\a\\b.bklt", 12), value->bytes);   // 11 characters and the NUL
+    EXPECT_EQ(std::string("C:\\a\\b.bklt") + '\0', value->bytes);   // 11 characters and the NUL
     EXPECT_GE(registry_.Flushes(), 1);
     // Same key, other root: a different key.
     EXPECT_FALSE(registry_.HasKey(RegRoot::LocalMachine, kBriskletKeyPath));

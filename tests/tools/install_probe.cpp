@@ -289,8 +289,9 @@ int Press(const char* title, int id) {
 
 int main(int argc, char** argv) {
     char outFile[MAX_PATH] = "";
-    if (GetEnvironmentVariableA("INSTALL_PROBE_OUT", outFile, sizeof outFile) > 0 && outFile[0])
-        freopen(outFile, "a", stdout);
+    if (GetEnvironmentVariableA("INSTALL_PROBE_OUT", outFile, sizeof outFile) > 0 && outFile[0] &&
+        freopen(outFile, "a", stdout) == nullptr)
+        return 2;  // nowhere to write the answer
     int rc = 2;
     if (argc == 3 && strcmp(argv[1], "tray") == 0) rc = Tray(strtoul(argv[2], nullptr, 10));
     else if (argc == 3 && strcmp(argv[1], "visible") == 0) rc = Visible(strtoul(argv[2], nullptr, 10));

@@ -87,7 +87,7 @@ protected:
         DWORD type = 0;
         std::string bytes;
         if (!QueryRaw(HKEY_CURRENT_USER, kBriskletKeyPath, "CurrentButtonFileName", &type, &bytes)) return "<none>";
-        return bytes.c_str();
+        return bytes.substr(0, bytes.find('\0'));  // the text before its NUL
     }
     static void Record(const char* path) {
         store_win_test::PutString(HKEY_CURRENT_USER, kBriskletKeyPath, "CurrentButtonFileName", path);

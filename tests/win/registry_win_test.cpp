@@ -78,7 +78,7 @@ TEST_F(RegistryWinTest, SetRegistryStringCreatesTheKeyAndStoresTheNul) {
     ASSERT_TRUE(QueryRaw(HKEY_CURRENT_USER, deeper.c_str(), "Path", &type, &bytes));
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
     EXPECT_EQ(12u, bytes.size());   // 11 characters and the NUL
-    EXPECT_EQ(std::string("C:\\a\\b.bklt", 12), bytes);
+    EXPECT_EQ(std::string("C:\\a\\b.bklt") + '\0', bytes);
 }
 
 TEST_F(RegistryWinTest, TheCurrentFileIsReadUnderTheOtherSpellingOfItsName) {
