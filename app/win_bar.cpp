@@ -210,8 +210,8 @@ LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER: return OnTimer(wParam);
         case WM_PARENTNOTIFY: return OnParentNotify(wParam);
         case WM_BAR_TRAYICON: OnTrayNotify(lParam); return 0;
-        case WM_BAR_REBUILD: RebuildButtons(); return 0;
-        case WM_BAR_CREATEBUTTONS: RebuildButtons(); return 0;
+        case WM_BAR_REBUILD:
+        case WM_BAR_CREATEBUTTONS: RebuildButtons(); return 0;  // the same rebuild, from Add or Delete
         case WM_BAR_APPLYFONTS: ApplyFonts(); return 0;
         case WM_BAR_RELAYOUT: Relayout(); return 0;
         case WM_BAR_DESTROYBUTTONS: DestroyButtonWindows(); return 0;

@@ -41,6 +41,8 @@ void FillTrayRecord(HWND bar, UINT flags) {
     g_trayRecord.uFlags = flags;
     g_trayRecord.uCallbackMessage = WM_BAR_TRAYICON;
     g_trayRecord.hIcon = g_currentTrayIcon;
+    // lstrcpynA ends the copy with a NUL within the limit; szTip and the tip text are both 64 bytes.
+    // cppcheck-suppress lstrcpynACalled
     lstrcpynA(g_trayRecord.szTip, g_trayTip, 64);
 }
 

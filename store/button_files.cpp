@@ -235,7 +235,6 @@ int MigrateLegacyDataFile() {
     static LegacyDataFile legacy;
     static char legacyFolder[kPathSize];
     static char backupFile[kPathSize];
-    static char retiredFile[kPathSize + sizeof kMigratedSuffix];
     FileSystem& fs = Files();
 
     // The Button folder and the legacy paths.
@@ -284,6 +283,7 @@ int MigrateLegacyDataFile() {
     // button changed since. When it cannot be deleted it is renamed; when it cannot be renamed
     // either, the registry remembers that it has been migrated.
     if (!fs.DeleteFile(g_legacyDataFile)) {
+        static char retiredFile[kPathSize + sizeof kMigratedSuffix];
         JoinPath(retiredFile, sizeof retiredFile, g_legacyDataFile, kMigratedSuffix);
         if (!fs.ReplaceFile(g_legacyDataFile, retiredFile) || fs.Exists(g_legacyDataFile)) {
             SetLegacyDataMigrated();

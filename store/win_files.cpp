@@ -16,7 +16,8 @@ HANDLE ToHandle(FileSystem::Handle file) { return static_cast<HANDLE>(file); }
 
 FileSystem::Handle Open(const char* path, DWORD access, DWORD share, DWORD disposition) {
     HANDLE file = CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return file == INVALID_HANDLE_VALUE ? nullptr : file;
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    return file;
 }
 
 class Win32Files : public FileSystem {
