@@ -78,7 +78,7 @@ void KillProcessOf(HWND hwnd) {
 }  // namespace
 
 std::string BuildFolder() {
-    char path[MAX_PATH];
+    char path[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, path, sizeof path);
     return FolderOf(path);
 }
@@ -510,7 +510,7 @@ std::vector<unsigned char> CaptureScreen(BITMAPINFOHEADER* header) {
     header->biBitCount = 24;
     header->biCompression = BI_RGB;
     const DWORD stride = ((width * 3) + 3) & ~3u;
-    std::vector<unsigned char> pixels(stride * height);
+    std::vector<unsigned char> pixels(size_t{stride} * static_cast<size_t>(height));
     GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(header), DIB_RGB_COLORS);
     DeleteObject(bitmap);
     DeleteDC(memory);
