@@ -75,11 +75,28 @@ void ActivateBar() {
     SetForegroundWindow(s_bar);
 }
 
-void ReloadCurrentFile() {
+// A second start hands over its Button file. The path comes with the request when the second
+// start sends it (WM_COPYDATA tagged WM_BAR_RELOADFILE); otherwise it is read from the registry
+// value the second start wrote, which a save of this bar may have overwritten in between.
+void ReloadCurrentFile(const char* handedOver) {
     DestroyButtonWindows();
-    ReadCurrentButtonFileName(g_currentButtonFile, sizeof g_currentButtonFile);
+    if (handedOver != nullptr) {
+        CopyTextToField(g_currentButtonFile, sizeof g_currentButtonFile, handedOver);
+    } else {
+        ReadCurrentButtonFileName(g_currentButtonFile, sizeof g_currentButtonFile);
+    }
     ReloadButtonFile();
     PostToBar(WM_BAR_SHOWRELAID);
+}
+
+LRESULT OnCopyData(const COPYDATASTRUCT* data) {
+    // Only a terminated path that fits is taken; anything else is not ours to handle.
+    if (data == nullptr || data->dwData != WM_BAR_RELOADFILE || data->lpData == nullptr || data->cbData == 0 ||
+        data->cbData > sizeof g_currentButtonFile || std::memchr(data->lpData, '\0', data->cbData) == nullptr) {
+        return FALSE;
+    }
+    ReloadCurrentFile(static_cast<const char*>(data->lpData));
+    return TRUE;
 }
 
 void ShowRelaid() {
@@ -216,7 +233,8 @@ LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_BAR_RELAYOUT: Relayout(); return 0;
         case WM_BAR_DESTROYBUTTONS: DestroyButtonWindows(); return 0;
         case WM_BAR_ACTIVATE: ActivateBar(); return 0;
-        case WM_BAR_RELOADFILE: ReloadCurrentFile(); return 0;
+        case WM_BAR_RELOADFILE: ReloadCurrentFile(nullptr); return 0;
+        case WM_COPYDATA: return OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
         case WM_BAR_SHOWRELAID: ShowRelaid(); return 0;
         default:
             if (IsTaskbarCreatedMessage(message)) {

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/bar_messages.h"
 #include "app/shared_state.h"
@@ -50,7 +51,14 @@ bool HandleCommandLine(int argumentCount, char** arguments) {
             g_showOnStart = 1;
             HWND running = FindWindowA(kBarClass, kBarTitle);
             if (running == nullptr) return false;
-            SendMessageA(running, WM_BAR_RELOADFILE, 0, 0);
+            // The path goes with the request: the registry value written above may be overwritten
+            // by a save of the running bar before the bar reads it. A bar that does not take the
+            // path reads the value as before.
+            COPYDATASTRUCT data{WM_BAR_RELOADFILE, static_cast<DWORD>(std::strlen(argument) + 1),
+                                const_cast<char*>(argument)};
+            if (SendMessageA(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)) == FALSE) {
+                SendMessageA(running, WM_BAR_RELOADFILE, 0, 0);
+            }
             return true;
         }
         case CommandLineRequest::Activate: {

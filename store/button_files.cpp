@@ -282,7 +282,8 @@ int MigrateLegacyDataFile() {
     // A legacy file that is still there would be migrated again at the next start, over every
     // button changed since. When it cannot be deleted it is renamed; when it cannot be renamed
     // either, the registry remembers that it has been migrated.
-    if (!fs.DeleteFile(g_legacyDataFile)) {
+    // (A delete can report success and still leave the file, when the folder refuses it.)
+    if (!fs.DeleteFile(g_legacyDataFile) || fs.Exists(g_legacyDataFile)) {
         static char retiredFile[kPathSize + sizeof kMigratedSuffix];
         JoinPath(retiredFile, sizeof retiredFile, g_legacyDataFile, kMigratedSuffix);
         if (!fs.ReplaceFile(g_legacyDataFile, retiredFile) || fs.Exists(g_legacyDataFile)) {

@@ -598,18 +598,20 @@ TEST_F(MigrationTest, ALegacyFileIsMigratedOnceEvenWhenItCannotBeDeleted) {
     LegacyDataFile& legacy = *NewLegacy();
     legacy.buttonCount = 1;
     CopyTextToField(legacy.records[0].name, sizeof legacy.records[0].name, "Old");
-    for (const bool movable : {true, false}) {
-        SCOPED_TRACE(movable ? "renamed" : "remembered in the registry");
+    enum class Stuck { Renamed, Remembered, DeleteReportsSuccess };
+    for (const Stuck stuck : {Stuck::Renamed, Stuck::Remembered, Stuck::DeleteReportsSuccess}) {
+        SCOPED_TRACE(static_cast<int>(stuck));
         registry_.Clear();
         WriteLegacy(legacy);
-        files_.undeletablePrefix = LegacyFile();
-        files_.unmovablePrefix = movable ? "" : LegacyFile();
+        files_.undeletablePrefix = stuck == Stuck::DeleteReportsSuccess ? "" : LegacyFile();
+        files_.deceivingDeletePrefix = stuck == Stuck::DeleteReportsSuccess ? LegacyFile() : "";
+        files_.unmovablePrefix = stuck == Stuck::Renamed ? "" : LegacyFile();
         ASSERT_TRUE(LegacyMigrationDue());
 
         MigrateLegacyDataFile();
         EXPECT_STREQ("Old", g_buttonTable.records[0].name);
-        EXPECT_EQ(movable, FileExists(LegacyFile() + ".migrated"));
-        EXPECT_EQ(!movable, FileExists(LegacyFile()));
+        EXPECT_EQ(stuck == Stuck::Renamed, FileExists(LegacyFile() + ".migrated"));
+        EXPECT_EQ(stuck != Stuck::Renamed, FileExists(LegacyFile()));
 
         // The user adds a button; the next start must not migrate over it.
         g_buttonTable.buttonCount = 2;

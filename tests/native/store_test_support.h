@@ -91,6 +91,9 @@ public:
     std::string unreadablePrefix;
     std::string undeletablePrefix;
     std::string unmovablePrefix;
+    // Deleting files under this prefix reports success and leaves them there (a folder that
+    // refuses the removal only when the file is closed).
+    std::string deceivingDeletePrefix;
 
     Handle OpenRead(const char* path) override {
         if (Under(unreadablePrefix, path)) return nullptr;
@@ -98,6 +101,7 @@ public:
     }
     bool DeleteFile(const char* path) override {
         if (Under(undeletablePrefix, path)) return false;
+        if (Under(deceivingDeletePrefix, path)) return true;
         return NativeFileSystem::DeleteFile(path);
     }
     Handle OpenWriteTruncate(const char* path) override {
