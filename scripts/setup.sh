@@ -8,6 +8,7 @@ PACKAGES=(
   wine wine64 xvfb fonts-wine xdotool imagemagick e2fsprogs mount
   nsis fp-utils-3.2.2
   clang libclang-rt-14-dev
+  clang-tidy cppcheck
 )
 
 missing=()

@@ -94,6 +94,8 @@ build_tree win32 -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-win32.cmake" -DCM
 # libFuzzer harnesses (clang): the seeds once, then a bounded run of each (~35 s).
 run_checks fuzz bash "$ROOT/tests/fuzz/run_fuzz.sh" "$BUILD"
 run_checks imports bash "$ROOT/tests/check_imports.sh" "$BUILD"
+# Static analysis with clang-tidy and cppcheck over the native and win64 trees.
+run_checks lint bash "$ROOT/tests/lint.sh" "$BUILD"
 
 if [ $WIN64_OK -eq 0 ]; then
   # A private display, prefix and home for everything that runs under Wine.
