@@ -138,11 +138,20 @@ Process Process::Start(const std::string& exe, const std::string& arguments, con
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     const std::string folder = workingFolder.empty() ? BuildFolder() : workingFolder;
-    if (!CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                        &process.info_)) {
-        ADD_FAILURE() << "cannot start " << exe << " (error " << GetLastError() << ")";
+    // Wine now and then fails a process start with an internal error (1359) when many start in
+    // quick succession; that says nothing about the program, so the start is tried again.
+    DWORD error = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                           &process.info_)) {
+            return process;
+        }
+        error = GetLastError();
         process.info_ = PROCESS_INFORMATION{};
+        if (error != ERROR_INTERNAL_ERROR) break;
+        Sleep(200);
     }
+    ADD_FAILURE() << "cannot start " << exe << " (error " << error << ")";
     return process;
 }
 
