@@ -349,6 +349,8 @@ void CheckSave(fuzz::Platform& platform, const FaultPlan& plan) {
     before = g_buttonTable;
     const int messages = platform.messages.count;
     const std::string recorded = fuzz::RecordedButtonFile(platform.registry);
+    const std::string temporary = path + ".saving";
+    const bool temporaryBefore = platform.files.Get(temporary) != nullptr;
 
     platform.files.plan = plan;
     platform.files.injected = 0;
@@ -375,9 +377,12 @@ void CheckSave(fuzz::Platform& platform, const FaultPlan& plan) {
         FUZZ_CHECK(fuzz::RecordedButtonFile(platform.registry) == recorded, "a failed save records nothing");
         FUZZ_CHECK(platform.messages.count == messages + 1, "a failed save is reported once");
     }
-    if ((platform.files.injected & FaultPlan::Delete) == 0) {
-        // An earlier save whose clean-up was made to fail may have left its own.
-        FUZZ_CHECK(platform.files.Get(path + ".saving") == nullptr, "no temporary file is left behind");
+    // A save that worked has moved its temporary file into place; one that failed has removed
+    // it, unless that was made to fail too, or the save never got to it and it is one an earlier
+    // save's failed clean-up left.
+    const bool temporaryLeft = platform.files.Get(temporary) != nullptr;
+    if (saved || (!temporaryBefore && (platform.files.injected & FaultPlan::Delete) == 0)) {
+        FUZZ_CHECK(!temporaryLeft, "no temporary file is left behind");
     }
 }
 
