@@ -143,7 +143,7 @@ int FuzzLegacyFile(const uint8_t* data, size_t size) {
     std::memset(&g_buttonTable, 0, sizeof g_buttonTable);
     g_currentButtonFile[0] = '\0';
     ReadCurrentButtonFileName(g_currentButtonFile, sizeof g_currentButtonFile);
-    if (g_currentButtonFile[0] == '\0') CopyTextToField(g_currentButtonFile, sizeof g_currentButtonFile, buttonPath.c_str());
+    if (g_currentButtonFile[0] == '\0') TakeDefaultButtonFile();
     if (!dueAgain) {
         ReloadButtonFile();
         fuzz::CheckTableSound(g_buttonTable, "after the next start");
