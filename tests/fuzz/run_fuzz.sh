@@ -19,9 +19,10 @@ if ! command -v clang++ >/dev/null 2>&1; then
 fi
 
 mkdir -p "$BUILD"
+started=$SECONDS
 if cmake -S "$HERE" -B "$BUILD" -DCMAKE_CXX_COMPILER=clang++ >"$BUILD/build.log" 2>&1 &&
    cmake --build "$BUILD" -j2 >>"$BUILD/build.log" 2>&1; then
-  echo "PASS: fuzz build"
+  echo "PASS: fuzz build ($((SECONDS - started)) s)"
 else
   echo "FAIL: fuzz build"
   grep -aE 'error|warning' "$BUILD/build.log" | head -30
@@ -38,6 +39,7 @@ clean_log() {
 }
 
 for harness in "${HARNESSES[@]}"; do
+  started=$SECONDS
   program="$BUILD/fuzz_$harness"
   seeds=("$HERE/corpus/$harness"/*)
   log="$SCRATCH/$harness-seeds.log"
@@ -60,7 +62,7 @@ for harness in "${HARNESSES[@]}"; do
   runs=$(grep -a '^stat::number_of_executed_units:' "$log" | grep -oE '[0-9]+$')
   if [ $rc -eq 0 ] && [ -n "$done_line" ] && clean_log "$log"; then
     stats=$(echo "${done_line#*DONE}" | tr -s ' \t' ' ')
-    echo "PASS: fuzz_$harness for ${SECONDS_EACH}s: ${runs:-?} runs;$stats"
+    echo "PASS: fuzz_$harness for ${SECONDS_EACH}s: ${runs:-?} runs;$stats (seeds and run: $((SECONDS - started)) s)"
   else
     echo "FAIL: fuzz_$harness for ${SECONDS_EACH}s (exit $rc)"
     tail -40 "$log" | sed 's/^/   | /'
