@@ -802,8 +802,8 @@ TEST(FaultFolders, NoDocumentsFolderAndNoUsableButtonFolder) {
 
 constexpr size_t kLegacySize = 213656;
 
-std::string LegacyFolder() { return ShellFolder(CSIDL_APPDATA) + "\\brisklet"; }
-std::string LegacyFile() { return LegacyFolder() + "\\brisklet.dat"; }
+using e2e::LegacyFile;
+using e2e::LegacyFolder;
 
 // A legacy data file image: width, count, Favourite URL and `names` records (URL per name).
 Bytes LegacyImage(int32_t width, int32_t count, const std::string& favourite, const std::vector<std::string>& names) {

@@ -94,6 +94,13 @@ std::string DocumentsFolder() {
 std::string ButtonFolder() { return DocumentsFolder() + "\\brisklet"; }
 std::string DefaultButtonFile() { return ButtonFolder() + "\\brisklet.bklt"; }
 
+std::string LegacyFolder() {
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, path);
+    return std::string(path) + "\\brisklet";
+}
+std::string LegacyFile() { return LegacyFolder() + "\\brisklet.dat"; }
+
 std::string ScratchFolder(const std::string& name) {
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);

@@ -22,6 +22,9 @@ std::string BriskletExe();
 std::string DocumentsFolder();
 std::string ButtonFolder();
 std::string DefaultButtonFile();
+// The legacy data file's folder (application-data folder + "\\brisklet") and the file in it.
+std::string LegacyFolder();
+std::string LegacyFile();
 // A fresh, empty scratch folder for one test (under %TEMP%).
 std::string ScratchFolder(const std::string& name);
 

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include <cstring>
 #include <memory>
@@ -111,6 +110,13 @@ struct Session {
     HWND setup = nullptr;
     std::string file;
 };
+
+// count buttons named b0, b1, ... with addresses http://b0.example/, http://b1.example/, ...
+Buttons Numbered(int count) {
+    Buttons buttons;
+    for (int i = 0; i < count; ++i) buttons.push_back({"b" + std::to_string(i), "http://b" + std::to_string(i) + ".example/"});
+    return buttons;
+}
 
 std::string WriteButtonFile(const std::string& folder, const Buttons& buttons, bool wide = false) {
     const std::string path = e2e::ScratchFolder(folder) + "\\buttons.bklt";
@@ -316,10 +322,8 @@ TEST(SetupAdd, EmptyFieldsKeepTheDialogOpenAndLongNamesAreCut) {
 }
 
 TEST(SetupAdd, AHundredButtonsAreRefusedBeforeTheAddDialog) {
-    Buttons hundred;
-    for (int i = 0; i < 100; ++i) hundred.push_back({"b" + std::to_string(i), "http://b.example/"});
     Session s;
-    Start(s, "setup-add-full", hundred);
+    Start(s, "setup-add-full", Numbered(100));
     e2e::PressButton(s.setup, IDC_SETUP_ADD);
     EXPECT_EQ("Maximum of 100 buttons reached - Please delete an existing Button",
               e2e::AnswerMessageBox("Maximum number of buttons reached", IDOK));
@@ -336,11 +340,8 @@ TEST(SetupAdd, NoRoomAboveTheBarIsRefused) {
     int count = 1;
     while (LayoutForCount(screen, probe, count).barY - 22 > 0) ++count;
     ASSERT_LT(count, 100);
-    Buttons buttons;
-    for (int i = 0; i < count; ++i) buttons.push_back({"b" + std::to_string(i), "http://b.example/"});
-
     Session s;
-    Start(s, "setup-add-room", buttons);
+    Start(s, "setup-add-room", Numbered(count));
     e2e::PressButton(s.setup, IDC_SETUP_ADD);
     EXPECT_EQ("Not enough room - Please edit or delete an existing Button",
               e2e::AnswerMessageBox("Maximum number of buttons reached", IDOK));
@@ -349,9 +350,8 @@ TEST(SetupAdd, NoRoomAboveTheBarIsRefused) {
     Finish(s);
 
     // One button fewer still fits.
-    buttons.pop_back();
     Session fits;
-    Start(fits, "setup-add-room2", buttons);
+    Start(fits, "setup-add-room2", Numbered(count - 1));
     HWND add = OpenAdd(fits.setup);
     EXPECT_NE(nullptr, add) << "with " << count - 1 << " buttons there is room for one more";
     if (add != nullptr) {
@@ -397,10 +397,8 @@ TEST(SetupDelete, NoKeepsYesRemovesAndTheLastButtonStays) {
 }
 
 TEST(SetupDelete, TheLastOfAHundredButtonsGoesAndItsSlotKeepsItsContent) {
-    Buttons hundred;
-    for (int i = 0; i < 100; ++i) hundred.push_back({"b" + std::to_string(i), "http://b" + std::to_string(i) + ".example/"});
     Session s;
-    Start(s, "setup-delete-full", hundred);
+    Start(s, "setup-delete-full", Numbered(100));
     const auto before = e2e::ReadButtonTable(s.file);
     SelectInList(s.setup, 99);
 
@@ -648,33 +646,17 @@ TEST(UnreadableButtonFile, LoadButtonFileLeavesAHeldFileAsItIs) {
     EXPECT_EQ(image, e2e::ReadFileBytes(other));
 }
 
-std::string AppDataFolder() {
-    char folder[MAX_PATH] = "";
-    SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, folder);
-    return folder;
-}
-
 // A legacy data file with one button, "Old".
 std::string WriteLegacyFile() {
-    const std::string folder = AppDataFolder() + "\\brisklet";
-    CreateDirectoryA(folder.c_str(), nullptr);
+    CreateDirectoryA(e2e::LegacyFolder().c_str(), nullptr);
     auto legacy = std::make_unique<LegacyDataFile>();
     std::memset(legacy.get(), 0, sizeof *legacy);
     legacy->buttonWidth = 140;
     legacy->buttonCount = 1;
     std::strcpy(legacy->records[0].name, "Old");
     std::strcpy(legacy->records[0].url, "http://old.example/");
-    const std::string path = folder + "\\brisklet.dat";
-    EXPECT_TRUE(e2e::WriteFileBytes(path, legacy.get(), sizeof *legacy));
-    return path;
-}
-
-void RemoveLegacyFiles(const std::string& legacy) {
-    for (const std::string& path : {legacy, legacy + ".migrated"}) {
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path.c_str());
-    }
-    RemoveDirectoryA((AppDataFolder() + "\\brisklet").c_str());
+    EXPECT_TRUE(e2e::WriteFileBytes(e2e::LegacyFile(), legacy.get(), sizeof *legacy));
+    return e2e::LegacyFile();
 }
 
 // A legacy data file that cannot be deleted after its migration must not be migrated again at
@@ -684,7 +666,7 @@ TEST(LegacyDataFile, IsMigratedOnceEvenWhenItCannotBeDeleted) {
     for (const bool readOnly : {true, false}) {
         SCOPED_TRACE(readOnly ? "read-only legacy file" : "legacy file held open");
         e2e::ResetState();
-        RemoveLegacyFiles(AppDataFolder() + "\\brisklet\\brisklet.dat");
+        e2e::DeleteTree(e2e::LegacyFolder());   // read-only files and the renamed one too
         const std::string legacy = WriteLegacyFile();
         if (readOnly) ASSERT_TRUE(SetFileAttributesA(legacy.c_str(), FILE_ATTRIBUTE_READONLY));
         HeldFile lock(legacy, FILE_SHARE_READ);
@@ -721,7 +703,7 @@ TEST(LegacyDataFile, IsMigratedOnceEvenWhenItCannotBeDeleted) {
         EXPECT_EQ((std::vector<std::string>{"Added", "Old"}), NamesIn(*e2e::ReadButtonTable(s.file)));
         EXPECT_TRUE(e2e::CloseBrisklet(again));
         lock.Release();
-        RemoveLegacyFiles(legacy);
+        e2e::DeleteTree(e2e::LegacyFolder());
     }
 }
 
