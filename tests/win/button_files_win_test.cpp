@@ -43,6 +43,7 @@ public:
     bool Flush(Handle file) override { return real_.Flush(file); }
     bool Close(Handle file) override { return real_.Close(file); }
     bool Exists(const char* path) override { return real_.Exists(path); }
+    bool FileSize(const char* path, uint64_t* size) override { return real_.FileSize(path, size); }
     bool CreateDirectory(const char* path) override { return real_.CreateDirectory(path); }
     bool CopyFile(const char* from, const char* to, bool overwrite) override { return real_.CopyFile(from, to, overwrite); }
     bool DeleteFile(const char* path) override { return real_.DeleteFile(path); }
