@@ -85,6 +85,10 @@ void ReloadCurrentFile(const char* handedOver) {
     } else {
         ReadCurrentButtonFileName(g_currentButtonFile, sizeof g_currentButtonFile);
     }
+    // The second start waits in its SendMessage until this returns. The path is taken, so it
+    // is let go now: a message box of the load (a file that is not a Button file, or cannot be
+    // read) must not hold it until the user answers. TRUE is what WM_COPYDATA answers on success.
+    if (InSendMessage() != FALSE) ReplyMessage(TRUE);
     ReloadButtonFile();
     PostToBar(WM_BAR_SHOWRELAID);
 }

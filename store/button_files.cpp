@@ -30,6 +30,26 @@ const char kProblemAccessing[] = "Problem accessing Button file - Please re-inst
 const char kCannotReadPrefix[] = "Cannot read Brisklet Button file - ";
 const char kCannotReadReason[] = "\nIt may be in use by another program.";
 const char kNowUsing[] = " Brisklet now uses - ";
+const char kNotButtonFile[] = " is not a Brisklet Button file (";
+const char kBytesEnd[] = " bytes).";
+const char kKeptIn[] = " Its original content is kept in - ";
+const char kNotKept[] = " Its original content could not be copied beside it, so it was not loaded and is left as it is.";
+
+// A file that is not a Button file is copied to "<file>.orig", or "<file>.orig2" ... up to this
+// number when the names before are taken.
+const char kOriginalSuffix[] = ".orig";
+const int kMaxOriginalCopies = 99;
+constexpr size_t kCopyPathSize = kPathSize + 8;   // room for the suffix and its number
+constexpr size_t kMessageSize = 2 * kPathSize + 512;
+
+// The last copy made of a file that is not a Button file: the file, its size then, and the copy.
+// A save over that file needs no second copy while this one stands.
+struct KeptCopy {
+    char file[kPathSize];
+    uint64_t size;
+    char copy[kCopyPathSize];
+};
+KeptCopy s_kept;
 
 FileSystem& Files() { return *g_platform.files; }
 
@@ -61,6 +81,94 @@ void MakeButtonFolder() {
     Files().CreateDirectory(g_buttonFolder);
 }
 
+bool SamePath(const char* first, const char* second) {
+    // Windows paths ignore the case of ASCII letters.
+    for (;; ++first, ++second) {
+        char a = *first;
+        char b = *second;
+        if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
+        if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
+        if (a != b) return false;
+        if (a == '\0') return true;
+    }
+}
+
+// A Button file is 64,996 bytes; an empty file is taken as one too (it changes nothing).
+bool IsButtonFileSize(uint64_t size) { return size == 0 || size == kButtonTableSize; }
+
+// The decimal digits of value.
+void DecimalText(uint64_t value, char* out, size_t size) {
+    char reversed[24];
+    size_t count = 0;
+    do {
+        reversed[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0 && count < sizeof reversed);
+    size_t at = 0;
+    while (count > 0 && at + 1 < size) out[at++] = reversed[--count];
+    out[at] = '\0';
+}
+
+// "<file> is not a Brisklet Button file (<N> bytes)." followed by `rest`.
+void NotButtonFileText(char* text, size_t size, const char* path, uint64_t bytes, const char* rest) {
+    char digits[24];
+    DecimalText(bytes, digits, sizeof digits);
+    JoinPath(text, size, path, kNotButtonFile);
+    JoinPath(text, size, text, digits);
+    JoinPath(text, size, text, kBytesEnd);
+    JoinPath(text, size, text, rest);
+}
+
+// Copies path (size bytes) byte for byte to the first free name of "<path>.orig",
+// "<path>.orig2", ... An existing file is never replaced. A copy that does not come out as long
+// as the file is removed again. True, with s_kept naming the copy, when it was made.
+bool KeepCopyOf(const char* path, uint64_t size) {
+    static char copy[kCopyPathSize];
+    FileSystem& fs = Files();
+    for (int number = 1; number <= kMaxOriginalCopies; ++number) {
+        const int length = number == 1 ? std::snprintf(copy, sizeof copy, "%s%s", path, kOriginalSuffix)
+                                       : std::snprintf(copy, sizeof copy, "%s%s%d", path, kOriginalSuffix, number);
+        if (length < 0 || static_cast<size_t>(length) >= sizeof copy) return false;
+        if (fs.Exists(copy)) continue;
+        if (!fs.CopyFile(path, copy, false)) return false;
+        uint64_t copied = 0;
+        if (!fs.FileSize(copy, &copied) || copied != size) {
+            fs.DeleteFile(copy);
+            return false;
+        }
+        CopyTextToField(s_kept.file, sizeof s_kept.file, path);
+        s_kept.size = size;
+        CopyTextToField(s_kept.copy, sizeof s_kept.copy, copy);
+        return true;
+    }
+    return false;
+}
+
+// Says which file was not a Button file and where its original content is kept (s_kept).
+void ShowKeptMessage() {
+    static char text[kMessageSize];
+    NotButtonFileText(text, sizeof text, s_kept.file, s_kept.size, kKeptIn);
+    JoinPath(text, sizeof text, text, s_kept.copy);
+    g_platform.messages->ShowMessage(text, kCaption);
+}
+
+// Before path is written over: a file there that is not a Button file by its size must have a
+// copy, the one its load made or a new one. False when it has none and none can be made, or
+// when its size cannot be learnt.
+bool KeptBeforeWritingOver(const char* path) {
+    FileSystem& fs = Files();
+    uint64_t size = 0;
+    if (!fs.FileSize(path, &size)) return !fs.Exists(path);
+    if (IsButtonFileSize(size)) return true;
+    uint64_t copied = 0;
+    if (SamePath(path, s_kept.file) && size == s_kept.size && fs.FileSize(s_kept.copy, &copied) && copied == size) {
+        return true;
+    }
+    if (!KeepCopyOf(path, size)) return false;
+    ShowKeptMessage();
+    return true;
+}
+
 // The one way a Button file is written. The whole image goes to a temporary file beside the
 // target; only when all of it was written, flushed and closed does it replace the target in one
 // step. Whatever fails, the target keeps its previous bytes (or stays absent) and the temporary
@@ -72,6 +180,8 @@ bool WriteButtonImage(const char* path) {
     // Refuse exactly where an open for writing would fail, without truncating the file yet.
     const bool existed = fs.Exists(path);
     if (!fs.CanOpenForWrite(path)) return false;
+    // A file that is not a Button file keeps its bytes in a copy before anything goes over it.
+    if (existed && !KeptBeforeWritingOver(path)) return false;
 
     JoinPath(temporary, sizeof temporary, path, kTemporarySuffix);
     bool written = false;
@@ -88,27 +198,29 @@ bool WriteButtonImage(const char* path) {
     return written;
 }
 
-bool SamePath(const char* first, const char* second) {
-    // Windows paths ignore the case of ASCII letters.
-    for (;; ++first, ++second) {
-        char a = *first;
-        char b = *second;
-        if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
-        if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
-        if (a != b) return false;
-        if (a == '\0') return true;
-    }
-}
-
 // One read of path straight over the table image: a shorter file replaces only its leading
-// bytes. A file that is there but will not open is Unreadable; the table is then untouched.
-LoadResult ReadButtonFileFrom(const char* path) {
+// bytes. A file that is there but will not open is Unreadable; the table is then untouched. A
+// file that is not a Button file by its size is copied first (and the user told where the copy
+// is); when that fails it is NotKept, with its size in *foreignSize, and nothing is read.
+LoadResult ReadButtonFileFrom(const char* path, uint64_t* foreignSize) {
     FileSystem& fs = Files();
     FileSystem::Handle file = fs.OpenRead(path);
     if (file == nullptr) return fs.Exists(path) ? LoadResult::Unreadable : LoadResult::Missing;
+    uint64_t size = 0;
+    if (!fs.FileSize(path, &size)) {
+        fs.Close(file);
+        return LoadResult::Unreadable;
+    }
+    const bool foreign = !IsButtonFileSize(size);
+    if (foreign && !KeepCopyOf(path, size)) {
+        fs.Close(file);
+        *foreignSize = size;
+        return LoadResult::NotKept;
+    }
     fs.Read(file, &g_buttonTable, kButtonTableSize);
     fs.Close(file);
     RepairLoadedTable(g_buttonTable);
+    if (foreign) ShowKeptMessage();
     return LoadResult::Loaded;
 }
 
@@ -148,10 +260,11 @@ bool FallBackToDefaultButtonFile(const char* unreadable) {
 
     LoadResult result = LoadResult::Unreadable;
     if (unreadable == nullptr || !SamePath(unreadable, g_currentButtonFile)) {
-        result = ReadButtonFileFrom(g_currentButtonFile);
+        uint64_t foreignSize = 0;
+        result = ReadButtonFileFrom(g_currentButtonFile, &foreignSize);
     }
     if (result == LoadResult::Loaded) return true;
-    if (result == LoadResult::Unreadable) {
+    if (result != LoadResult::Missing) {
         static char freeName[kPathSize];
         if (!FindFreeButtonFileName(freeName, sizeof freeName)) {
             g_platform.messages->ShowMessage(kProblemAccessing, kCaption);
@@ -169,16 +282,16 @@ bool FallBackToDefaultButtonFile(const char* unreadable) {
     return true;
 }
 
-// The current Button file is there but cannot be read (another program holds it without
-// sharing, or it is not readable by this user). Its bytes stay as they are: the program moves to
-// the default Button file and says which file it left and which one it uses now.
-void LeaveUnreadableButtonFile() {
-    static char unreadable[kPathSize];
-    static char text[sizeof kCannotReadPrefix + kPathSize + sizeof kCannotReadReason + sizeof kNowUsing + kPathSize];
-    CopyTextToField(unreadable, sizeof unreadable, g_currentButtonFile);
-    const bool moved = FallBackToDefaultButtonFile(unreadable);
-    JoinPath(text, sizeof text, kCannotReadPrefix, unreadable);
-    JoinPath(text, sizeof text, text, kCannotReadReason);
+// The current Button file is there but cannot be used: it cannot be read (another program holds
+// it without sharing, or it is not readable by this user), or it is not a Button file and no copy
+// of it could be made. Its bytes stay as they are: the program moves to the default Button file
+// and says why it left the file (`why`, which names it) and which one it uses now.
+void LeaveButtonFile(const char* why) {
+    static char left[kPathSize];
+    static char text[kMessageSize + sizeof kNowUsing + kPathSize];
+    CopyTextToField(left, sizeof left, g_currentButtonFile);
+    const bool moved = FallBackToDefaultButtonFile(left);
+    CopyTextToField(text, sizeof text, why);
     if (moved) {
         JoinPath(text, sizeof text, text, kNowUsing);
         JoinPath(text, sizeof text, text, g_currentButtonFile);
@@ -217,13 +330,26 @@ void TakeDefaultButtonFile() {
     if (!Files().Exists(g_currentButtonFile)) CreateDefaultButtonFile();
 }
 
-LoadResult LoadButtonFile() { return ReadButtonFileFrom(g_currentButtonFile); }
+LoadResult LoadButtonFile() {
+    uint64_t foreignSize = 0;
+    return ReadButtonFileFrom(g_currentButtonFile, &foreignSize);
+}
 
 void ReloadButtonFile() {
-    switch (LoadButtonFile()) {
+    static char why[kMessageSize];
+    uint64_t foreignSize = 0;
+    switch (ReadButtonFileFrom(g_currentButtonFile, &foreignSize)) {
         case LoadResult::Loaded: return;
         case LoadResult::Missing: CreateDefaultButtonFile(); return;
-        case LoadResult::Unreadable: LeaveUnreadableButtonFile(); return;
+        case LoadResult::Unreadable:
+            JoinPath(why, sizeof why, kCannotReadPrefix, g_currentButtonFile);
+            JoinPath(why, sizeof why, why, kCannotReadReason);
+            LeaveButtonFile(why);
+            return;
+        case LoadResult::NotKept:
+            NotButtonFileText(why, sizeof why, g_currentButtonFile, foreignSize, kNotKept);
+            LeaveButtonFile(why);
+            return;
     }
 }
 
@@ -277,7 +403,7 @@ int MigrateLegacyDataFile() {
     // the next start.
     if (!SaveButtonFile()) return 1;
     JoinPath(backupFile, sizeof backupFile, g_buttonFolder, kBackupFileName);
-    fs.CopyFile(g_currentButtonFile, backupFile, true);
+    if (KeptBeforeWritingOver(backupFile)) fs.CopyFile(g_currentButtonFile, backupFile, true);
 
     // A legacy file that is still there would be migrated again at the next start, over every
     // button changed since. When it cannot be deleted it is renamed; when it cannot be renamed

@@ -39,9 +39,11 @@ static_assert(offsetof(LegacyDataFile, buttonCount) == 4 && offsetof(LegacyDataF
 void BuildStorePaths();
 
 // Writes the whole table to the current Button file, safely: a temporary file in the same
-// folder is written, checked and flushed, then put in place of the current file. On success the
-// path is recorded in "CurrentButtonFileName". On failure the message naming the Button folder is
-// shown and the file and the registry are left untouched. Returns true when saved.
+// folder is written, checked and flushed, then put in place of the current file. A file there
+// that is not a Button file by its size is written over only once a copy of it is kept (the one
+// its load made, or a new one, which the user is told about). On success the path is recorded in
+// "CurrentButtonFileName". On failure the message naming the Button folder is shown and the file
+// and the registry are left untouched. Returns true when saved.
 bool SaveButtonFile();
 
 // Creates a Button file with the default table at the current path. When the current path
@@ -57,15 +59,21 @@ enum class LoadResult {
     Loaded,       // read over the table (a short file replaces only its leading bytes)
     Missing,      // no such file; the table is untouched
     Unreadable,   // the file is there but cannot be opened; the table is untouched
+    NotKept,      // not a Button file by its size, and no copy of it could be made: nothing was
+                  // read, the table and the file are untouched
 };
 
-// Reads the current Button file over the table.
+// Reads the current Button file over the table. A file whose size is neither 64,996 bytes nor 0
+// is not a Button file: it is first copied byte for byte beside it, to the first free name of
+// "<file>.orig", "<file>.orig2", ... (an existing file is never replaced), then read as any file
+// is, and the user is told where its original content is kept. A file that is written over later
+// has such a copy first (see SaveButtonFile).
 LoadResult LoadButtonFile();
 
 // Loads the current Button file. A missing file is created with the defaults; a file that is
-// there but cannot be read keeps its bytes: the user is told, and the default Button file
-// becomes current (loaded, or created when missing; a free name beside it when it is the one
-// that cannot be read).
+// there but cannot be read, or is not a Button file and cannot be copied, keeps its bytes: the
+// user is told, and the default Button file becomes current (loaded, or created when missing; a
+// free name beside it when it is the one that cannot be used).
 void ReloadButtonFile();
 
 // Whether start-up has to migrate: the legacy data file is there and has not been migrated

@@ -82,6 +82,14 @@ bool NativeFileSystem::Exists(const char* path) {
     return native.fits && ::stat(native.text, &info) == 0;
 }
 
+bool NativeFileSystem::FileSize(const char* path, uint64_t* size) {
+    NativePath native(path);
+    struct stat info {};
+    if (!native.fits || ::stat(native.text, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    *size = static_cast<uint64_t>(info.st_size);
+    return true;
+}
+
 bool NativeFileSystem::CreateDirectory(const char* path) {
     NativePath native(path);
     return native.fits && ::mkdir(native.text, 0777) == 0;
@@ -107,7 +115,10 @@ bool NativeFileSystem::CopyFile(const char* from, const char* to, bool overwrite
         }
     }
     NativeFileSystem::Close(in);
-    return NativeFileSystem::Close(out) && ok;
+    ok = NativeFileSystem::Close(out) && ok;
+    // As CopyFileA does, a copy that failed half-way does not stay behind.
+    if (!ok) NativeFileSystem::DeleteFile(to);
+    return ok;
 }
 
 bool NativeFileSystem::DeleteFile(const char* path) {

@@ -2,6 +2,7 @@
 // ANSI paths mapped to '/') and a message sink that records what would have been shown.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 #include "store/platform_seam.h"
@@ -16,6 +17,7 @@ public:
     bool Flush(Handle file) override;
     bool Close(Handle file) override;
     bool Exists(const char* path) override;
+    bool FileSize(const char* path, uint64_t* size) override;
     bool CreateDirectory(const char* path) override;
     bool CopyFile(const char* from, const char* to, bool overwrite) override;
     bool DeleteFile(const char* path) override;

@@ -27,7 +27,12 @@ public:
     // Closes; false when the close reported an error.
     virtual bool Close(Handle file) = 0;
     virtual bool Exists(const char* path) = 0;
+    // The size in bytes of a file (not a folder) that is there; false when there is none or it
+    // cannot be asked.
+    virtual bool FileSize(const char* path, uint64_t* size) = 0;
     virtual bool CreateDirectory(const char* path) = 0;
+    // A byte-for-byte copy. Without overwrite it fails when `to` exists; a copy that fails
+    // leaves no partial `to` behind.
     virtual bool CopyFile(const char* from, const char* to, bool overwrite) = 0;
     virtual bool DeleteFile(const char* path) = 0;
     virtual bool RemoveDirectory(const char* path) = 0;

@@ -67,6 +67,14 @@ public:
 
     bool Exists(const char* path) override { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
+    bool FileSize(const char* path, uint64_t* size) override {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (GetFileAttributesExA(path, GetFileExInfoStandard, &data) == FALSE) return false;
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+        *size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        return true;
+    }
+
     bool CreateDirectory(const char* path) override { return CreateDirectoryA(path, nullptr) != FALSE; }
 
     bool CopyFile(const char* from, const char* to, bool overwrite) override {

@@ -358,7 +358,8 @@ TEST(BarStartup, SecondStartWithAnotherFileReloadsTheRunningBar) {
     const std::vector<unsigned char> firstBytes = e2e::ReadFileBytes(first);
 
     // The second file holds only the table's leading bytes up to its fifth record's end: the
-    // running bar reads them over its table, and its font step writes the whole table back.
+    // running bar copies it beside it (it is not a Button file by its size), reads it over its
+    // table, and its font step writes the whole table back.
     const std::string secondFolder = e2e::ScratchFolder("reload-b");
     const std::string second = secondFolder + "\\five.bklt";
     const auto full = e2e::MakeButtonFile({{"B1", "http://b1.example/"},
@@ -375,6 +376,9 @@ TEST(BarStartup, SecondStartWithAnotherFileReloadsTheRunningBar) {
     std::string recorded;
     ASSERT_TRUE(e2e::ReadUserString("CurrentButtonFileName", &recorded));
     EXPECT_EQ(second, recorded);
+    EXPECT_EQ(e2e::KeptCopyMessage(second, shortSize, second + ".orig"), e2e::AnswerMessageBox("Brisklet", IDOK, 15000));
+    const auto copy = e2e::ReadFileBytes(second + ".orig");
+    EXPECT_TRUE(copy.size() == shortSize && std::memcmp(copy.data(), full.data(), shortSize) == 0);
 
     // The reload chain runs from the bar's queue.
     ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::ReadFileBytes(second).size() == kButtonTableSize; }))

@@ -1,5 +1,5 @@
 // Hostile states met end to end: the real brisklet.exe started on damaged, foreign and oversized
-// Button files, odd registry values, folders it cannot use, legacy data files, saves that fail,
+// Button files (a file of another size than a Button file's is kept in a copy first), odd registry values, folders it cannot use, legacy data files, saves that fail,
 // a burst of second starts and a long run of rebuilds. Each case checks the clear message the
 // user gets, or the sound behaviour that follows instead: the bar up with the buttons the file
 // really holds (0 to 100 of them), the process alive and answering, and no Button file lost.
@@ -385,7 +385,11 @@ TEST(FaultButtonFile, ShortFileReplacesOnlyItsLeadingBytes) {
     const Bytes head(full.begin(), full.begin() + 100);  // width, count 3, the start of the Favourite URL
     const std::string path = WriteButtonFile(e2e::ScratchFolder("fault-short") + "\\short.bklt", head);
     Started run = StartOnRecordedFile(path);
-    EXPECT_TRUE(run.boxes.empty()) << Describe(run.boxes);
+    // Not a Button file by its size: copied beside it before it is read, and the user told.
+    ASSERT_EQ(1u, run.boxes.size()) << Describe(run.boxes);
+    EXPECT_EQ("Brisklet", run.boxes[0].caption);
+    EXPECT_EQ(e2e::KeptCopyMessage(path, 100, path + ".orig"), run.boxes[0].text);
+    EXPECT_EQ(head, e2e::ReadFileBytes(path + ".orig"));
     ASSERT_TRUE(Alive(run));
     // Three buttons; their records lie beyond the 100 bytes, so they have no names.
     EXPECT_EQ((std::vector<std::string>{"", "", ""}), BarNames(run.bar));
@@ -395,18 +399,41 @@ TEST(FaultButtonFile, ShortFileReplacesOnlyItsLeadingBytes) {
     Finish(run);
 }
 
-TEST(FaultButtonFile, OverLongFileIsReadAsItsFirst64996Bytes) {
+// A 100,000-byte file given at start-up is copied whole beside it before it is read; the save at
+// start-up then writes the table (its first 64,996 bytes) over it. When it comes again (another
+// program wrote it anew) with a second start, the copy goes to ".orig2": ".orig" is never
+// replaced. The second start is not held while the running bar shows its message.
+TEST(FaultButtonFile, OverLongArgumentIsCopiedThenReadAsItsFirst64996Bytes) {
     e2e::ResetState();
     const Bytes table = NamedTable("Long", 4);
     Bytes file = table;
     file.resize(100000, 0xEE);
     const std::string path = WriteButtonFile(e2e::ScratchFolder("fault-long") + "\\long.bklt", file);
-    Started run = StartOnRecordedFile(path);
-    EXPECT_TRUE(run.boxes.empty()) << Describe(run.boxes);
+    Started run = StartAnswering("\"" + path + "\"");
+    ASSERT_EQ(1u, run.boxes.size()) << Describe(run.boxes);
+    EXPECT_EQ("Brisklet", run.boxes[0].caption);
+    EXPECT_EQ(e2e::KeptCopyMessage(path, 100000, path + ".orig"), run.boxes[0].text);
     ASSERT_TRUE(Alive(run));
     EXPECT_EQ((std::vector<std::string>{"Long00", "Long01", "Long02", "Long03"}), BarNames(run.bar));
-    // The save at start-up writes the table: the first 64,996 bytes, the rest carried no meaning.
+    EXPECT_EQ(file, e2e::ReadFileBytes(path + ".orig"));
     EXPECT_EQ(table, e2e::ReadFileBytes(path));
+    EXPECT_EQ(path, Recorded());
+
+    const Bytes again = NamedTable("Again", 2);
+    Bytes second = again;
+    second.resize(100000, 0xDD);
+    WriteButtonFile(path, second);
+    Process other = Process::Start(e2e::BriskletExe(), "\"" + path + "\"");
+    ASSERT_TRUE(other.WaitForExit(15000)) << "the second start waits for the message";
+    EXPECT_EQ(0u, other.exitCode());
+    EXPECT_EQ(e2e::KeptCopyMessage(path, 100000, path + ".orig2"), e2e::AnswerMessageBox("Brisklet", IDOK, 15000));
+    Settle(run.bar);
+    ASSERT_TRUE(Alive(run));
+    EXPECT_EQ((std::vector<std::string>{"Again00", "Again01"}), BarNames(run.bar));
+    EXPECT_EQ(file, e2e::ReadFileBytes(path + ".orig")) << "the first copy is never replaced";
+    EXPECT_EQ(second, e2e::ReadFileBytes(path + ".orig2"));
+    EXPECT_EQ(again, e2e::ReadFileBytes(path));
+    EXPECT_FALSE(e2e::FileExists(path + ".orig3"));
     Finish(run);
 }
 
@@ -673,6 +700,36 @@ TEST(FaultFolders, WriteProtectedButtonFolderKeepsTheFileAndSaysSo) {
     EXPECT_EQ(image, e2e::ReadFileBytes(e2e::DefaultButtonFile()));
     EXPECT_EQ((std::vector<std::string>{"brisklet.bklt"}), FolderEntries(e2e::ButtonFolder()));
     EXPECT_EQ(e2e::DefaultButtonFile(), Recorded());
+}
+
+// A file that is not a Button file, in a folder where no copy of it can be made: nothing is read
+// from it and nothing goes over it; the user's default Button file is used instead.
+TEST(FaultFolders, FileThatIsNotAButtonFileAndCannotBeCopiedIsLeftByteForByte) {
+    e2e::ResetState();
+    ASSERT_TRUE(CreateDirectoryA(e2e::ButtonFolder().c_str(), nullptr));
+    const Bytes mine = NamedTable("Mine", 2);
+    WriteButtonFile(e2e::DefaultButtonFile(), mine);
+    const std::string folder = e2e::ScratchFolder("fault-nocopy");
+    Bytes notes(1000);
+    for (size_t i = 0; i < notes.size(); ++i) notes[i] = static_cast<unsigned char>("Some notes\r\n"[i % 12]);
+    const std::string path = WriteButtonFile(folder + "\\notes.bklt", notes);
+    ASSERT_TRUE(e2e::WriteUserString("CurrentButtonFileName", path));
+    Started run;
+    {
+        ImmutableFolder protect(folder);
+        ASSERT_TRUE(protect.set()) << "cannot write-protect " << folder;
+        run = StartAnswering();
+        ASSERT_EQ(1u, run.boxes.size()) << Describe(run.boxes);
+        EXPECT_EQ("Brisklet", run.boxes[0].caption);
+        EXPECT_EQ(e2e::NotCopiedMessage(path, 1000, e2e::DefaultButtonFile()), run.boxes[0].text);
+        ASSERT_TRUE(Alive(run));
+        EXPECT_EQ((std::vector<std::string>{"Mine00", "Mine01"}), BarNames(run.bar));
+        EXPECT_EQ(e2e::DefaultButtonFile(), Recorded());
+        Finish(run);
+    }
+    EXPECT_EQ(notes, e2e::ReadFileBytes(path));
+    EXPECT_EQ((std::vector<std::string>{"notes.bklt"}), FolderEntries(folder));
+    EXPECT_EQ(mine, e2e::ReadFileBytes(e2e::DefaultButtonFile()));
 }
 
 TEST(FaultFolders, WriteProtectedEmptyButtonFolderAtFirstStart) {

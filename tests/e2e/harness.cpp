@@ -357,6 +357,17 @@ bool WaitForWindowGone(HWND hwnd, int timeoutMs) {
     return WaitUntil([&] { return !IsWindow(hwnd); }, timeoutMs);
 }
 
+std::string KeptCopyMessage(const std::string& file, size_t size, const std::string& copy) {
+    return file + " is not a Brisklet Button file (" + std::to_string(size) +
+           " bytes). Its original content is kept in - " + copy;
+}
+
+std::string NotCopiedMessage(const std::string& file, size_t size, const std::string& now) {
+    return file + " is not a Brisklet Button file (" + std::to_string(size) +
+           " bytes). Its original content could not be copied beside it, so it was not loaded and is left as it "
+           "is. Brisklet now uses - " + now;
+}
+
 // ---- Registry ----
 
 bool SetInstalledPath(const std::string& folder) {

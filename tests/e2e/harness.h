@@ -101,6 +101,12 @@ void ClickControl(HWND dialog, int id);
 std::string AnswerMessageBox(const char* caption, int buttonId, int timeoutMs = 10000);
 bool WaitForWindowGone(HWND hwnd, int timeoutMs = 10000);
 
+// What the program says about a file whose size is neither 64,996 bytes nor 0: that it is not a
+// Button file and where its copy is kept; or, when no copy could be made, that it was left alone
+// and which Button file is used now.
+std::string KeptCopyMessage(const std::string& file, size_t size, const std::string& copy);
+std::string NotCopiedMessage(const std::string& file, size_t size, const std::string& now);
+
 // Registry (the same prefix as the program).
 bool SetInstalledPath(const std::string& folder);
 void DeleteInstalledPath();

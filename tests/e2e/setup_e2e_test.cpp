@@ -646,6 +646,44 @@ TEST(UnreadableButtonFile, LoadButtonFileLeavesAHeldFileAsItIs) {
     EXPECT_EQ(image, e2e::ReadFileBytes(other));
 }
 
+// "Load button file..." takes any name typed into its dialog. A text file is not a Button file by
+// its size: it is copied beside it before it is read, loaded as any file is (its bytes over the
+// leading part of the table, the count they spell brought into 0..100), and the save after the
+// load writes the table over it, while its text stays whole in the copy.
+TEST(ForeignButtonFile, TextFileChosenInTheOpenDialogIsCopiedBesideItAndThenLoaded) {
+    Session s;
+    Start(s, "foreign-load", {{"A", "http://a.example/"}, {"B", "http://b.example/"}});
+    const auto previous = e2e::ReadFileBytes(s.file);
+    ASSERT_EQ(kButtonTableSize, previous.size());
+    const std::string notes = e2e::ScratchFolder("foreign-load-notes") + "\\notes.txt";
+    std::string text;
+    for (int line = 1; text.size() < 300; ++line) text += "Line " + std::to_string(line) + " of my notes\r\n";
+    ASSERT_TRUE(e2e::WriteFileBytes(notes, text.data(), text.size()));
+
+    e2e::PressButton(s.setup, IDC_SETUP_LOAD);
+    ChooseInFileDialog("Open", notes);
+    EXPECT_EQ(e2e::KeptCopyMessage(notes, text.size(), notes + ".orig"), e2e::AnswerMessageBox("Brisklet", IDOK, 15000));
+    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::ControlText(s.setup, IDC_SETUP_FILE_PATH) == notes; }));
+    const auto copy = e2e::ReadFileBytes(notes + ".orig");
+    EXPECT_EQ(text, std::string(copy.begin(), copy.end()));
+
+    Settle(s.bar);
+    auto expected = previous;
+    std::memcpy(expected.data(), text.data(), text.size());
+    reinterpret_cast<ButtonTable*>(expected.data())->buttonCount = kMaxButtons;
+    EXPECT_EQ(expected, e2e::ReadFileBytes(notes));
+    const std::vector<std::string> names = ListNames(s.setup);
+    ASSERT_EQ(100u, names.size());
+    EXPECT_EQ("A", names[0]);
+    EXPECT_EQ("B", names[1]);
+    std::string recorded;
+    EXPECT_TRUE(e2e::ReadUserString("CurrentButtonFileName", &recorded));
+    EXPECT_EQ(notes, recorded);
+    EXPECT_FALSE(e2e::FileExists(notes + ".orig2")) << "the save after the load made a second copy";
+    EXPECT_EQ(previous, e2e::ReadFileBytes(s.file)) << "the previous file is left alone";
+    Finish(s);
+}
+
 // A legacy data file with one button, "Old".
 std::string WriteLegacyFile() {
     CreateDirectoryA(e2e::LegacyFolder().c_str(), nullptr);

@@ -450,6 +450,7 @@ int FuzzButtonFile(const uint8_t* data, size_t size) {
     const std::string path = folder + "\\Buttons.bklt";
     platform.files.MakeFolder(folder);
     platform.files.PutFile(path, data, size);
+    platform.files.GuardUserFile(path);
     CopyTextToField(g_currentButtonFile, sizeof g_currentButtonFile, path.c_str());
     const size_t controlSize = size > kButtonTableSize ? size - kButtonTableSize : 0;
     ByteReader control(data + (size - controlSize), controlSize);
@@ -459,8 +460,19 @@ int FuzzButtonFile(const uint8_t* data, size_t size) {
     ReloadButtonFile();
     CheckLoadedImage(zero, data, size);
     fuzz::CheckTableSound(g_buttonTable, "after the load");
-    FUZZ_CHECK(platform.messages.count == 0 && fuzz::SameContent(*platform.files.Get(path), data, size),
-               "a load shows nothing and leaves the file alone");
+    FUZZ_CHECK(fuzz::SameContent(*platform.files.Get(path), data, size), "a load leaves the file alone");
+    if (size == 0 || size == kButtonTableSize) {
+        FUZZ_CHECK(platform.messages.count == 0 && platform.files.Get(path + ".orig") == nullptr,
+                   "a Button file or an empty file is loaded without a copy or a word");
+    } else {
+        // Any other size is not a Button file: a copy of it is kept first, and the user told.
+        const std::vector<uint8_t>* copy = platform.files.Get(path + ".orig");
+        FUZZ_CHECK(copy != nullptr && fuzz::SameContent(*copy, data, size), "a copy of the file is kept beside it");
+        FUZZ_CHECK(platform.messages.count == 1 &&
+                       platform.messages.lastText == path + " is not a Brisklet Button file (" + std::to_string(size) +
+                                                         " bytes). Its original content is kept in - " + path + ".orig",
+                   "the user is told once where the copy is");
+    }
 
     // The bar and the tray.
     ScreenMetrics screen{1024, 768, 19, 18};

@@ -42,6 +42,9 @@ Platform::Platform() {
     CopyTextToField(g_documentsFolder, sizeof g_documentsFolder, kDocumentsFolder);
     CopyTextToField(g_appDataFolder, sizeof g_appDataFolder, kAppDataFolder);
     BuildStorePaths();
+    files.onUncopiedOverwrite = [](const std::string& path) {
+        Violation(__FILE__, __LINE__, path.c_str(), "no file of another size is written over unless its copy exists");
+    };
     g_platform.files = &files;
     g_platform.registry = &registry;
     g_platform.messages = &messages;

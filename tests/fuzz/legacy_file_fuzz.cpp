@@ -63,10 +63,15 @@ int FuzzLegacyFile(const uint8_t* data, size_t size) {
     const size_t controlSize = size > sizeof(LegacyDataFile) ? size - sizeof(LegacyDataFile) : 0;
     ByteReader control(data + (size - controlSize), controlSize);
     const uint8_t setting = control.Byte();
+    // An earlier file at the default path that is not a Button file by its size (nor empty) is
+    // the user's: migration may write over it only once it is copied, and says so.
+    bool oldNotButtonFile = false;
     if (setting & 1) {
         const std::string old = control.Text(kButtonTableSize + 16);
         files.MakeFolder(buttonFolder);
         files.PutFile(buttonPath, old.data(), old.size());
+        files.GuardUserFile(buttonPath);
+        oldNotButtonFile = !old.empty() && old.size() != kButtonTableSize;
     }
     if (setting & 2) files.PutFile(Join(legacyFolder, "other.txt"), "x", 1);
     if (setting & 4) files.PutFile(legacyPath + ".migrated", "old", 3);
@@ -114,7 +119,13 @@ int FuzzLegacyFile(const uint8_t* data, size_t size) {
                    "the default Button file is current and recorded");
         FUZZ_CHECK(files.Get(legacyPath) == nullptr, "the legacy data file is gone");
         FUZZ_CHECK(files.HasFolder(legacyFolder) == ((setting & 6) != 0), "its folder goes when nothing else is in it");
-        FUZZ_CHECK(platform.messages.count == 0, "a migration without faults says nothing");
+        FUZZ_CHECK(platform.messages.count == platform.messages.notButtonFile,
+                   "a migration without faults says nothing but where a copy is kept");
+        FUZZ_CHECK(platform.messages.notButtonFile == (oldNotButtonFile ? 1 : 0), "a copy is made once, when needed");
+        if (oldNotButtonFile) {
+            const std::vector<uint8_t>* copy = files.Get(buttonPath + ".orig");
+            FUZZ_CHECK(copy != nullptr && fuzz::SameContent(*copy, buttonFileBefore), "the earlier file is kept whole");
+        }
     }
     if (legacyLocked) {
         // The legacy file could not be opened: nothing of the user's is touched.
@@ -130,10 +141,11 @@ int FuzzLegacyFile(const uint8_t* data, size_t size) {
 
     // The next start: migration again only when the buttons never reached the Button file.
     const bool dueAgain = LegacyMigrationDue();
+    const int failureMessages = platform.messages.count - platform.messages.notButtonFile;
     if (dueAgain && !legacyLocked && (injected & FaultPlan::OpenRead) == 0) {
-        FUZZ_CHECK(platform.messages.count > 0, "a legacy file is kept only when the save failed, and the user is told");
+        FUZZ_CHECK(failureMessages > 0, "a legacy file is kept only when the save failed, and the user is told");
     }
-    if (savedTable && platform.messages.count == 0) {
+    if (savedTable && failureMessages == 0) {
         FUZZ_CHECK(!dueAgain, "migrated buttons are never migrated over again");
     }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include "store/button_table.h"
 
 std::string MemoryFileSystem::Key(const char* path) {
     std::string key(path);
@@ -37,6 +38,20 @@ MemoryFileSystem::OpenFile* MemoryFileSystem::Find(Handle file) {
     return it == open_.end() ? nullptr : &it->second;
 }
 
+void MemoryFileSystem::BeforeOverwrite(const std::string& key) {
+    if (guarded_.count(key) == 0 || !onUncopiedOverwrite) return;
+    auto it = files_.find(key);
+    if (it == files_.end()) return;
+    const std::vector<uint8_t>& bytes = it->second;
+    if (bytes.empty() || bytes.size() == kButtonTableSize) return;
+    for (int number = 1; number < 100; ++number) {
+        const std::string copy = key + ".orig" + (number == 1 ? std::string() : std::to_string(number));
+        auto found = files_.find(copy);
+        if (found != files_.end() && found->second == bytes) return;
+    }
+    onUncopiedOverwrite(key);
+}
+
 FileSystem::Handle MemoryFileSystem::OpenRead(const char* path) {
     const std::string key = Key(path);
     if (files_.count(key) == 0 || unreadable_.count(key) != 0 || Fails(FaultPlan::OpenRead)) return nullptr;
@@ -48,6 +63,7 @@ FileSystem::Handle MemoryFileSystem::OpenRead(const char* path) {
 FileSystem::Handle MemoryFileSystem::OpenWriteTruncate(const char* path) {
     const std::string key = Key(path);
     if (folders_.count(key) != 0 || !ParentExists(key) || Fails(FaultPlan::OpenWrite)) return nullptr;
+    BeforeOverwrite(key);
     files_[key].clear();
     const uintptr_t handle = nextHandle_++;
     open_[handle] = OpenFile{key, 0, true};
@@ -102,6 +118,13 @@ bool MemoryFileSystem::Exists(const char* path) {
     return files_.count(key) != 0 || folders_.count(key) != 0;
 }
 
+bool MemoryFileSystem::FileSize(const char* path, uint64_t* size) {
+    auto it = files_.find(Key(path));
+    if (it == files_.end()) return false;
+    *size = it->second.size();
+    return true;
+}
+
 bool MemoryFileSystem::CreateDirectory(const char* path) {
     const std::string key = Key(path);
     if (files_.count(key) != 0 || folders_.count(key) != 0 || !ParentExists(key)) return false;
@@ -117,6 +140,7 @@ bool MemoryFileSystem::CopyFile(const char* from, const char* to, bool overwrite
     if (it == files_.end() || folders_.count(target) != 0 || !ParentExists(target)) return false;
     if (!overwrite && files_.count(target) != 0) return false;
     if (Fails(FaultPlan::Copy)) return false;
+    BeforeOverwrite(target);
     const std::vector<uint8_t> bytes = it->second;
     files_[target] = bytes;
     return true;
@@ -125,6 +149,7 @@ bool MemoryFileSystem::CopyFile(const char* from, const char* to, bool overwrite
 bool MemoryFileSystem::DeleteFile(const char* path) {
     const std::string key = Key(path);
     if (files_.count(key) == 0 || Fails(FaultPlan::Delete)) return false;
+    BeforeOverwrite(key);
     files_.erase(key);
     return true;
 }
@@ -151,6 +176,7 @@ bool MemoryFileSystem::ReplaceFile(const char* from, const char* to) {
     if (it == files_.end() || folders_.count(target) != 0 || !ParentExists(target)) return false;
     if (Fails(FaultPlan::Replace)) return false;
     if (source == target) return true;
+    BeforeOverwrite(target);
     std::vector<uint8_t> bytes = std::move(it->second);
     files_.erase(it);
     files_[target] = std::move(bytes);
@@ -193,5 +219,6 @@ int MemoryFileSystem::CountFilesEndingWith(const std::string& suffix) const {
 
 void CountingMessageSink::ShowMessage(const char* text, const char* /*caption*/) {
     ++count;
+    if (std::strstr(text, " is not a Brisklet Button file (") != nullptr) ++notButtonFile;
     lastText = text;
 }

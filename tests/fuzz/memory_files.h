@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -39,6 +40,7 @@ public:
     bool Flush(Handle file) override;
     bool Close(Handle file) override;
     bool Exists(const char* path) override;
+    bool FileSize(const char* path, uint64_t* size) override;
     bool CreateDirectory(const char* path) override;
     bool CopyFile(const char* from, const char* to, bool overwrite) override;
     bool DeleteFile(const char* path) override;
@@ -61,6 +63,13 @@ public:
     void MakeUnreadable(const std::string& path) { unreadable_.insert(Key(path.c_str())); }
     void ClearUnreadable() { unreadable_.clear(); }
 
+    // The user's own files: one of these that is not a Button file by its size (64,996 bytes) nor
+    // empty may be written over, replaced or deleted only while a byte-identical copy of it
+    // stands beside it as "<name>.orig", "<name>.orig2", ... Otherwise onUncopiedOverwrite is
+    // called with its path, before the file changes.
+    void GuardUserFile(const std::string& path) { guarded_.insert(Key(path.c_str())); }
+    std::function<void(const std::string&)> onUncopiedOverwrite;
+
     FaultPlan plan;
     uint32_t injected = 0;   // kinds of the faults injected so far
 
@@ -75,10 +84,13 @@ private:
     bool Fails(FaultPlan::Kind kind);
     bool ParentExists(const std::string& key) const;
     OpenFile* Find(Handle file);
+    // Checks a guarded file before it is written over, replaced or deleted.
+    void BeforeOverwrite(const std::string& key);
 
     std::map<std::string, std::vector<uint8_t>> files_;
     std::set<std::string> folders_;
     std::set<std::string> unreadable_;
+    std::set<std::string> guarded_;
     std::map<uintptr_t, OpenFile> open_;
     uintptr_t nextHandle_ = 1;
 };
@@ -88,5 +100,6 @@ class CountingMessageSink : public MessageSink {
 public:
     void ShowMessage(const char* text, const char* caption) override;
     int count = 0;
+    int notButtonFile = 0;   // of them, those that name a file which is not a Button file
     std::string lastText;
 };

@@ -92,7 +92,8 @@ TEST_F(ButtonFilesTest, SaveWritesExactlyTheImageAndRecordsThePath) {
     Copy(g_currentButtonFile, std::string(g_buttonFolder) + "\\mine.bklt");
     ApplyButtonDefaults();
     g_buttonTable.reserved[1] = 0x12345678;   // reserved words travel with the image
-    WriteAll(Slashes(g_currentButtonFile), "old and longer than nothing", 27);
+    const std::string old(kButtonTableSize, 'o');
+    WriteAll(Slashes(g_currentButtonFile), old.data(), old.size());
 
     EXPECT_TRUE(SaveButtonFile());
 
@@ -230,23 +231,43 @@ TEST_F(ButtonFilesTest, CreateDefaultWhoseWritesFailLeavesNoEmptyFileBehind) {
     EXPECT_EQ("<none>", RecordedPath());
 
     // An existing file that cannot be rewritten stays as it was.
-    WriteAll(root_ + "/new.bklt", "mine", 4);
+    const std::string mine(kButtonTableSize, 'm');
+    WriteAll(root_ + "/new.bklt", mine.data(), mine.size());
     messages_.shown.clear();
     CreateDefaultButtonFile();
-    EXPECT_EQ("mine", ReadAll(root_ + "/new.bklt"));
+    EXPECT_TRUE(SameBytes(mine, ReadAll(root_ + "/new.bklt")));
     EXPECT_EQ(1u, messages_.shown.size());
 }
 
-TEST_F(ButtonFilesTest, AReloadOfA100ByteFileReplacesOnlyTheFirst100Bytes) {
+// --- a file that is not a Button file by its size ---------------------------------------------
+
+class ForeignFileTest : public ButtonFilesTest {
+protected:
+    static std::string KeptMessage(const std::string& file, size_t size, const std::string& copy) {
+        return file + " is not a Brisklet Button file (" + std::to_string(size) +
+               " bytes). Its original content is kept in - " + copy;
+    }
+    // 100 bytes: width 200, count 4, the rest 'F'.
+    static std::string ShortFile() {
+        std::string file(100, 'F');
+        const int32_t width = 200, count = 4;
+        std::memcpy(&file[0], &width, 4);
+        std::memcpy(&file[16], &count, 4);
+        return file;
+    }
+};
+
+// The file is copied beside it before it is read; the load is the one of any file (the first
+// 100 bytes replaced); the user is told once. The save after it goes over the file without a
+// second copy. A later load of a file whose ".orig" is taken makes ".orig2" and leaves ".orig".
+TEST_F(ForeignFileTest, A100ByteFileIsCopiedToOrigThenLoadedAndSavedOver) {
     ApplyButtonDefaults();
     for (int i = 0; i < kMaxButtons; ++i) g_buttonTable.records[i].legacyValue = i;
     const std::string before = TableBytes();
-    std::string file(100, 'F');
-    const int32_t width = 200, count = 4;
-    std::memcpy(&file[0], &width, 4);
-    std::memcpy(&file[16], &count, 4);
-    WriteAll(root_ + "/short.bklt", file.data(), file.size());
-    Copy(g_currentButtonFile, root_ + "\\short.bklt");
+    const std::string file = ShortFile();
+    const std::string path = root_ + "\\short.bklt";
+    WriteAll(path, file.data(), file.size());
+    Copy(g_currentButtonFile, path);
 
     ReloadButtonFile();
 
@@ -255,7 +276,75 @@ TEST_F(ButtonFilesTest, AReloadOfA100ByteFileReplacesOnlyTheFirst100Bytes) {
     EXPECT_TRUE(SameBytes(before.substr(100), after.substr(100)));
     EXPECT_EQ(4, ButtonCount(g_buttonTable));
     EXPECT_EQ(1, files_.readCalls);   // one transfer
-    EXPECT_TRUE(messages_.shown.empty());
+    EXPECT_TRUE(SameBytes(file, ReadAll(path + ".orig")));
+    EXPECT_TRUE(SameBytes(file, ReadAll(path)));
+    ASSERT_EQ(1u, messages_.shown.size());
+    EXPECT_EQ(KeptMessage(path, 100, path + ".orig"), messages_.shown[0].text);
+    EXPECT_EQ("Brisklet", messages_.shown[0].caption);
+
+    ASSERT_TRUE(SaveButtonFile());
+    EXPECT_TRUE(SameBytes(TableBytes(), ReadAll(path)));
+    EXPECT_EQ(1u, messages_.shown.size());
+    EXPECT_FALSE(FileExists(path + ".orig2"));
+
+    const std::string other(70000, 'o');
+    WriteAll(path, other.data(), other.size());
+    ReloadButtonFile();
+    EXPECT_TRUE(SameBytes(file, ReadAll(path + ".orig")));
+    EXPECT_TRUE(SameBytes(other, ReadAll(path + ".orig2")));
+    ASSERT_EQ(2u, messages_.shown.size());
+    EXPECT_EQ(KeptMessage(path, 70000, path + ".orig2"), messages_.shown[1].text);
+
+    // A Button file and an empty file are loaded as they are: no copy, nothing said.
+    for (size_t size : {kButtonTableSize, size_t{0}}) {
+        WriteAll(path, before.data(), size);
+        ReloadButtonFile();
+        EXPECT_FALSE(FileExists(path + ".orig3")) << size;
+        EXPECT_EQ(2u, messages_.shown.size()) << size;
+    }
+}
+
+// When no copy can be made, nothing is read from the file and nothing ever goes over it: the
+// default Button file is used instead, and the user is told both.
+TEST_F(ForeignFileTest, AFileThatCannotBeCopiedIsNotLoadedAndNeverWrittenOver) {
+    store_test::MakeFolder(root_ + "/docs/brisklet");
+    ApplyButtonDefaults();
+    CopyTextToField(g_buttonTable.records[0].name, kNameSize, "Default's own");
+    const std::string defaults = TableBytes();
+    WriteAll(DefaultButtonFile(), defaults.data(), defaults.size());
+    std::memset(&g_buttonTable, 0, sizeof g_buttonTable);
+    const std::string file(100000, 'T');
+    const std::string path = root_ + "\\notes.bklt";
+    WriteAll(path, file.data(), file.size());
+    Copy(g_currentButtonFile, path);
+    files_.fault = Fault::DenyWrite;
+    files_.faultPrefix = root_ + "/notes.bklt.orig";
+
+    ReloadButtonFile();
+
+    EXPECT_TRUE(SameBytes(file, ReadAll(path)));
+    EXPECT_FALSE(FileExists(path + ".orig"));
+    EXPECT_STREQ("Default's own", g_buttonTable.records[0].name);
+    EXPECT_EQ(DefaultButtonFile(), g_currentButtonFile);
+    EXPECT_EQ(DefaultButtonFile(), RecordedPath());
+    ASSERT_EQ(1u, messages_.shown.size());
+    EXPECT_EQ(path + " is not a Brisklet Button file (100000 bytes). Its original content could not be copied beside "
+                     "it, so it was not loaded and is left as it is. Brisklet now uses - " + DefaultButtonFile(),
+              messages_.shown[0].text);
+    EXPECT_EQ("Brisklet", messages_.shown[0].caption);
+
+    // A save that is asked to go over it (as "Save current buttons..." may be) is refused.
+    Copy(g_currentButtonFile, path);
+    EXPECT_FALSE(SaveButtonFile());
+    EXPECT_TRUE(SameBytes(file, ReadAll(path)));
+    EXPECT_EQ(SaveMessage(), messages_.shown.back().text);
+
+    // Once a copy can be made, the save keeps one first and says so.
+    files_.fault = Fault::None;
+    ASSERT_TRUE(SaveButtonFile());
+    EXPECT_TRUE(SameBytes(file, ReadAll(path + ".orig")));
+    EXPECT_TRUE(SameBytes(TableBytes(), ReadAll(path)));
+    EXPECT_EQ(KeptMessage(path, 100000, path + ".orig"), messages_.shown.back().text);
 }
 
 TEST_F(ButtonFilesTest, AReloadOfAMissingFileCreatesTheDefaultFileInItsPlace) {

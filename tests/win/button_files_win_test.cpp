@@ -43,6 +43,7 @@ public:
     bool Flush(Handle file) override { return real_.Flush(file); }
     bool Close(Handle file) override { return real_.Close(file); }
     bool Exists(const char* path) override { return real_.Exists(path); }
+    bool FileSize(const char* path, uint64_t* size) override { return real_.FileSize(path, size); }
     bool CreateDirectory(const char* path) override { return real_.CreateDirectory(path); }
     bool CopyFile(const char* from, const char* to, bool overwrite) override { return real_.CopyFile(from, to, overwrite); }
     bool DeleteFile(const char* path) override { return real_.DeleteFile(path); }
@@ -113,13 +114,21 @@ TEST_F(ButtonFilesWinTest, SaveReplacesTheFileWithTheImageAndRecordsIt) {
     EXPECT_TRUE(SameBytes(TableBytes(), ReadWhole(g_currentButtonFile)));
     EXPECT_EQ(g_currentButtonFile, RecordedPath());
     EXPECT_FALSE(PathExists(std::string(g_currentButtonFile) + ".saving"));
+    // Five bytes are not a Button file: they were copied beside it before the save went over them.
+    const std::string copy = std::string(g_currentButtonFile) + ".orig";
+    EXPECT_EQ("older", ReadWhole(copy));
+    ASSERT_EQ(1u, messages_.shown.size());
+    EXPECT_EQ(std::string(g_currentButtonFile) + " is not a Brisklet Button file (5 bytes). Its original content is "
+                                                 "kept in - " + copy,
+              messages_.shown[0].text);
 
     // Again over the file just written: the replacement works over an existing file.
     g_buttonTable.buttonCount = 1;
     CopyTextToField(g_buttonTable.records[0].name, kNameSize, "Renamed");
     ASSERT_TRUE(SaveButtonFile());
     EXPECT_TRUE(SameBytes(TableBytes(), ReadWhole(g_currentButtonFile)));
-    EXPECT_TRUE(messages_.shown.empty());
+    EXPECT_EQ(1u, messages_.shown.size());
+    EXPECT_FALSE(PathExists(copy + "2"));
 }
 
 TEST_F(ButtonFilesWinTest, ASaveThatCannotOpenItsFileNamesTheButtonFolderAndChangesNothing) {
@@ -249,6 +258,8 @@ TEST_F(ButtonFilesWinTest, AReloadOfA100ByteFileChangesOnlyTheFirst100Bytes) {
     const std::string after = TableBytes();
     EXPECT_TRUE(SameBytes(file, after.substr(0, 100)));
     EXPECT_TRUE(SameBytes(before.substr(100), after.substr(100)));
+    EXPECT_TRUE(SameBytes(file, ReadWhole(std::string(g_currentButtonFile) + ".orig")));
+    EXPECT_EQ(1u, messages_.shown.size());
 }
 
 TEST_F(ButtonFilesWinTest, MigrationMovesTheLegacyFileAndOverwritesTheBackup) {
@@ -284,7 +295,9 @@ TEST_F(ButtonFilesWinTest, MigrationMovesTheLegacyFileAndOverwritesTheBackup) {
     EXPECT_TRUE(SameBytes(TableBytes(), ReadWhole(backup)));
     EXPECT_FALSE(PathExists(legacyFolder + "\\brisklet.dat"));
     EXPECT_FALSE(PathExists(legacyFolder));
-    EXPECT_TRUE(messages_.shown.empty());
+    // The ten bytes there were no Button file: they are kept beside it, and the user told.
+    EXPECT_EQ("old backup", ReadWhole(backup + ".orig"));
+    EXPECT_EQ(1u, messages_.shown.size());
 }
 
 }  // namespace
