@@ -238,7 +238,9 @@ TEST_F(AboutBox, ShowsItsTextsAndTheHyperlinkControl) {
     HWND icon = GetDlgItem(about, 130);
     ASSERT_NE(nullptr, icon);
     // (A 32-bit process under Wine's WoW64 mode loads no icon: see E2E_REQUIRES_32BIT_GDI.)
-    if (e2e::GdiWorksInTarget()) EXPECT_NE(0, SendMessageA(icon, STM_GETICON, 0, 0)) << "the icon control shows no icon";
+    if (e2e::GdiWorksInTarget()) {
+        EXPECT_NE(0, SendMessageA(icon, STM_GETICON, 0, 0)) << "the icon control shows no icon";
+    }
     e2e::PressButton(about, IDOK);
     EXPECT_TRUE(e2e::WaitForWindowGone(about));
 }

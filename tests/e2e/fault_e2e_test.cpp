@@ -1173,7 +1173,9 @@ TEST(FaultRebuilds, ThousandRebuildsKeepGdiObjectsAndWindowsFlat) {
     std::printf("1,000 rebuilds in %lu ms: GDI objects %d -> %d, windows %d -> %d (top-level: %s)\n", elapsed,
                 gdiBefore, gdiAfter, windowsBefore, windowsAfter, topLevel.c_str());
     // (A 32-bit process under Wine's WoW64 mode deletes no GDI object: see E2E_REQUIRES_32BIT_GDI.)
-    if (e2e::GdiWorksInTarget()) EXPECT_EQ(gdiBefore, gdiAfter);
+    if (e2e::GdiWorksInTarget()) {
+        EXPECT_EQ(gdiBefore, gdiAfter);
+    }
     EXPECT_EQ(windowsBefore, windowsAfter);
 
     ASSERT_TRUE(Alive(run));

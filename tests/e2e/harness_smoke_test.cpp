@@ -28,8 +28,10 @@ TEST(Harness, DrivesTheTargetBuildAndWritesItsRegistryView) {
     DWORD type = 0;
     ASSERT_TRUE(GetBinaryTypeA(e2e::BriskletExe().c_str(), &type)) << e2e::BriskletExe();
     char wanted[8] = "";
-    if (GetEnvironmentVariableA("BRISKLET_E2E_BITS", wanted, sizeof wanted) > 0)
-        EXPECT_EQ(std::string(wanted) == "32" ? SCS_32BIT_BINARY : SCS_64BIT_BINARY, type) << e2e::BriskletExe();
+    if (GetEnvironmentVariableA("BRISKLET_E2E_BITS", wanted, sizeof wanted) > 0) {
+        const DWORD expected = std::string(wanted) == "32" ? SCS_32BIT_BINARY : SCS_64BIT_BINARY;
+        EXPECT_EQ(expected, type) << e2e::BriskletExe();
+    }
     e2e::Process process = e2e::StartBrisklet();
     EXPECT_NE(nullptr, e2e::FindBar()) << "the program found the InstalledPath written for it";
     EXPECT_TRUE(e2e::CloseBrisklet(process));
@@ -49,32 +51,27 @@ DWORD AskCanary(const char* question) {
     return process.exitCode();
 }
 
-}  // namespace
-
-TEST(Wow64Canary, ComboBoxCannotBeCreatedInThe32BitProcess) {
+// The helper must fail (exit code 1) in the 32-bit program's world and work (0) in the 64-bit one.
+void ExpectOnlyThe32BitProcessFails(const char* question, const char* skipsToRemove) {
     if (e2e::Target32Bit()) {
-        EXPECT_EQ(1u, AskCanary("combo-box")) << "a 32-bit process can now create a combo box: remove "
-                                                 "E2E_REQUIRES_COMBO_BOX from the tests and this case";
+        EXPECT_EQ(1u, AskCanary(question)) << "\"" << question << "\" now works in a 32-bit process: remove "
+                                           << skipsToRemove << " and this case";
     } else {
-        EXPECT_EQ(0u, AskCanary("combo-box"));
+        EXPECT_EQ(0u, AskCanary(question));
     }
 }
 
+}  // namespace
+
+TEST(Wow64Canary, ComboBoxCannotBeCreatedInThe32BitProcess) {
+    ExpectOnlyThe32BitProcessFails("combo-box", "E2E_REQUIRES_COMBO_BOX from the tests");
+}
+
 TEST(Wow64Canary, GdiFailsInThe32BitProcess) {
-    if (e2e::Target32Bit()) {
-        EXPECT_EQ(1u, AskCanary("gdi")) << "GDI now works in a 32-bit process: remove "
-                                           "E2E_REQUIRES_32BIT_GDI from the tests and this case";
-    } else {
-        EXPECT_EQ(0u, AskCanary("gdi"));
-    }
+    ExpectOnlyThe32BitProcessFails("gdi", "E2E_REQUIRES_32BIT_GDI from the tests");
 }
 
 // The bar's buttons under the mouse (BarWindow.AltQuestionMarkWorksWhileAButtonHasTheFocus).
 TEST(Wow64Canary, MenuBarIsMismeasuredInThe32BitProcess) {
-    if (e2e::Target32Bit()) {
-        EXPECT_EQ(1u, AskCanary("menu-bar")) << "a 32-bit window's menu bar is now measured right: remove the "
-                                                "32-bit skip of the mouse click on the bar and this case";
-    } else {
-        EXPECT_EQ(0u, AskCanary("menu-bar"));
-    }
+    ExpectOnlyThe32BitProcessFails("menu-bar", "the 32-bit skip of the mouse click on the bar");
 }

@@ -156,7 +156,9 @@ TEST_F(BarWindowTest, SameFontFlagGivesEveryButtonTheBarFont) {
     PostMessageA(bar_, WM_BAR_APPLYFONTS, 0, 0);
     Pump();
     for (int i = 0; i < 4; ++i) EXPECT_EQ(g_barFont, FontOf(Button(i))) << i;
-    if (DeletedGdiObjectsGo()) EXPECT_FALSE(IsLiveFont(own0));
+    if (DeletedGdiObjectsGo()) {
+        EXPECT_FALSE(IsLiveFont(own0));
+    }
 }
 
 TEST_F(BarWindowTest, NewNameShowsAtTheNextPaintAndDestroyLeavesAnEmptyBar) {
