@@ -259,6 +259,8 @@ WIZARD="Brisklet Setup"
 SETUP_PID=
 if [ "$ARCH" = x86 ]; then
   echo "SKIP: the wizard of the 32-bit setup (Wine's WoW64 mode cannot paint it; it crashes on its folder page)"
+  # What the wizard would have installed, for the virtual-desktop checks below.
+  run_with_timeout 120 "$WINE" "$SETUP" /S
 else
 "$WINE" "$SETUP" >/dev/null 2>&1 &
 SETUP_PID=$!
