@@ -557,8 +557,10 @@ int main(int argc, char** argv) {
                 wsB / wsP);
     report.Line("%-36s %10.0f %10.0f %7.3f %10.0f %7.3f", "peak private bytes (KiB)", privB, privR, privB / privR,
                 privP, privB / privP);
-    report.Line("%-36s %10.1f %10.1f %7.3f %10.1f %7.3f", "executable size, x64 (KiB)", sizeB, sizeR, sizeB / sizeR,
-                sizeP, sizeB / sizeP);
+    // The driver is built for the processor of the programs it measures.
+    const char* const sizeLabel = sizeof(void*) == 8 ? "executable size, x64 (KiB)" : "executable size, x86 (KiB)";
+    report.Line("%-36s %10.1f %10.1f %7.3f %10.1f %7.3f", sizeLabel, sizeB, sizeR, sizeB / sizeR, sizeP,
+                sizeB / sizeP);
     report.Line("%-36s %10s %10s %7s", "reload and rebuild (ms)", "1 button", "100", "100 / 1");
     report.Line("%-36s %10.2f %10.2f %7.2f", "  brisklet, WM_BAR_RELOADFILE chain", reload1, reload100,
                 reload100 / reload1);
@@ -574,7 +576,8 @@ int main(int argc, char** argv) {
     report.Line("targets: start-up <= 1.10x %s; peak memory <= 1.10x %s (working set), %s (private); "
                 "reload 100 <= 2x reload 1 %s, < 30 ms %s; x64 size <= 256 KiB %s",
                 Verdict(startB <= 1.10 * startR), Verdict(wsB <= 1.10 * wsR), Verdict(privB <= 1.10 * privR),
-                Verdict(reload100 <= 2 * reload1), Verdict(reload100 < 30), Verdict(sizeB <= 256));
+                Verdict(reload100 <= 2 * reload1), Verdict(reload100 < 30),
+                sizeof(void*) == 8 ? Verdict(sizeB <= 256) : "(not measured here)");
     for (int which = 0; which < kPrograms; ++which) {
         report.Line("raw start-up ms, %s: %s", programs[which]->label,
                     Joined(column(samples[which], &StartSample::ms)).c_str());

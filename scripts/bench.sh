@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
-# Start-up, memory, reload and size benchmark of brisklet.exe against a bare Win32 program.
+# Start-up, memory, reload and size benchmark of brisklet.exe against a bare Win32 program, for
+# the x64 build and then the x86 build (run in Wine's WoW64 mode), each measured by the benchmark
+# programs of its own tree (the reload hook must be of the bar's processor).
 #
 #   scripts/bench.sh            full run: 21 start-ups of each program, in turn, and 21 timed
 #                               reloads of a 1-button and of a 100-button file
 #   scripts/bench.sh --quick    a few of each, only to show that the benchmark still works
-#   --out FILE                  where the results go (default: the build folder, bench-results.txt)
+#   --out FILE                  where the x64 results go (default: the build folder,
+#                               bench-results.txt); the x86 ones go beside it, NAME-x86.txt
 #
-# Builds the x64 tree (BRISKLET_BUILD, default build/win64) when needed. Runs under Wine in the
+# BRISKLET_ARCH=x64 or x86 measures that build only, in the tree BRISKLET_BUILD names (default
+# build/win64, or build/win32 for x86); without it both trees are measured, build/win32 beside
+# BRISKLET_BUILD. Builds the benchmark programs of a tree when needed. Runs under Wine in the
 # prefix and display already set up (WINEPREFIX and DISPLAY, as the test runner exports them), or
 # else in a throwaway prefix on a private Xvfb display (BENCH_DISPLAY picks its number), ended on
 # exit. Prints "PASS: ..." / "FAIL: ..." lines about the run itself; the figures are information,
@@ -25,19 +30,41 @@ while [ $# -gt 0 ]; do
   shift
 done
 
-BUILD=${BRISKLET_BUILD:-$ROOT/build/win64}
+ARCH=${BRISKLET_ARCH:-}
+if [ "$ARCH" = x86 ]; then BUILD=${BRISKLET_BUILD:-$ROOT/build/win32}; else BUILD=${BRISKLET_BUILD:-$ROOT/build/win64}; fi
 OUT=${OUT:-$BUILD/bench-results.txt}
 WINE=${WINE:-/usr/lib/wine/wine64}
+# Wine's 32-bit DLLs (scripts/setup.sh fetches them) for the x86 build.
+# shellcheck source=scripts/wine32_dir.sh
+. "$ROOT/scripts/wine32_dir.sh"
+export WINEDLLPATH=${WINEDLLPATH:-$BRISKLET_WINEDLLPATH}
 
-if ! { [ -f "$BUILD/CMakeCache.txt" ] ||
-       cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-win64.cmake" \
-             -DCMAKE_BUILD_TYPE=Release >/dev/null; } ||
-   ! cmake --build "$BUILD" -j2 --target bench_driver >"$BUILD/bench-build.log" 2>&1; then
-  tail -20 "$BUILD/bench-build.log" 2>/dev/null
-  echo "FAIL: benchmark programs built"
-  exit 1
+# The runs: "ARCH TREE RESULTS" per line.
+if [ -n "$ARCH" ]; then
+  RUNS=("$ARCH $BUILD $OUT")
+else
+  RUNS=("x64 $BUILD $OUT" "x86 $(dirname "$BUILD")/win32 ${OUT%.txt}-x86.txt")
 fi
-echo "PASS: benchmark programs built"
+
+# build_bench ARCH TREE: configures the tree when it has never been, builds the benchmark programs.
+build_bench() {
+  local toolchain=win64
+  [ "$1" = x86 ] && toolchain=win32
+  if ! { [ -f "$2/CMakeCache.txt" ] ||
+         cmake -S "$ROOT" -B "$2" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$toolchain.cmake" \
+               -DCMAKE_BUILD_TYPE=Release >/dev/null; } ||
+     ! cmake --build "$2" -j2 --target bench_driver >"$2/bench-build.log" 2>&1; then
+    tail -20 "$2/bench-build.log" 2>/dev/null
+    echo "FAIL: benchmark programs built ($1)"
+    return 1
+  fi
+  echo "PASS: benchmark programs built ($1)"
+}
+for run in "${RUNS[@]}"; do
+  read -r arch tree _ <<<"$run"
+  mkdir -p "$tree"
+  build_bench "$arch" "$tree" || exit 1
+done
 
 # A Wine prefix and display of our own unless the caller already has them.
 if [ -z "${WINEPREFIX:-}" ] || [ ! -d "${WINEPREFIX:-/nonexistent}" ] || [ -z "${DISPLAY:-}" ]; then
@@ -60,6 +87,7 @@ if [ -z "${WINEPREFIX:-}" ] || [ ! -d "${WINEPREFIX:-/nonexistent}" ] || [ -z "$
   trap cleanup EXIT
   for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$DISPLAY_NUM" ] && break; sleep 0.1; done
   $WINE wineboot -i >/dev/null 2>&1
+  cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
   # As in the test runner: no window manager runs on the private display, so Wine manages the
   # windows itself (otherwise hiding a window waits for a window manager that never answers).
   $WINE reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
@@ -73,24 +101,22 @@ if [ "$QUICK" -eq 1 ]; then
 else
   COUNTS=(--runs "${BENCH_RUNS:-21}" --reloads "${BENCH_RELOADS:-21}")
 fi
-rm -f "$OUT"
-mkdir -p "$(dirname "$OUT")"
-$WINE "$BUILD/bench_driver.exe" --brisklet "$(winpath "$BUILD/brisklet.exe")" \
-  --reference "$(winpath "$BUILD/bench_reference.exe")" \
-  --reference-platform "$(winpath "$BUILD/bench_reference_platform.exe")" --hook "$(winpath "$BUILD/bench_hook.dll")" \
-  --work 'C:\brisklet-bench' --out "$(winpath "$OUT")" "${COUNTS[@]}"
-RC=$?
-
-# The 32-bit build cannot run here; its size is still a figure worth keeping.
-WIN32_EXE=${BRISKLET_WIN32_EXE:-$(dirname "$BUILD")/win32/brisklet.exe}
-if [ $RC -eq 0 ] && [ -f "$WIN32_EXE" ]; then
-  awk -v bytes="$(stat -c %s "$WIN32_EXE")" 'BEGIN { printf "%-40s %12.1f\r\n", "executable size, x86 (KiB)", bytes / 1024 }' >>"$OUT"
-  tail -1 "$OUT"
-fi
-
-if [ $RC -eq 0 ] && [ -s "$OUT" ] && grep -q 'start-up to tray icon' "$OUT" && grep -q 'WM_BAR_RELOADFILE chain' "$OUT"; then
-  echo "PASS: benchmark ran and wrote its results ($OUT)"
-else
-  echo "FAIL: benchmark ran and wrote its results (driver exit $RC)"
-  exit 1
-fi
+STATUS=0
+for run in "${RUNS[@]}"; do
+  read -r arch tree out <<<"$run"
+  rm -f "$out"
+  mkdir -p "$(dirname "$out")"
+  echo "== $arch: $tree/brisklet.exe"
+  $WINE "$tree/bench_driver.exe" --brisklet "$(winpath "$tree/brisklet.exe")" \
+    --reference "$(winpath "$tree/bench_reference.exe")" \
+    --reference-platform "$(winpath "$tree/bench_reference_platform.exe")" --hook "$(winpath "$tree/bench_hook.dll")" \
+    --work "C:\\brisklet-bench-$arch" --out "$(winpath "$out")" "${COUNTS[@]}"
+  rc=$?
+  if [ $rc -eq 0 ] && [ -s "$out" ] && grep -q 'start-up to tray icon' "$out" && grep -q 'WM_BAR_RELOADFILE chain' "$out"; then
+    echo "PASS: benchmark of the $arch build ran and wrote its results ($out)"
+  else
+    echo "FAIL: benchmark of the $arch build ran and wrote its results (driver exit $rc)"
+    STATUS=1
+  fi
+done
+exit $STATUS

@@ -79,6 +79,11 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$WINE" wineboot -i >/dev/null 2>&1
   "$WINESERVER" -w
 fi
+# Marlett, for the glyphs of the caption buttons (Wine does not pick it up by itself).
+FONTS="$WINEPREFIX/drive_c/windows/Fonts"
+if [ -d "$FONTS" ] && ! cmp -s /usr/share/wine/fonts/marlett.ttf "$FONTS/marlett.ttf"; then
+  cp /usr/share/wine/fonts/marlett.ttf "$FONTS/"
+fi
 
 say "installing Brisklet into the prefix with $(basename "$SETUP") /S"
 if ! "$WINE" "$SETUP" /S; then

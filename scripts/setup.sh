@@ -18,14 +18,44 @@ for p in "${PACKAGES[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  echo "setup: everything is installed"
-  exit 0
-fi
-
-echo "setup: installing ${missing[*]}"
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -q
-$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+UPDATED=0
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "setup: every package is installed"
+else
+  echo "setup: installing ${missing[*]}"
+  $SUDO apt-get update -q
+  UPDATED=1
+  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# Wine's 32-bit DLLs, for running the 32-bit build in Wine's WoW64 mode. They come from the
+# package libwine:i386 of the installed Wine's version, unpacked (never installed: its 32-bit
+# loader cannot run on this kernel) into a cache folder outside the repository, once.
+# shellcheck source=scripts/wine32_dir.sh
+. "$(dirname "$0")/wine32_dir.sh"
+DLLS32=$BRISKLET_WINE32_DIR/unpacked/usr/lib/i386-linux-gnu/wine/i386-windows
+UNIX64=/usr/lib/x86_64-linux-gnu/wine/x86_64-unix
+if [ ! -f "$DLLS32/user32.dll" ]; then
+  version=$(dpkg-query -W -f='${Version}' libwine)
+  echo "setup: fetching Wine's 32-bit DLLs (libwine:i386 $version) into $BRISKLET_WINE32_DIR"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+    UPDATED=0
+  fi
+  [ "$UPDATED" -eq 1 ] || $SUDO apt-get update -q
+  mkdir -p "$BRISKLET_WINE32_DIR"
+  rm -rf "$BRISKLET_WINE32_DIR/unpacked.tmp" "$BRISKLET_WINE32_DIR"/libwine_*_i386.deb
+  (cd "$BRISKLET_WINE32_DIR" && apt-get download -q "libwine:i386=$version")
+  dpkg-deb -x "$BRISKLET_WINE32_DIR"/libwine_*_i386.deb "$BRISKLET_WINE32_DIR/unpacked.tmp"
+  rm -rf "$BRISKLET_WINE32_DIR/unpacked"
+  mv "$BRISKLET_WINE32_DIR/unpacked.tmp" "$BRISKLET_WINE32_DIR/unpacked"
+  rm -f "$BRISKLET_WINE32_DIR"/libwine_*_i386.deb
+fi
+# Wine looks for a DLL's Unix side beside its PE folder: one folder holding both as links.
+mkdir -p "$BRISKLET_WINEDLLPATH"
+ln -sfn "$DLLS32" "$BRISKLET_WINEDLLPATH/i386-windows"
+ln -sfn "$UNIX64" "$BRISKLET_WINEDLLPATH/x86_64-unix"
+echo "setup: Wine's 32-bit DLLs are in $BRISKLET_WINEDLLPATH"

@@ -4,6 +4,10 @@
 #
 # Windows-side suites run under Wine's 64-bit loader in a throwaway prefix, on a private Xvfb
 # display, with HOME pointing at a throwaway folder (a new prefix links Documents to $HOME).
+# Each of them runs once per build: against build/win64, then against build/win32 in Wine's WoW64
+# mode (WINEDLLPATH names the 32-bit DLLs that scripts/setup.sh keeps). The 32-bit run of a suite
+# is named NAME_x86 for BRISKLET_SUITES (e2e_tests_x86, win_tests_x86, installer_x86, ...) and
+# printed as "NAME (x86)"; the plain NAME is the 64-bit run.
 # Every process started here is ended by its id on exit.
 set -uo pipefail
 
@@ -14,18 +18,34 @@ BUILD=${BRISKLET_BUILD_DIR:-$ROOT/build}
 SUITE_TIMEOUT=${BRISKLET_SUITE_TIMEOUT:-600}
 
 bash scripts/setup.sh || { echo "setup failed"; echo "0 passed, 1 failed"; exit 1; }
+# shellcheck source=scripts/wine32_dir.sh
+. "$ROOT/scripts/wine32_dir.sh"
 
 PASSED=0
 FAILED=0
+SKIPPED=0
 FAILED_SUITES=()
 LOGDIR="$BUILD/test-logs"
 
-# record NAME PASSED FAILED
+# The name a suite is printed under: "e2e_tests_x86" -> "e2e_tests (x86)".
+shown() {
+  case "$1" in
+    *_x86) echo "${1%_x86} (x86)" ;;
+    *) if [ -n "${2:-}" ]; then echo "$1 (x64)"; else echo "$1"; fi ;;
+  esac
+}
+
+# record NAME PASSED FAILED [SKIPPED]: a suite that runs per build is printed with its build.
 record() {
   PASSED=$((PASSED + $2))
   FAILED=$((FAILED + $3))
+  SKIPPED=$((SKIPPED + ${4:-0}))
   if [ "$3" -ne 0 ]; then FAILED_SUITES+=("$1"); fi
-  echo "== $1: $2 passed, $3 failed"
+  if [ -n "${4:-}" ]; then
+    echo "== $(shown "$1" per-build): $2 passed, $3 failed, $4 skipped"
+  else
+    echo "== $1: $2 passed, $3 failed"
+  fi
 }
 
 # BRISKLET_SUITES (an extended regular expression) runs only the suites whose names match it, for
@@ -35,20 +55,23 @@ wanted() {
 }
 
 # Runs a GoogleTest program (its command line as arguments) and counts its results; a program
-# that ends without a summary counts as one failure.
+# that ends without a summary counts as one failure. PER_BUILD=1 prints the build and the skips.
 run_gtest() {
   local name=$1; shift
+  local per_build=${PER_BUILD:-}
   wanted "$name" || return 0
   local log="$LOGDIR/$name.log"
   echo "== running $name"
   timeout -k 10 "$SUITE_TIMEOUT" "$@" >"$log" 2>&1
   local rc=$?
   [ $rc -eq 124 ] && echo "   $name ran past ${SUITE_TIMEOUT}s and was stopped"
-  local passed failed
+  local passed failed skipped
   passed=$(grep -aE '^\[  PASSED  \] [0-9]+ test' "$log" | tail -1 | grep -oE '[0-9]+' | head -1)
   failed=$(grep -aE '^\[  FAILED  \] [0-9]+ test' "$log" | tail -1 | grep -oE '[0-9]+' | head -1)
+  skipped=$(grep -aE '^\[  SKIPPED \] [0-9]+ test' "$log" | tail -1 | grep -oE '[0-9]+' | head -1)
   passed=${passed:-0}
   failed=${failed:-0}
+  skipped=${skipped:-0}
   if [ "$failed" -gt 0 ]; then
     grep -aE '^\[  FAILED  \] [A-Za-z]' "$log" | sort -u | sed 's/^/   /'
   fi
@@ -57,10 +80,12 @@ run_gtest() {
     tail -20 "$log" | sed 's/^/   | /'
     failed=$((failed + 1))
   fi
-  record "$name" "$passed" "$failed"
+  if [ -n "$per_build" ]; then record "$name" "$passed" "$failed" "$skipped"
+  else record "$name" "$passed" "$failed"; fi
 }
 
-# Runs a shell check that prints "PASS: ..." / "FAIL: ..." lines.
+# Runs a shell check that prints "PASS: ..." / "FAIL: ..." lines (and "SKIP: ..." for a check
+# that cannot be made against this build).
 run_checks() {
   local name=$1; shift
   wanted "$name" || return 0
@@ -77,7 +102,8 @@ run_checks() {
     echo "   $name exited $rc; last lines:"; tail -20 "$log" | sed 's/^/   | /'
     failed=1
   fi
-  record "$name" "$passed" "$failed"
+  if [ -n "${PER_BUILD:-}" ]; then record "$name" "$passed" "$failed" "$(grep -ac '^SKIP: ' "$log")"
+  else record "$name" "$passed" "$failed"; fi
 }
 
 build_tree() {
@@ -95,7 +121,7 @@ build_tree() {
 mkdir -p "$BUILD" "$LOGDIR"
 build_tree native -DCMAKE_BUILD_TYPE=Debug; NATIVE_OK=$?
 build_tree win64 -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-win64.cmake" -DCMAKE_BUILD_TYPE=Release; WIN64_OK=$?
-build_tree win32 -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-win32.cmake" -DCMAKE_BUILD_TYPE=Release -DBRISKLET_TESTS=OFF
+build_tree win32 -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-win32.cmake" -DCMAKE_BUILD_TYPE=Release -DBRISKLET_TESTS=ON; WIN32_OK=$?
 
 [ $NATIVE_OK -eq 0 ] && run_gtest native_tests "$BUILD/native/native_tests"
 [ $NATIVE_OK -eq 0 ] && run_gtest fuzz_corpus_tests "$BUILD/native/tests/fuzz/fuzz_corpus_tests"
@@ -109,6 +135,8 @@ if [ $WIN64_OK -eq 0 ]; then
   # A private display, prefix and home for everything that runs under Wine.
   SCRATCH=$(mktemp -d /tmp/brisklet-test.XXXXXX)
   export HOME="$SCRATCH/home" WINEPREFIX="$SCRATCH/pfx" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  # Wine's 32-bit DLLs for the 32-bit build (WoW64 mode); the prefix is made with them.
+  export WINEDLLPATH="$BRISKLET_WINEDLLPATH"
   export WINE=/usr/lib/wine/wine64 BRISKLET_BUILD="$BUILD/win64" BRISKLET_SCREENSHOTS="$BUILD/screenshots"
   mkdir -p "$HOME" "$BRISKLET_SCREENSHOTS"
   DISPLAY_NUM=$(( (RANDOM % 400) + 100 ))
@@ -131,21 +159,48 @@ if [ $WIN64_OK -eq 0 ]; then
   # manager that never answers.
   $WINE reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$LOGDIR/wineboot.log" 2>&1
   /usr/lib/wine/wineserver -w
+  # Marlett, for the glyphs of the caption buttons (Wine does not pick it up by itself).
+  cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 
-  run_gtest win_tests $WINE "$BUILD/win64/win_tests.exe"
-  run_gtest e2e_tests $WINE "$BUILD/win64/e2e_tests.exe"
-  # Shell-driven end-to-end suites (mouse on the real tray, installer and the like).
-  for suite in "$ROOT"/tests/e2e/*.sh; do
-    [ -e "$suite" ] || continue
-    run_checks "$(basename "$suite" .sh)" bash "$suite"
-  done
-  run_checks bench_quick bash "$ROOT/scripts/bench.sh" --quick  # figures are not pass/fail here
+  winpath() { $WINE winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+  # Every Windows-side suite, against one build: x64 (the win64 tree) or x86 (the win32 tree).
+  # The end-to-end program stays 64-bit and drives the 32-bit brisklet.exe across processes.
+  run_windows_suites() {
+    local arch=$1 tree=$2 suffix=""
+    [ "$arch" = x86 ] && suffix=_x86
+    (
+      export PER_BUILD=1 BRISKLET_BUILD="$tree" BRISKLET_ARCH="$arch"
+      if [ "$arch" = x86 ]; then
+        export BRISKLET_E2E_TARGET BRISKLET_E2E_BITS=32 BRISKLET_SCREENSHOTS="$BRISKLET_SCREENSHOTS/x86"
+        BRISKLET_E2E_TARGET=$(winpath "$tree")
+        mkdir -p "$BRISKLET_SCREENSHOTS"
+      else
+        export BRISKLET_E2E_BITS=64
+      fi
+      run_gtest "win_tests$suffix" $WINE "$tree/win_tests.exe"
+      run_gtest "e2e_tests$suffix" $WINE "$BUILD/win64/e2e_tests.exe"
+      # Shell-driven end-to-end suites (mouse on the real tray, installer and the like).
+      for suite in "$ROOT"/tests/e2e/*.sh; do
+        [ -e "$suite" ] || continue
+        run_checks "$(basename "$suite" .sh)$suffix" bash "$suite"
+      done
+      run_checks "bench_quick$suffix" bash "$ROOT/scripts/bench.sh" --quick  # figures are not pass/fail here
+      echo "$PASSED $FAILED $SKIPPED ${FAILED_SUITES[*]}" >"$SCRATCH/counts"
+    )
+    local p f k rest
+    read -r p f k rest <"$SCRATCH/counts"
+    PASSED=$p FAILED=$f SKIPPED=$k
+    [ -n "$rest" ] && read -r -a FAILED_SUITES <<<"$rest"
+  }
+  run_windows_suites x64 "$BUILD/win64"
+  if [ $WIN32_OK -eq 0 ]; then run_windows_suites x86 "$BUILD/win32"; fi
   # Screenshots taken by the tests as BMP become PNG for the README.
-  for bmp in "$BRISKLET_SCREENSHOTS"/*.bmp; do
+  for bmp in "$BRISKLET_SCREENSHOTS"/*.bmp "$BRISKLET_SCREENSHOTS"/x86/*.bmp; do
     [ -e "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
   done
 fi
 
 if [ ${#FAILED_SUITES[@]} -gt 0 ]; then echo "failed suites: ${FAILED_SUITES[*]}"; fi
+[ "$SKIPPED" -gt 0 ] && echo "$SKIPPED skipped (named in the suites' logs)"
 echo "$PASSED passed, $FAILED failed"
 [ "$FAILED" -eq 0 ]

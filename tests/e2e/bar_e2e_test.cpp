@@ -596,6 +596,7 @@ void MouseButton(DWORD flags) {
 }
 
 TEST(BarWindow, RightClickOnAButtonOpensSetup) {
+    E2E_REQUIRES_COMBO_BOX();
     e2e::ResetState();
     const std::string file = WriteButtonFile("keys", "two.bklt", {{"K1", "http://k1.example/"}, {"K2", "http://k2.example/"}});
     Process bar = e2e::StartBrisklet("\"" + file + "\"");
@@ -625,6 +626,10 @@ HWND FocusOfThreadOf(HWND hwnd) {
 }
 
 TEST(BarWindow, AltQuestionMarkWorksWhileAButtonHasTheFocus) {
+    // The button takes the focus from a real mouse click. Wine 8's WoW64 mode measures a 32-bit
+    // window's menu bar wrongly (it wraps), so the 32-bit bar's client area, and its buttons, are
+    // not where they show on the screen (Wow64Canary.MenuBarIsMismeasuredInThe32BitProcess).
+    if (e2e::Target32Bit()) GTEST_SKIP() << "Wine's WoW64 mode measures a 32-bit window's menu bar wrongly";
     e2e::ResetState();
     ASSERT_TRUE(e2e::InstallRecorder());
     e2e::ClearLaunches();

@@ -50,9 +50,10 @@ bool ReadValue(HKEY root, const char* path, const char* name, DWORD* type, std::
     return rc == ERROR_SUCCESS;
 }
 
-bool WriteValue(HKEY root, const char* path, const char* name, DWORD type, const void* data, DWORD size) {
+bool WriteValue(HKEY root, const char* path, const char* name, DWORD type, const void* data, DWORD size,
+                REGSAM view = 0) {
     HKEY key;
-    if (RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
+    if (RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | view, nullptr, &key,
                         nullptr) != ERROR_SUCCESS)
         return false;
     const LONG rc = RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
@@ -83,7 +84,26 @@ std::string BuildFolder() {
     return FolderOf(path);
 }
 
-std::string BriskletExe() { return BuildFolder() + "\\brisklet.exe"; }
+std::string TargetFolder() {
+    char folder[MAX_PATH] = "";
+    const DWORD length = GetEnvironmentVariableA("BRISKLET_E2E_TARGET", folder, sizeof folder);
+    if (length == 0 || length >= sizeof folder) return BuildFolder();
+    std::string target(folder);
+    while (!target.empty() && (target.back() == '\\' || target.back() == '/')) target.pop_back();
+    return target;
+}
+
+std::string BriskletExe() { return TargetFolder() + "\\brisklet.exe"; }
+
+bool Target32Bit() {
+    static const bool is32 = [] {
+        DWORD type = 0;
+        return GetBinaryTypeA(BriskletExe().c_str(), &type) && type == SCS_32BIT_BINARY;
+    }();
+    return is32;
+}
+
+bool GdiWorksInTarget() { return !Target32Bit(); }
 
 std::string DocumentsFolder() {
     char path[MAX_PATH] = "";
@@ -198,7 +218,7 @@ void ResetState() {
         KillProcessOf(bar);
         WaitUntil([&] { return !IsWindow(bar); }, 5000);
     }
-    SetInstalledPath(BuildFolder());
+    SetInstalledPath(TargetFolder());
     DeleteUserKey();
     DeleteRunValue();
     DeleteTree(ButtonFolder());
@@ -370,14 +390,17 @@ std::string NotCopiedMessage(const std::string& file, size_t size, const std::st
 
 // ---- Registry ----
 
+// The registry view of HKLM that the program under test reads.
+REGSAM TargetView() { return Target32Bit() ? KEY_WOW64_32KEY : KEY_WOW64_64KEY; }
+
 bool SetInstalledPath(const std::string& folder) {
     return WriteValue(HKEY_LOCAL_MACHINE, kUserKey, "InstalledPath", REG_SZ, folder.c_str(),
-                      static_cast<DWORD>(folder.size() + 1));
+                      static_cast<DWORD>(folder.size() + 1), TargetView());
 }
 
 void DeleteInstalledPath() {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUserKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUserKey, 0, KEY_ALL_ACCESS | TargetView(), &key) == ERROR_SUCCESS) {
         RegDeleteValueA(key, "InstalledPath");
         RegCloseKey(key);
     }

@@ -13,11 +13,42 @@
 
 #include "store/button_table.h"
 
+// First statement of a test that opens a dialog holding a combo box: the Setup dialog, the Add
+// and Edit dialogs, a file dialog or the font dialog. Wine 8's WoW64 mode cannot create a combo
+// box in a 32-bit process, so such a test is skipped against the 32-bit program;
+// Wow64Canary.ComboBoxCannotBeCreatedInThe32BitProcess fails the day it can.
+#define E2E_REQUIRES_COMBO_BOX()                                                                  \
+    do {                                                                                          \
+        if (e2e::Target32Bit())                                                                   \
+            GTEST_SKIP() << "Wine's WoW64 mode cannot create a combo box in a 32-bit process";    \
+    } while (false)
+
+// First statement of a test that looks at what the program's own GDI calls did (objects deleted,
+// text colours, icons loaded by the process). Wine 8's WoW64 mode cannot do them in a 32-bit
+// process: its 32-bit GDI finds none of its objects, so DeleteObject, SetTextColor,
+// CreateCompatibleDC and LoadIcon fail there. Such a test is skipped against the 32-bit program;
+// Wow64Canary.GdiFailsInThe32BitProcess fails the day they work.
+#define E2E_REQUIRES_32BIT_GDI()                                                                  \
+    do {                                                                                          \
+        if (!e2e::GdiWorksInTarget())                                                             \
+            GTEST_SKIP() << "Wine's WoW64 mode cannot delete GDI objects, set text colours or "   \
+                            "load icons in a 32-bit process";                                     \
+    } while (false)
+
 namespace e2e {
 
-// Folder holding e2e_tests.exe, brisklet.exe and the helper programs (no trailing backslash).
+// Folder holding e2e_tests.exe and the helper programs (no trailing backslash).
 std::string BuildFolder();
+// Folder holding the brisklet.exe under test: BRISKLET_E2E_TARGET when set (the 32-bit build's
+// folder, as a Windows path), else BuildFolder(). "InstalledPath" names it.
+std::string TargetFolder();
 std::string BriskletExe();
+// Whether the brisklet.exe under test is a 32-bit program. It then reads the 32-bit registry view
+// of HKLM, and runs in Wine's WoW64 mode, which cannot create a combo box.
+bool Target32Bit();
+// Whether the program's own GDI calls work in its process: not in a 32-bit one under Wine 8's
+// WoW64 mode (see E2E_REQUIRES_32BIT_GDI). A test checks the GDI part of a behaviour only then.
+bool GdiWorksInTarget();
 // The user's documents folder and its "\brisklet" Button folder, as the program sees them.
 std::string DocumentsFolder();
 std::string ButtonFolder();

@@ -64,7 +64,7 @@ void WriteRunValue(DWORD type, const void* data, DWORD size) {
     RegCloseKey(key);
 }
 
-std::string QuotedProgramPath() { return "\"" + e2e::BuildFolder() + "\\brisklet.exe\""; }
+std::string QuotedProgramPath() { return "\"" + e2e::BriskletExe() + "\""; }
 
 bool IsChecked(HWND dialog, int id) {
     return SendMessageA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;

@@ -214,6 +214,7 @@ void ChooseInFileDialog(const char* caption, const std::string& path) {
 // ---- Opening ----
 
 TEST(SetupDialog, MenuCommandOpensItCentredWithTheTableInItsFields) {
+    E2E_REQUIRES_COMBO_BOX();
     Session s;
     Start(s, "setup-open", {{"One", "http://one.example/"}, {"Two", "http://two.example/"}});
     ExpectCentred(s.setup);
@@ -232,6 +233,7 @@ TEST(SetupDialog, MenuCommandOpensItCentredWithTheTableInItsFields) {
 }
 
 TEST(SetupDialog, RightClickOnAButtonOpensIt) {
+    E2E_REQUIRES_COMBO_BOX();
     Session s;
     Start(s, "setup-rightclick", {{"One", "http://one.example/"}, {"Two", "http://two.example/"}}, false);
     SendMessageA(s.bar, WM_BAR_ACTIVATE, 0, 0);
@@ -252,6 +254,7 @@ TEST(SetupDialog, RightClickOnAButtonOpensIt) {
 // ---- Add ----
 
 TEST(SetupAdd, NewButtonGoesOnTopIsSavedAndTheBarGrowsUpwards) {
+    E2E_REQUIRES_COMBO_BOX();
     Session s;
     Start(s, "setup-add", {{"One", "http://one.example/"}, {"Two", "http://two.example/"}});
     const RECT before = WindowRectOf(s.bar);
@@ -288,6 +291,7 @@ TEST(SetupAdd, NewButtonGoesOnTopIsSavedAndTheBarGrowsUpwards) {
 }
 
 TEST(SetupAdd, EmptyFieldsKeepTheDialogOpenAndLongNamesAreCut) {
+    E2E_REQUIRES_COMBO_BOX();
     Session s;
     Start(s, "setup-add-empty", {{"One", "http://one.example/"}});
     HWND add = OpenAdd(s.setup);
@@ -322,6 +326,7 @@ TEST(SetupAdd, EmptyFieldsKeepTheDialogOpenAndLongNamesAreCut) {
 }
 
 TEST(SetupAdd, AHundredButtonsAreRefusedBeforeTheAddDialog) {
+    E2E_REQUIRES_COMBO_BOX();
     Session s;
     Start(s, "setup-add-full", Numbered(100));
     e2e::PressButton(s.setup, IDC_SETUP_ADD);
@@ -333,6 +338,7 @@ TEST(SetupAdd, AHundredButtonsAreRefusedBeforeTheAddDialog) {
 }
 
 TEST(SetupAdd, NoRoomAboveTheBarIsRefused) {
+    E2E_REQUIRES_COMBO_BOX();
     // The smallest count whose bar leaves no room for one more button above it.
     const ScreenMetrics screen = MetricsNow();
     ButtonTable probe{};
@@ -364,6 +370,7 @@ TEST(SetupAdd, NoRoomAboveTheBarIsRefused) {
 // ---- Delete ----
 
 TEST(SetupDelete, NoKeepsYesRemovesAndTheLastButtonStays) {
+    E2E_REQUIRES_COMBO_BOX();
     Session s;
     Start(s, "setup-delete", {{"A", "http://a.example/"}, {"B", "http://b.example/"}, {"C", "http://c.example/"}});
     const RECT before = WindowRectOf(s.bar);
@@ -397,6 +404,7 @@ TEST(SetupDelete, NoKeepsYesRemovesAndTheLastButtonStays) {
 }
 
 TEST(SetupDelete, TheLastOfAHundredButtonsGoesAndItsSlotKeepsItsContent) {
+    E2E_REQUIRES_COMBO_BOX();
     Session s;
     Start(s, "setup-delete-full", Numbered(100));
     const auto before = e2e::ReadButtonTable(s.file);
@@ -420,6 +428,7 @@ TEST(SetupDelete, TheLastOfAHundredButtonsGoesAndItsSlotKeepsItsContent) {
 // ---- Edit ----
 
 TEST(SetupEdit, ANewNameShowsOnTheBarAndTheSelectionStays) {
+    E2E_REQUIRES_COMBO_BOX();
     Session s;
     Start(s, "setup-edit", {{"A", "http://a.example/"}, {"B", "http://b.example/"}});
     SelectInList(s.setup, 1);
@@ -456,6 +465,7 @@ TEST(SetupEdit, ANewNameShowsOnTheBarAndTheSelectionStays) {
 // ---- Sorts ----
 
 TEST(SetupSort, TopDownAndBottomUpReorderFileBarAndList) {
+    E2E_REQUIRES_COMBO_BOX();
     Session s;
     Start(s, "setup-sort",
           {{"beta", "http://beta.example/"}, {"Alpha", "http://alpha.example/"}, {"gamma", "http://gamma.example/"}});
@@ -476,6 +486,7 @@ TEST(SetupSort, TopDownAndBottomUpReorderFileBarAndList) {
 // ---- Check boxes ----
 
 TEST(SetupSwitches, WideAndSameFontRebuildTheBar) {
+    E2E_REQUIRES_COMBO_BOX();
     Session s;
     Start(s, "setup-switches", {{"A", "http://a.example/"}, {"B", "http://b.example/"}});
     const RECT narrow = WindowRectOf(s.bar);
@@ -512,6 +523,7 @@ TEST(SetupSwitches, WideAndSameFontRebuildTheBar) {
 // ---- Button files ----
 
 TEST(SetupFiles, SaveAsAndLoadGoThroughTheFileDialogs) {
+    E2E_REQUIRES_COMBO_BOX();
     Session s;
     Start(s, "setup-files", {{"A", "http://a.example/"}, {"B", "http://b.example/"}});
     const std::string folder = e2e::ScratchFolder("setup-files-out");
@@ -626,6 +638,7 @@ TEST(UnreadableButtonFile, AFileHeldForAMomentAtStartUpIsWaitedForAndLoaded) {
 }
 
 TEST(UnreadableButtonFile, LoadButtonFileLeavesAHeldFileAsItIs) {
+    E2E_REQUIRES_COMBO_BOX();
     Session s;
     Start(s, "unreadable-load", {{"A", "http://a.example/"}, {"B", "http://b.example/"}});
     const std::string other = e2e::ScratchFolder("unreadable-load-other") + "\\held.bklt";
@@ -701,6 +714,7 @@ std::string WriteLegacyFile() {
 // the next start, over the buttons added since: read-only (deleting fails, renaming works) and
 // held open by another program (both fail).
 TEST(LegacyDataFile, IsMigratedOnceEvenWhenItCannotBeDeleted) {
+    E2E_REQUIRES_COMBO_BOX();
     for (const bool readOnly : {true, false}) {
         SCOPED_TRACE(readOnly ? "read-only legacy file" : "legacy file held open");
         e2e::ResetState();
@@ -748,6 +762,7 @@ TEST(LegacyDataFile, IsMigratedOnceEvenWhenItCannotBeDeleted) {
 // ---- Fonts ----
 
 TEST(SetupFonts, CancelledGlobalFontStillTakesTheFontScratch) {
+    E2E_REQUIRES_COMBO_BOX();
     e2e::ResetState();
     Session s;
     s.file = e2e::ScratchFolder("setup-fonts") + "\\buttons.bklt";
@@ -801,6 +816,7 @@ TEST(SetupFonts, CancelledGlobalFontStillTakesTheFontScratch) {
 // ---- Favourite URL ----
 
 TEST(SetupFavourite, ALongFavouriteUrlIsStoredAs511CharactersOnOk) {
+    E2E_REQUIRES_COMBO_BOX();
     Session s;
     Start(s, "setup-favourite", {{"A", "http://a.example/"}});
     const std::string longUrl = "http://" + std::string(593, 'f');

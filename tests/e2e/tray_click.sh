@@ -88,7 +88,9 @@ locate_icon() {
 # A fresh start: installed here, no per-user settings (so a default Button file with the
 # default Favourite URL), instant popup off so that only the click shows the bar, and the
 # recorder as the web browser.
-reg add 'HKLM\Software\Vantaro\Brisklet' /v InstalledPath /t REG_SZ /d "$BUILD_WIN" /f
+# (A 32-bit Brisklet, BRISKLET_ARCH=x86, reads the 32-bit view of HKLM.)
+if [ "${BRISKLET_ARCH:-x64}" = x86 ]; then VIEW=/reg:32; else VIEW=/reg:64; fi
+reg add 'HKLM\Software\Vantaro\Brisklet' /v InstalledPath /t REG_SZ /d "$BUILD_WIN" /f "$VIEW"
 reg delete 'HKCU\Software\Vantaro\Brisklet' /f
 reg add 'HKCU\Software\Vantaro\Brisklet' /v AutoPopup /t REG_DWORD /d 0 /f
 for proto in http https; do
@@ -129,6 +131,17 @@ for _ in $(seq 20); do
   [ -n "$XY" ] && break
   sleep 0.5
 done
+if [ -z "$XY" ] && [ "${BRISKLET_ARCH:-x64}" = x86 ]; then
+  # A 32-bit process under Wine 8's WoW64 mode loads no icon (its GDI finds none of its objects),
+  # so its tray icon, though added, paints nothing that could be found and clicked.
+  echo "SKIP: the mouse on the tray icon (the 32-bit process's icon paints nothing in Wine's WoW64 mode)"
+  line=$(probe close)
+  case " $line " in
+    *" closed=1 icon=0 "*) pass "after E&xit the bar and its tray icon are gone" ;;
+    *) fail "closing left something behind ($line)" ;;
+  esac
+  exit 0
+fi
 if [ -z "$XY" ]; then
   cp "$BEFORE" "$SHOTS/tray-no-icon.png" 2>/dev/null
   fail "the tray icon's blue caption is nowhere in the taskbar (screenshot tray-no-icon.png)"; exit 1

@@ -39,11 +39,25 @@ HFONT FontOf(HWND button) { return reinterpret_cast<HFONT>(SendMessageA(button, 
 
 bool IsLiveFont(HFONT font) { return font != nullptr && GetObjectType(font) == OBJ_FONT; }
 
+// Whether a deleted GDI object goes in this process. Not in a 32-bit process under Wine 8's WoW64
+// mode, whose 32-bit GDI finds none of its objects (DeleteObject fails): there the fonts a rebuild
+// releases stay, and only the rest of the rebuild is checked. The end-to-end canary
+// Wow64Canary.GdiFailsInThe32BitProcess fails the day Wine can, and then this exception must go.
+bool DeletedGdiObjectsGo() {
+    static const bool go = sizeof(void*) == 8 ||
+                           GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") == nullptr;
+    return go;
+}
+
+// A callback of its own, not a lambda: the 32-bit build needs the system's calling convention.
+BOOL CALLBACK CountChild(HWND, LPARAM param) {
+    ++*reinterpret_cast<int*>(param);
+    return TRUE;
+}
+
 int ChildCount(HWND bar) {
     int count = 0;
-    EnumChildWindows(
-        bar, [](HWND, LPARAM param) -> BOOL { ++*reinterpret_cast<int*>(param); return TRUE; },
-        reinterpret_cast<LPARAM>(&count));
+    EnumChildWindows(bar, CountChild, reinterpret_cast<LPARAM>(&count));
     return count;
 }
 
@@ -129,6 +143,7 @@ TEST_F(BarWindowTest, RebuildsReleaseTheFontsTheyReplace) {
         ASSERT_TRUE(IsLiveFont(FontOf(Button(0)))) << "round " << round;
         ASSERT_TRUE(IsLiveFont(g_barFont)) << "round " << round;
         ASSERT_EQ(g_barFont, FontOf(Button(3))) << "round " << round;
+        if (!DeletedGdiObjectsGo()) continue;
         ASSERT_FALSE(IsLiveFont(old0)) << "own font of the previous set kept, round " << round;
         ASSERT_FALSE(IsLiveFont(old1)) << "own font of the previous set kept, round " << round;
         ASSERT_FALSE(IsLiveFont(oldBar)) << "replaced bar font kept, round " << round;
@@ -141,7 +156,9 @@ TEST_F(BarWindowTest, SameFontFlagGivesEveryButtonTheBarFont) {
     PostMessageA(bar_, WM_BAR_APPLYFONTS, 0, 0);
     Pump();
     for (int i = 0; i < 4; ++i) EXPECT_EQ(g_barFont, FontOf(Button(i))) << i;
-    EXPECT_FALSE(IsLiveFont(own0));
+    if (DeletedGdiObjectsGo()) {
+        EXPECT_FALSE(IsLiveFont(own0));
+    }
 }
 
 TEST_F(BarWindowTest, NewNameShowsAtTheNextPaintAndDestroyLeavesAnEmptyBar) {

@@ -166,6 +166,14 @@ TEST_F(ButtonFilesWinTest, ASaveThatFailsHalfWayLeavesThePreviousFileByteForByte
 
 // Another program holding the Button file open (no delete sharing) for a moment must not make
 // the save fail; one that keeps holding it gets the message and the file is left as it was.
+// A thread procedure of its own, not a lambda: the 32-bit build needs the system's calling
+// convention.
+DWORD WINAPI CloseAfterAWhile(LPVOID handle) {
+    Sleep(150);
+    CloseHandle(static_cast<HANDLE>(handle));
+    return 0;
+}
+
 TEST_F(ButtonFilesWinTest, ASaveWaitsBrieflyForAFileHeldOpenByAnotherProgram) {
     CopyTextToField(g_currentButtonFile, kPathSize, (root_ + "\\held.bklt").c_str());
     const std::string previous(kButtonTableSize, 'p');
@@ -174,14 +182,7 @@ TEST_F(ButtonFilesWinTest, ASaveWaitsBrieflyForAFileHeldOpenByAnotherProgram) {
 
     HANDLE held = CreateFileA(g_currentButtonFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    HANDLE releaser = CreateThread(
-        nullptr, 0,
-        [](LPVOID handle) -> DWORD {
-            Sleep(150);
-            CloseHandle(static_cast<HANDLE>(handle));
-            return 0;
-        },
-        held, 0, nullptr);
+    HANDLE releaser = CreateThread(nullptr, 0, CloseAfterAWhile, held, 0, nullptr);
     ASSERT_NE(nullptr, releaser);
     EXPECT_TRUE(SaveButtonFile());
     WaitForSingleObject(releaser, 5000);
