@@ -664,6 +664,7 @@ TEST(UnreadableButtonFile, LoadButtonFileLeavesAHeldFileAsItIs) {
 // leading part of the table, the count they spell brought into 0..100), and the save after the
 // load writes the table over it, while its text stays whole in the copy.
 TEST(ForeignButtonFile, TextFileChosenInTheOpenDialogIsCopiedBesideItAndThenLoaded) {
+    E2E_REQUIRES_COMBO_BOX();
     Session s;
     Start(s, "foreign-load", {{"A", "http://a.example/"}, {"B", "http://b.example/"}});
     const auto previous = e2e::ReadFileBytes(s.file);
