@@ -137,7 +137,7 @@ HWND CallHtmlHelp(HWND owner, LPCSTR file, UINT command, DWORD_PTR data) {
 // ---- message handlers -------------------------------------------------------------------
 
 LRESULT OnCreate(HWND hwnd) {
-    // The buttons are made by FinishButtonBar, after the tray icon has gone up.
+    // The buttons are made by CreateButtonBar, once the tray icon has gone up.
     s_bar = hwnd;
     return 0;
 }

@@ -8,10 +8,10 @@
 LRESULT CALLBACK BarWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 void RegisterWindowClasses(HINSTANCE instance);
-// Creates the (empty, hidden) Button bar and puts the tray icon up at once.
+// Creates the hidden Button bar, puts the tray icon up at once and then makes the buttons.
 bool CreateButtonBar(HINSTANCE instance);
-// The rest of the bar, once OLE and the common controls are up: its buttons with the font step
-// queued, the drop target, and the bar shown when start-up asks for it.
+// The rest of the bar, once OLE and the common controls are up: the drop target, the font step
+// queued, and the bar shown when start-up asks for it.
 void FinishButtonBar();
 
 // The screen metrics the layout is computed from.

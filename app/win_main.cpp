@@ -151,8 +151,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     g_fontScratch = ToLogFont(g_buttonTable.globalFont);
     g_barFont = CreateFontIndirectA(&g_fontScratch);
 
-    // 16, 18. OLE and the common controls, then the buttons and the drop target, before the
-    // message loop lets anyone show the bar.
+    // 16, 18. OLE and the common controls, then the drop target, before the message loop lets
+    // anyone show the bar.
     OleInitialize(nullptr);
     InitCommonControls();
     FinishButtonBar();

@@ -52,7 +52,6 @@ void RegisterWindowClasses(HINSTANCE instance) {
 
 bool CreateButtonBar(HINSTANCE instance) {
     g_hInstance = instance;
-    // The bar starts empty: its buttons come with FinishButtonBar, once the tray icon is up.
     HWND bar = CreateWindowExA(0, g_windowClass, g_windowTitle, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
                                g_layout.barX, g_layout.barY, g_layout.barWidth, g_layout.barHeight, nullptr,
                                nullptr, instance, nullptr);
@@ -67,17 +66,19 @@ bool CreateButtonBar(HINSTANCE instance) {
     // The icon and its tip need only the bar's window and the loaded table, so the icon goes up
     // now: a user sees Brisklet in the tray before the rest of start-up has run.
     AddTrayIcon(bar);
+    // The buttons follow at once, so that whoever finds the bar finds them on it.
+    CreateButtonWindows();
     return true;
 }
 
 void FinishButtonBar() {
     HWND bar = g_hwndBar;
-    CreateButtonWindows();
-    PostMessageA(bar, WM_BAR_APPLYFONTS, 0, 0);
-
     // The drop target is registered before the bar can first be shown: by the start itself just
     // below, or by the tray once the message loop runs.
     CreateDropTarget(bar);
+
+    // The font step is queued last: registering the drop target may pump the thread's messages.
+    PostMessageA(bar, WM_BAR_APPLYFONTS, 0, 0);
 
     if (g_showOnStart == 1) {
         g_showOnStart = 0;
