@@ -141,9 +141,8 @@ HWND CallHtmlHelp(HWND owner, LPCSTR file, UINT command, DWORD_PTR data) {
 // ---- message handlers -------------------------------------------------------------------
 
 LRESULT OnCreate(HWND hwnd) {
+    // The buttons are made by CreateButtonBar, once the tray icon has gone up.
     s_bar = hwnd;
-    CreateButtonWindows();
-    PostToBar(WM_BAR_APPLYFONTS);
     return 0;
 }
 

@@ -8,7 +8,11 @@
 LRESULT CALLBACK BarWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 void RegisterWindowClasses(HINSTANCE instance);
+// Creates the hidden Button bar, puts the tray icon up at once and then makes the buttons.
 bool CreateButtonBar(HINSTANCE instance);
+// The rest of the bar, once OLE and the common controls are up: the drop target, the font step
+// queued, and the bar shown when start-up asks for it.
+void FinishButtonBar();
 
 // The screen metrics the layout is computed from.
 ScreenMetrics ReadScreenMetrics();

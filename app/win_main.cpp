@@ -128,31 +128,34 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // 9-10. The current Button file.
     SettleCurrentButtonFile();
 
-    // 11. The Browser program.
-    FindBrowserProgram();
-
-    // 12. Default font height.
+    // 12. Default font height (a missing Button file is created with it).
     ComputeDefaultFontHeight();
 
     // 13. Load the table (a missing file is created; one that cannot be read is left alone).
     ReloadButtonFile();
 
-    // 14. Font scratch and bar font.
-    g_fontScratch = ToLogFont(g_buttonTable.globalFont);
-    g_barFont = CreateFontIndirectA(&g_fontScratch);
-
     // 15. Title and class name.
     LoadStringA(instance, IDS_APP_TITLE, g_windowTitle, sizeof g_windowTitle);
     LoadStringA(instance, IDS_WINDOW_CLASS, g_windowClass, sizeof g_windowClass);
 
-    // 16-18. OLE, window classes, common controls.
-    OleInitialize(nullptr);
+    // 17, 19-20. Window classes, layout, and the bar with its tray icon: the icon and its tip need
+    // nothing more, so they come before the rest.
     RegisterWindowClasses(instance);
-    InitCommonControls();
-
-    // 19-20. Layout and the bar.
     ComputeLayout();
     if (!CreateButtonBar(instance)) return 0;
+
+    // 11. The Browser program.
+    FindBrowserProgram();
+
+    // 14. Font scratch and bar font.
+    g_fontScratch = ToLogFont(g_buttonTable.globalFont);
+    g_barFont = CreateFontIndirectA(&g_fontScratch);
+
+    // 16, 18. OLE and the common controls, then the drop target, before the message loop lets
+    // anyone show the bar.
+    OleInitialize(nullptr);
+    InitCommonControls();
+    FinishButtonBar();
 
     // 21-22. Accelerators and the message loop.
     return RunMessageLoop(instance);

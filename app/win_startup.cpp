@@ -8,6 +8,7 @@
 #include "app/layout.h"
 #include "app/shared_state.h"
 #include "app/startup_rules.h"
+#include "app/bar_messages.h"
 #include "app/win_bar.h"
 #include "app/win_state.h"
 #include "app/win_tray.h"
@@ -51,21 +52,10 @@ void RegisterWindowClasses(HINSTANCE instance) {
 
 bool CreateButtonBar(HINSTANCE instance) {
     g_hInstance = instance;
-    // WM_CREATE runs inside this call: the buttons are made and the font step is queued.
     HWND bar = CreateWindowExA(0, g_windowClass, g_windowTitle, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
                                g_layout.barX, g_layout.barY, g_layout.barWidth, g_layout.barHeight, nullptr,
                                nullptr, instance, nullptr);
     if (bar == nullptr) return false;
-
-    CreateDropTarget(bar);
-
-    if (g_showOnStart == 1) {
-        g_showOnStart = 0;
-        ShowWindow(bar, SW_SHOWNORMAL);
-    } else {
-        ShowWindow(bar, SW_HIDE);
-    }
-    UpdateWindow(bar);
 
     PrepareTray(instance);
 
@@ -73,9 +63,28 @@ bool CreateButtonBar(HINSTANCE instance) {
     g_selectedIndex = 0;
     g_hMenu = GetMenu(bar);
 
-    // The tray icon is added once the message loop runs.
-    PostMessageA(bar, WM_COMMAND, IDM_ADD_TRAY_ICON, 0);
+    // The icon and its tip need only the bar's window and the loaded table, so the icon goes up
+    // now: a user sees Brisklet in the tray before the rest of start-up has run.
+    AddTrayIcon(bar);
+    // The buttons follow at once, so that whoever finds the bar finds them on it.
+    CreateButtonWindows();
     return true;
+}
+
+void FinishButtonBar() {
+    HWND bar = g_hwndBar;
+    // The drop target is registered before the bar can first be shown: by the start itself just
+    // below, or by the tray once the message loop runs.
+    CreateDropTarget(bar);
+
+    // The font step is queued last: registering the drop target may pump the thread's messages.
+    PostMessageA(bar, WM_BAR_APPLYFONTS, 0, 0);
+
+    if (g_showOnStart == 1) {
+        g_showOnStart = 0;
+        ShowWindow(bar, SW_SHOWNORMAL);
+        UpdateWindow(bar);
+    }
 }
 
 void ReadShellFolders() {

@@ -6,7 +6,9 @@
 //              (Shell_NotifyIconA NIM_MODIFY with no change succeeds only once it has been added),
 //              polling every millisecond. The programs do nothing extra for this.
 //   memory     the peak working set and peak private bytes (GetProcessMemoryInfo) of each process,
-//              read when its tray icon has appeared, before it is told to end.
+//              read once its tray icon has appeared and its window has then been shown (sent
+//              WM_BAR_ACTIVATE, which the references answer the same way), so that work a program
+//              puts off until after its icon is counted too.
 //   reload     brisklet only: the driver writes "CurrentButtonFileName" and sends WM_BAR_RELOADFILE
 //              as a second instance would; bench_hook.dll, put on the bar's thread with
 //              SetWindowsHookExA, notes when the thread takes WM_BAR_ACTIVATE from its queue, that
@@ -32,6 +34,7 @@ namespace {
 
 const char kUserKey[] = "Software\\Vantaro\\Brisklet";
 constexpr UINT kReloadFile = 1430;  // WM_BAR_RELOADFILE
+constexpr UINT kActivate = 1429;    // WM_BAR_ACTIVATE: shows the window
 constexpr UINT kTrayId = 108;
 constexpr WPARAM kExitCommand = 105;
 constexpr DWORD kTimeoutMs = 20000;
@@ -215,6 +218,13 @@ bool Start(const Program& program, Running* running, StartSample* sample) {
     }
     const LONGLONG ready = Now();
     sample->ms = Milliseconds(started, ready);
+    // Memory is read with the window shown and every message up to then handled.
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutA(running->window, kActivate, 0, 0, SMTO_NORMAL, kTimeoutMs, &answer) ||
+        !SendMessageTimeoutA(running->window, WM_NULL, 0, 0, SMTO_NORMAL, kTimeoutMs, &answer) ||
+        !IsWindowVisible(running->window)) {
+        Error("%s: the window was not shown", program.label);
+    }
     PROCESS_MEMORY_COUNTERS_EX memory{};
     memory.cb = sizeof memory;
     if (GetProcessMemoryInfo(running->info.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),

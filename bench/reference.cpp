@@ -28,6 +28,7 @@ constexpr UINT kTrayId = 108;
 constexpr UINT kTrayCallback = WM_USER + 300;
 constexpr WORD kAddTrayCommand = 135;
 constexpr UINT kRebuildMessage = WM_APP + 1;
+constexpr UINT kShowMessage = WM_USER + 405;  // the bar's WM_BAR_ACTIVATE: show the window
 
 HWND g_buttons[100];
 int g_buttonCount = 0;
@@ -91,6 +92,10 @@ LRESULT CALLBACK ReferenceWindowProc(HWND window, UINT message, WPARAM wParam, L
             break;
         case kRebuildMessage:
             return Rebuild(window, wParam);
+        case kShowMessage:
+            ShowWindow(window, SW_SHOWNORMAL);
+            SetForegroundWindow(window);
+            return 0;
         case WM_DESTROY:
             RemoveTrayIcon(window);
             PostQuitMessage(0);

@@ -96,7 +96,10 @@ protected:
                                g_layout.barX, g_layout.barY, g_layout.barWidth, g_layout.barHeight, nullptr,
                                nullptr, g_hInstance, nullptr);
         ASSERT_NE(nullptr, bar_);
-        Pump();  // the font step queued by WM_CREATE
+        // The buttons and the queued font step, as start-up makes them once the tray icon is up.
+        CreateButtonWindows();
+        PostMessageA(bar_, WM_BAR_APPLYFONTS, 0, 0);
+        Pump();
     }
 
     void TearDown() override {
