@@ -79,19 +79,50 @@ bool IsOurButton(HWND hwnd, int index) {
 // Only a name that differs is set: a button redraws itself at once when its text is set, even to
 // the same text, which made every paint of a full bar cost tens of milliseconds. The buffer holds
 // one character more than a name, so a longer text never compares equal.
-void ShowName(HWND button, const char* name) {
+// Answers whether the text changed.
+bool ShowName(HWND button, const char* name) {
     char shown[kNameSize + 1] = "";
     GetWindowTextA(button, shown, sizeof shown);
-    if (std::strcmp(shown, name) != 0) SetWindowTextA(button, name);
+    if (std::strcmp(shown, name) == 0) return false;
+    SetWindowTextA(button, name);
+    return true;
 }
 
-// Moves a kept button to its place in the bar's client area unless it is there already.
-void PlaceButton(HWND button, int x, int y, int width, int height) {
-    RECT now;
-    GetWindowRect(button, &now);
-    MapWindowPoints(nullptr, s_bar, reinterpret_cast<POINT*>(&now), 2);
-    if (now.left != x || now.top != y || now.right - now.left != width || now.bottom - now.top != height)
-        SetWindowPos(button, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+// A button's rectangle in the bar's client area.
+RECT RectInBar(HWND button) {
+    RECT rect;
+    GetWindowRect(button, &rect);
+    MapWindowPoints(nullptr, s_bar, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+// The part of the bar a rebuild has changed, drawn again once the buttons are in place; a
+// button left as it was is not drawn again.
+class ChangedArea {
+public:
+    void Add(const RECT& rect) {
+        RECT both;
+        UnionRect(&both, &area_, &rect);
+        area_ = both;
+    }
+    void Redraw() const {
+        if (IsRectEmpty(&area_) == FALSE)
+            RedrawWindow(s_bar, &area_, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
+    }
+
+private:
+    RECT area_ = {};
+};
+
+// Moves a kept button to its place in the bar's client area unless it is there already; the
+// place it leaves is marked for drawing. Answers whether it moved.
+bool PlaceButton(HWND button, const RECT& place, ChangedArea& changed) {
+    const RECT now = RectInBar(button);
+    if (EqualRect(&now, &place) != FALSE) return false;
+    changed.Add(now);
+    SetWindowPos(button, nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    return true;
 }
 
 // The bar font for the table's global font: the one made last time while neither the global
@@ -122,32 +153,31 @@ HFONT SettleSlotFont(int index, RetiredFonts& retired) {
     return own;
 }
 
-// A button is told of a font only when it shows another one.
-void SetButtonFont(HWND button, HFONT font) {
-    if (button == nullptr) return;
-    if (reinterpret_cast<HFONT>(SendMessageA(button, WM_GETFONT, 0, 0)) != font)
-        SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(font), 1);
+// A button is told of a font only when it shows another one; answers whether it was.
+bool SetButtonFont(HWND button, HFONT font) {
+    if (button == nullptr || reinterpret_cast<HFONT>(SendMessageA(button, WM_GETFONT, 0, 0)) == font) return false;
+    SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(font), 1);
+    return true;
 }
 
 void PostToBar(UINT message) {
     PostMessageA(s_bar, message, 0, 0);
 }
 
-// Relayout as WM_BAR_RELAYOUT does it: new place and size, new buttons, repaint, and the font
-// step queued behind.
+// Relayout as WM_BAR_RELAYOUT does it: new place and size, the buttons brought in line, what
+// changed painted, and the font step queued behind. The rebuild marks what it changed for
+// drawing, so the bar is not invalidated as a whole: that would draw every button again.
 void Relayout() {
     ComputeLayout();
     MoveBarToLayout();
     CreateButtonWindows();
     UpdateWindow(s_bar);
-    InvalidateRect(s_bar, nullptr, TRUE);
     PostToBar(WM_BAR_APPLYFONTS);
 }
 
 void RebuildButtons() {
     CreateButtonWindows();
     PostToBar(WM_BAR_APPLYFONTS);
-    InvalidateRect(s_bar, nullptr, TRUE);
     SaveButtonFile();
 }
 
@@ -346,7 +376,7 @@ void MoveBarToLayout() {
 // Brings the button windows in line with the table: slot i keeps the window it has and gets
 // record i's name, place and font where they differ; windows are made for slots that have none
 // and destroyed beyond the count. A shown bar draws nothing until every button is in place and
-// is then drawn once, so no frame mixes old and new buttons.
+// then draws, once, only what changed, so no frame mixes old and new buttons.
 void CreateButtonWindows() {
     const bool hold = IsWindowVisible(s_bar) != FALSE;  // WM_SETREDRAW TRUE would show a hidden bar
     if (hold) SendMessageA(s_bar, WM_SETREDRAW, FALSE, 0);
@@ -354,6 +384,7 @@ void CreateButtonWindows() {
     GetClientRect(s_bar, &client);
     const int count = ButtonCount(g_buttonTable);
     const int x = client.left + ButtonX(client.right, g_layout.buttonWidth);
+    ChangedArea changed;
     RetiredFonts retired;  // deleted on leaving, after the buttons have their new fonts
     SettleBarFont(retired);
     for (int i = 0; i < kMaxButtons; ++i) {
@@ -361,27 +392,33 @@ void CreateButtonWindows() {
         const bool ours = IsOurButton(button, i);
         const HFONT font = SettleSlotFont(i, retired);
         if (i >= count) {
-            if (ours) DestroyWindow(button);
+            if (ours) {
+                changed.Add(RectInBar(button));
+                DestroyWindow(button);
+            }
             button = nullptr;
             continue;
         }
         char name[kNameSize];
         RecordName(i, name);
         const int y = client.top + ButtonY(i);
+        const RECT place = {x, y, x + g_layout.buttonWidth, y + g_layout.buttonHeight};
+        bool redraw = !ours;
         if (ours) {
-            ShowName(button, name);
-            PlaceButton(button, x, y, g_layout.buttonWidth, g_layout.buttonHeight);
+            redraw = ShowName(button, name);
+            if (PlaceButton(button, place, changed)) redraw = true;
         } else {
             button = CreateWindowExA(0, "button", name, WS_CHILD | WS_VISIBLE, x, y, g_layout.buttonWidth,
                                      g_layout.buttonHeight, s_bar,
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_BUTTON_FIRST + i)),
                                      g_hInstance, nullptr);
         }
-        SetButtonFont(button, font);
+        if (SetButtonFont(button, font)) redraw = true;
+        if (redraw) changed.Add(place);
     }
     if (hold) {
         SendMessageA(s_bar, WM_SETREDRAW, TRUE, 0);
-        RedrawWindow(s_bar, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+        changed.Redraw();
     }
 }
 
