@@ -2,7 +2,8 @@
 # Start-up, memory, reload and size benchmark of brisklet.exe against a bare Win32 program.
 #
 #   scripts/bench.sh            full run: 21 start-ups of each program, in turn, and 21 timed
-#                               reloads of a 1-button and of a 100-button file
+#                               reloads of a 1-button and of a 100-button file, and 21 timed
+#                               switches between two 100-button files
 #   scripts/bench.sh --quick    a few of each, only to show that the benchmark still works
 #   --out FILE                  where the results go (default: the build folder, bench-results.txt)
 #
