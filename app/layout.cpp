@@ -1,6 +1,7 @@
 #include "app/layout.h"
 
 #include <climits>
+#include <cstring>
 #include <cstdint>
 
 BarLayout g_layout;
@@ -43,4 +44,14 @@ int ButtonX(int clientWidth, int buttonWidth) {
 
 int ButtonY(int index) {
     return kButtonGap + index * (kButtonHeight + kButtonGap);
+}
+
+bool SameFont(const FontDesc& a, const FontDesc& b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+SlotFont SlotFontStep(const ButtonTable& table, int index, const FontDesc* madeFrom) {
+    if (!UsesOwnFont(table, index)) return SlotFont::BarFont;
+    if (madeFrom != nullptr && SameFont(*madeFrom, table.records[index].ownFont)) return SlotFont::KeepOwn;
+    return SlotFont::MakeOwn;
 }

@@ -29,5 +29,13 @@ BarLayout ComputeLayout(const ScreenMetrics& screen, const ButtonTable& table);
 int ButtonX(int clientWidth, int buttonWidth);
 int ButtonY(int index);
 
+// What a rebuild does about the font of button slot `index`: give it the bar font (releasing
+// any own font made for it), keep the own font made for it last time, or make it a new one.
+// `madeFrom` is what the slot's current own font was made from, null when it has none. Fonts
+// are compared byte for byte, so a record whose font did not change keeps its font object.
+enum class SlotFont { BarFont, KeepOwn, MakeOwn };
+SlotFont SlotFontStep(const ButtonTable& table, int index, const FontDesc* madeFrom);
+bool SameFont(const FontDesc& a, const FontDesc& b);
+
 // The process-wide layout metrics, as last computed.
 extern BarLayout g_layout;

@@ -22,9 +22,38 @@ namespace {
 // bar's own handlers (WM_CREATE first of all) need the handle before that.
 HWND s_bar;
 
-// Fonts made for buttons whose record has its own font, kept while those buttons use them and
-// released by the next ApplyFonts once the new fonts are set.
+// Fonts made for buttons whose record has its own font, and what each was made from. A font is
+// kept across rebuilds while its record asks for the same font, and released once no button
+// uses it any more.
 HFONT s_buttonFonts[kMaxButtons];
+FontDesc s_buttonFontMadeFrom[kMaxButtons];
+
+// The bar font this file made last, and from what. g_barFont is replaced by others too (the
+// Setup dialog's global font); a bar font not made here is never taken for an unchanged one.
+HFONT s_barFontMade;
+FontDesc s_barFontMadeFrom;
+
+// Fonts the buttons stop using in one step, deleted once every button has its new font.
+class RetiredFonts {
+public:
+    RetiredFonts() = default;
+    RetiredFonts(const RetiredFonts&) = delete;
+    RetiredFonts& operator=(const RetiredFonts&) = delete;
+    ~RetiredFonts() {
+        for (int i = 0; i < count_; ++i) DeleteObject(fonts_[i]);
+    }
+    void Add(HFONT font) {
+        if (font == nullptr) return;
+        for (int i = 0; i < count_; ++i)
+            if (fonts_[i] == font) return;
+        if (count_ < kCapacity) fonts_[count_++] = font;
+    }
+
+private:
+    static constexpr int kCapacity = kMaxButtons + 2;  // every own font and two bar fonts
+    HFONT fonts_[kCapacity] = {};
+    int count_ = 0;
+};
 
 // The HTML Help control, loaded on first use.
 using HtmlHelpEntry = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
@@ -47,25 +76,108 @@ bool IsOurButton(HWND hwnd, int index) {
            GetDlgCtrlID(hwnd) == IDC_BUTTON_FIRST + index;
 }
 
+// Only a name that differs is set: a button redraws itself at once when its text is set, even to
+// the same text, which made every paint of a full bar cost tens of milliseconds. The buffer holds
+// one character more than a name, so a longer text never compares equal.
+// Answers whether the text changed.
+bool ShowName(HWND button, const char* name) {
+    char shown[kNameSize + 1] = "";
+    GetWindowTextA(button, shown, sizeof shown);
+    if (std::strcmp(shown, name) == 0) return false;
+    SetWindowTextA(button, name);
+    return true;
+}
+
+// A button's rectangle in the bar's client area.
+RECT RectInBar(HWND button) {
+    RECT rect;
+    GetWindowRect(button, &rect);
+    MapWindowPoints(nullptr, s_bar, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+// The part of the bar a rebuild has changed, drawn again once the buttons are in place; a
+// button left as it was is not drawn again.
+class ChangedArea {
+public:
+    void Add(const RECT& rect) {
+        RECT both;
+        UnionRect(&both, &area_, &rect);
+        area_ = both;
+    }
+    void Redraw() const {
+        if (IsRectEmpty(&area_) == FALSE)
+            RedrawWindow(s_bar, &area_, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
+    }
+
+private:
+    RECT area_ = {};
+};
+
+// Moves a kept button to its place in the bar's client area unless it is there already; the
+// place it leaves is marked for drawing. Answers whether it moved.
+bool PlaceButton(HWND button, const RECT& place, ChangedArea& changed) {
+    const RECT now = RectInBar(button);
+    if (EqualRect(&now, &place) != FALSE) return false;
+    changed.Add(now);
+    SetWindowPos(button, nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    return true;
+}
+
+// The bar font for the table's global font: the one made last time while neither the global
+// font nor g_barFont has changed since, else a new one; the font it replaces is retired.
+void SettleBarFont(RetiredFonts& retired) {
+    g_fontScratch = ToLogFont(g_buttonTable.globalFont);
+    if (g_barFont != nullptr && g_barFont == s_barFontMade && SameFont(s_barFontMadeFrom, g_buttonTable.globalFont))
+        return;
+    retired.Add(g_barFont);
+    retired.Add(s_barFontMade);
+    g_barFont = CreateFontIndirectA(&g_fontScratch);
+    s_barFontMade = g_barFont;
+    s_barFontMadeFrom = g_buttonTable.globalFont;
+}
+
+// The font button slot `index` shows: its own font, kept or made anew, or the bar font. An own
+// font the slot no longer uses is retired.
+HFONT SettleSlotFont(int index, RetiredFonts& retired) {
+    HFONT& own = s_buttonFonts[index];
+    const SlotFont step = SlotFontStep(g_buttonTable, index, own != nullptr ? &s_buttonFontMadeFrom[index] : nullptr);
+    if (step == SlotFont::KeepOwn) return own;
+    retired.Add(own);
+    own = nullptr;
+    if (step == SlotFont::BarFont) return g_barFont;
+    const LOGFONTA wanted = ToLogFont(g_buttonTable.records[index].ownFont);
+    own = CreateFontIndirectA(&wanted);
+    s_buttonFontMadeFrom[index] = g_buttonTable.records[index].ownFont;
+    return own;
+}
+
+// A button is told of a font only when it shows another one; answers whether it was.
+bool SetButtonFont(HWND button, HFONT font) {
+    if (button == nullptr || reinterpret_cast<HFONT>(SendMessageA(button, WM_GETFONT, 0, 0)) == font) return false;
+    SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(font), 1);
+    return true;
+}
+
 void PostToBar(UINT message) {
     PostMessageA(s_bar, message, 0, 0);
 }
 
-// Relayout as WM_BAR_RELAYOUT does it: new place and size, new buttons, repaint, and the font
-// step queued behind.
+// Relayout as WM_BAR_RELAYOUT does it: new place and size, the buttons brought in line, what
+// changed painted, and the font step queued behind. The rebuild marks what it changed for
+// drawing, so the bar is not invalidated as a whole: that would draw every button again.
 void Relayout() {
     ComputeLayout();
     MoveBarToLayout();
     CreateButtonWindows();
     UpdateWindow(s_bar);
-    InvalidateRect(s_bar, nullptr, TRUE);
     PostToBar(WM_BAR_APPLYFONTS);
 }
 
 void RebuildButtons() {
     CreateButtonWindows();
     PostToBar(WM_BAR_APPLYFONTS);
-    InvalidateRect(s_bar, nullptr, TRUE);
     SaveButtonFile();
 }
 
@@ -78,8 +190,8 @@ void ActivateBar() {
 // A second start hands over its Button file. The path comes with the request when the second
 // start sends it (WM_COPYDATA tagged WM_BAR_RELOADFILE); otherwise it is read from the registry
 // value the second start wrote, which a save of this bar may have overwritten in between.
+// The buttons stay until the relayout that follows takes them over for the new file.
 void ReloadCurrentFile(const char* handedOver) {
-    DestroyButtonWindows();
     if (handedOver != nullptr) {
         CopyTextToField(g_currentButtonFile, sizeof g_currentButtonFile, handedOver);
     } else {
@@ -165,12 +277,7 @@ LRESULT OnPaint(HWND hwnd) {
     for (int i = 0; i < count; ++i) {
         char name[kNameSize];
         RecordName(i, name);
-        // Only a name that differs is set: a button redraws itself at once when its text is set,
-        // even to the same text, which made every paint of a full bar cost tens of milliseconds.
-        // The buffer holds one character more than a name, so a longer text never compares equal.
-        char shown[kNameSize + 1] = "";
-        GetWindowTextA(g_buttonWindows[i], shown, sizeof shown);
-        if (std::strcmp(shown, name) != 0) SetWindowTextA(g_buttonWindows[i], name);
+        ShowName(g_buttonWindows[i], name);
     }
     EndPaint(hwnd, &paint);
     return 0;
@@ -269,55 +376,75 @@ void MoveBarToLayout() {
     MoveWindow(s_bar, g_layout.barX, g_layout.barY, g_layout.barWidth, g_layout.barHeight, TRUE);
 }
 
+// Brings the button windows in line with the table: slot i keeps the window it has and gets
+// record i's name, place and font where they differ; windows are made for slots that have none
+// and destroyed beyond the count. A shown bar draws nothing until every button is in place and
+// then draws, once, only what changed, so no frame mixes old and new buttons.
 void CreateButtonWindows() {
+    const bool hold = IsWindowVisible(s_bar) != FALSE;  // WM_SETREDRAW TRUE would show a hidden bar
+    if (hold) SendMessageA(s_bar, WM_SETREDRAW, FALSE, 0);
     RECT client;
     GetClientRect(s_bar, &client);
     const int count = ButtonCount(g_buttonTable);
-    for (int i = 0; i < count; ++i) {
-        // A button still standing in this slot (a rebuild nobody cleared first) goes, so two
-        // sets of buttons never pile up on the bar.
-        if (IsOurButton(g_buttonWindows[i], i)) DestroyWindow(g_buttonWindows[i]);
+    const int x = client.left + ButtonX(client.right, g_layout.buttonWidth);
+    ChangedArea changed;
+    RetiredFonts retired;  // deleted on leaving, after the buttons have their new fonts
+    SettleBarFont(retired);
+    for (int i = 0; i < kMaxButtons; ++i) {
+        HWND& button = g_buttonWindows[i];
+        const bool ours = IsOurButton(button, i);
+        const HFONT font = SettleSlotFont(i, retired);
+        if (i >= count) {
+            if (ours) {
+                changed.Add(RectInBar(button));
+                DestroyWindow(button);
+            }
+            button = nullptr;
+            continue;
+        }
         char name[kNameSize];
         RecordName(i, name);
-        g_buttonWindows[i] = CreateWindowExA(
-            0, "button", name, WS_CHILD | WS_VISIBLE, client.left + ButtonX(client.right, g_layout.buttonWidth),
-            client.top + ButtonY(i), g_layout.buttonWidth, g_layout.buttonHeight, s_bar,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_BUTTON_FIRST + i)), g_hInstance, nullptr);
+        const int y = client.top + ButtonY(i);
+        const RECT place = {x, y, x + g_layout.buttonWidth, y + g_layout.buttonHeight};
+        bool redraw = !ours;
+        if (ours) {
+            redraw = ShowName(button, name);
+            if (PlaceButton(button, place, changed)) redraw = true;
+        } else {
+            button = CreateWindowExA(0, "button", name, WS_CHILD | WS_VISIBLE, x, y, g_layout.buttonWidth,
+                                     g_layout.buttonHeight, s_bar,
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_BUTTON_FIRST + i)),
+                                     g_hInstance, nullptr);
+        }
+        if (SetButtonFont(button, font)) redraw = true;
+        if (redraw) changed.Add(place);
+    }
+    if (hold) {
+        SendMessageA(s_bar, WM_SETREDRAW, TRUE, 0);
+        changed.Redraw();
     }
 }
 
+// Every button goes, whatever the table's count has become since the buttons were made.
 void DestroyButtonWindows() {
-    const int count = ButtonCount(g_buttonTable);
-    for (int i = 0; i < count; ++i) {
-        if (g_buttonWindows[i] != nullptr) DestroyWindow(g_buttonWindows[i]);
+    for (int i = 0; i < kMaxButtons; ++i) {
+        if (IsOurButton(g_buttonWindows[i], i)) DestroyWindow(g_buttonWindows[i]);
         g_buttonWindows[i] = nullptr;
     }
 }
 
+// Sets the bar font, and each record's own font where it has one, on the buttons, making only
+// the fonts that changed since the last time, then saves.
 void ApplyFonts() {
-    HFONT previousBarFont = g_barFont;
-    g_fontScratch = ToLogFont(g_buttonTable.globalFont);
-    g_barFont = CreateFontIndirectA(&g_fontScratch);
-
-    HFONT newFonts[kMaxButtons] = {};
-    const int count = ButtonCount(g_buttonTable);
-    for (int i = 0; i < count; ++i) {
-        HFONT font = g_barFont;
-        if (UsesOwnFont(g_buttonTable, i)) {
-            const LOGFONTA own = ToLogFont(g_buttonTable.records[i].ownFont);
-            newFonts[i] = CreateFontIndirectA(&own);
-            font = newFonts[i];
+    {
+        RetiredFonts retired;
+        SettleBarFont(retired);
+        const int count = ButtonCount(g_buttonTable);
+        for (int i = 0; i < kMaxButtons; ++i) {
+            const HFONT font = SettleSlotFont(i, retired);
+            if (i < count) SetButtonFont(g_buttonWindows[i], font);
         }
-        SendMessageA(g_buttonWindows[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), 1);
     }
-
-    // The buttons now use the new fonts: the ones they used before can go.
-    for (int i = 0; i < kMaxButtons; ++i) {
-        if (s_buttonFonts[i] != nullptr) DeleteObject(s_buttonFonts[i]);
-        s_buttonFonts[i] = newFonts[i];
-    }
-    if (previousBarFont != nullptr && previousBarFont != g_barFont) DeleteObject(previousBarFont);
-
     SaveButtonFile();
 }
 

@@ -20,8 +20,11 @@ ScreenMetrics ReadScreenMetrics();
 void ComputeLayout();
 // Moves the bar to g_layout's place and size, repainting.
 void MoveBarToLayout();
+// Brings the button windows in line with the table, keeping the windows already there.
 void CreateButtonWindows();
+// Destroys every button window (an empty bar until the next rebuild).
 void DestroyButtonWindows();
+// Sets the fonts on the buttons, making only those that changed, and saves the Button file.
 void ApplyFonts();
 void HideBar();
 void ToggleStayOnTop();

@@ -139,17 +139,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     LoadStringA(instance, IDS_WINDOW_CLASS, g_windowClass, sizeof g_windowClass);
 
     // 17, 19-20. Window classes, layout, and the bar with its tray icon: the icon and its tip need
-    // nothing more, so they come before the rest.
+    // nothing more, so they come before the rest. The buttons follow the icon, with the font
+    // scratch and the bar font (14), which the buttons make as they need them.
     RegisterWindowClasses(instance);
     ComputeLayout();
     if (!CreateButtonBar(instance)) return 0;
 
     // 11. The Browser program.
     FindBrowserProgram();
-
-    // 14. Font scratch and bar font.
-    g_fontScratch = ToLogFont(g_buttonTable.globalFont);
-    g_barFont = CreateFontIndirectA(&g_fontScratch);
 
     // 16, 18. OLE and the common controls, then the drop target, before the message loop lets
     // anyone show the bar.

@@ -12,7 +12,9 @@
 //   reload     brisklet only: the driver writes "CurrentButtonFileName" and sends WM_BAR_RELOADFILE
 //              as a second instance would; bench_hook.dll, put on the bar's thread with
 //              SetWindowsHookExA, notes when the thread takes WM_BAR_ACTIVATE from its queue, that
-//              is when the reload, the relayout and the font step have all been handled.
+//              is when the reload, the relayout and the font step have all been handled. Timed are
+//              a reload of the 1-button and of the 100-button file already shown, and a switch
+//              between two 100-button files whose texts all differ.
 //   size       the two executables' sizes.
 // Runs alternate between the two programs (ABBA order) so drifts of the machine hit both alike.
 #include <windows.h>
@@ -63,8 +65,8 @@ struct StartSample {
 
 struct ReloadSample {
     double totalMs = 0;     // WM_BAR_RELOADFILE sent .. WM_BAR_APPLYFONTS handled
-    double reloadMs = 0;    // .. WM_BAR_RELOADFILE handled (old buttons destroyed, file read)
-    double relayoutMs = 0;  // .. WM_BAR_SHOWRELAID handled (shown, laid out, buttons created)
+    double reloadMs = 0;    // .. WM_BAR_RELOADFILE handled (file read)
+    double relayoutMs = 0;  // .. WM_BAR_SHOWRELAID handled (shown, laid out, buttons in place)
     double fontsMs = 0;     // .. WM_BAR_APPLYFONTS handled (fonts set, file saved)
 };
 
@@ -135,7 +137,8 @@ bool WriteBytes(const std::string& path, const void* data, DWORD size) {
 
 // A Button file with `count` buttons, laid out as a default file is (width 140, bold "System"
 // at 10 points, every button in the bar font).
-bool WriteButtonFile(const std::string& path, int count) {
+// Buttons named "<prefix> 1", "<prefix> 2" ...
+bool WriteButtonFile(const std::string& path, int count, const char* prefix = "Button") {
     static ButtonTable table;
     std::memset(&table, 0, sizeof table);
     table.buttonWidth = 140;
@@ -146,8 +149,8 @@ bool WriteButtonFile(const std::string& path, int count) {
     std::memcpy(table.globalFont.lfFaceName, "System", 7);
     for (int i = 0; i < count; ++i) {
         ButtonRecord& record = table.records[i];
-        std::snprintf(record.name, sizeof record.name, "Button %d", i + 1);
-        std::snprintf(record.url, sizeof record.url, "http://www.example.com/page%d.html", i + 1);
+        std::snprintf(record.name, sizeof record.name, "%s %d", prefix, i + 1);
+        std::snprintf(record.url, sizeof record.url, "http://www.example.com/%s%d.html", prefix, i + 1);
         record.ownFont = table.globalFont;
     }
     return WriteBytes(path, &table, sizeof table);
@@ -451,9 +454,11 @@ int main(int argc, char** argv) {
     const std::string startFile = options.work + "\\start.bklt";
     const std::string oneFile = options.work + "\\one.bklt";
     const std::string hundredFile = options.work + "\\hundred.bklt";
+    const std::string otherHundredFile = options.work + "\\other-hundred.bklt";
     if (!WriteString(HKEY_LOCAL_MACHINE, kUserKey, "InstalledPath", FolderOf(options.brisklet)) ||
         !WriteString(HKEY_CURRENT_USER, kUserKey, "CurrentButtonFileName", startFile) ||
-        !WriteButtonFile(startFile, 1) || !WriteButtonFile(oneFile, 1) || !WriteButtonFile(hundredFile, 100)) {
+        !WriteButtonFile(startFile, 1) || !WriteButtonFile(oneFile, 1) || !WriteButtonFile(hundredFile, 100) ||
+        !WriteButtonFile(otherHundredFile, 100, "Other")) {
         std::fprintf(stderr, "bench: cannot prepare the registry and the Button files in %s\n", options.work.c_str());
         return 1;
     }
@@ -481,14 +486,17 @@ int main(int argc, char** argv) {
         }
     }
 
-    // Reload and rebuild of a 1-button and a 100-button file in one running Brisklet. Each timed
-    // reload reloads the file already shown (old buttons destroyed, the file read, new buttons
-    // made and fonted), after an untimed reload that brought that file in. The platform
-    // reference runs beside it and does the same window work (destroy, move, create, font) in
-    // the same turns, so that both meet the same load of the machine.
-    const int counts[2] = {1, 100};
-    std::vector<ReloadSample> reloads[2];
-    std::vector<double> floors[2];
+    // Reload and rebuild in one running Brisklet: of a 1-button and of a 100-button file, each
+    // timed reload reloading the file already shown after an untimed reload that brought it in;
+    // and a switch between two 100-button files whose texts all differ, each timed reload
+    // bringing in the file not shown (the direction alternates). The platform reference runs
+    // beside it and does the same window work (destroy, move, create, font) in the same turns,
+    // so that both meet the same load of the machine.
+    constexpr int kCases = 3;
+    const int counts[kCases] = {1, 100, 100};
+    const char* const caseNames[kCases] = {"same file", "same file", "switch"};
+    std::vector<ReloadSample> reloads[kCases];
+    std::vector<double> floors[kCases];
     StartSample afterReloads;
     if (g_errors == 0) {
         ReloadBench bench{options, brisklet, {}, nullptr, nullptr, nullptr};
@@ -496,14 +504,18 @@ int main(int argc, char** argv) {
         StartSample ignored;
         if (Start(brisklet, &bench.running, &ignored) && PrepareReload(bench) &&
             Start(platform, &platformRunning, &ignored)) {
-            const std::string files[2] = {oneFile, hundredFile};
+            // The file brought in first, then the one timed.
+            const std::string firstFiles[kCases] = {oneFile, hundredFile, hundredFile};
+            const std::string timedFiles[kCases] = {oneFile, hundredFile, otherHundredFile};
             for (int round = -warmUps; round < options.reloads && g_errors == 0; ++round) {
-                for (int k = 0; k < 2 && g_errors == 0; ++k) {
-                    const int which = (round & 1) ? 1 - k : k;
+                for (int k = 0; k < kCases && g_errors == 0; ++k) {
+                    const int which = (round & 1) ? kCases - 1 - k : k;
+                    const bool flip = which == 2 && (round & 1) != 0;
                     ReloadSample sample;
                     double floorMs = 0;
-                    if (Reload(bench, files[which], counts[which], &sample) &&
-                        Reload(bench, files[which], counts[which], &sample) && round >= 0)
+                    if (Reload(bench, flip ? timedFiles[which] : firstFiles[which], counts[which], &sample) &&
+                        Reload(bench, flip ? firstFiles[which] : timedFiles[which], counts[which], &sample) &&
+                        round >= 0)
                         reloads[which].push_back(sample);
                     if (PlatformRebuild(platformRunning, counts[which], &floorMs)) {
                         DWORD_PTR result;
@@ -512,8 +524,8 @@ int main(int argc, char** argv) {
                         if (PlatformRebuild(platformRunning, counts[which], &floorMs) && round >= 0)
                             floors[which].push_back(floorMs);
                     }
-                    std::printf("reload of %d button(s)%s: %.2f ms (platform alone %.2f ms)\n", counts[which],
-                                round < 0 ? " (warm-up)" : "", sample.totalMs, floorMs);
+                    std::printf("reload of %d button(s), %s%s: %.2f ms (platform alone %.2f ms)\n", counts[which],
+                                caseNames[which], round < 0 ? " (warm-up)" : "", sample.totalMs, floorMs);
                     std::fflush(stdout);
                 }
             }
@@ -552,7 +564,8 @@ int main(int argc, char** argv) {
                  privP = median(2, &StartSample::peakPrivateKiB);
     const double reload1 = Median(reloadColumn(reloads[0], &ReloadSample::totalMs));
     const double reload100 = Median(reloadColumn(reloads[1], &ReloadSample::totalMs));
-    const double floor1 = Median(floors[0]), floor100 = Median(floors[1]);
+    const double switch100 = Median(reloadColumn(reloads[2], &ReloadSample::totalMs));
+    const double floor1 = Median(floors[0]), floor100 = Median(floors[1]), floorSwitch = Median(floors[2]);
     const double sizeB = FileSizeKiB(options.brisklet), sizeR = FileSizeKiB(options.reference),
                  sizeP = FileSizeKiB(options.platform);
 
@@ -574,30 +587,38 @@ int main(int argc, char** argv) {
     report.Line("%-36s %10s %10s %7s", "reload and rebuild (ms)", "1 button", "100", "100 / 1");
     report.Line("%-36s %10.2f %10.2f %7.2f", "  brisklet, WM_BAR_RELOADFILE chain", reload1, reload100,
                 reload100 / reload1);
+    report.Line("%-36s %10.2f %10.2f %7.2f", "  brisklet, switch of two 100-b. files", reload1, switch100,
+                switch100 / reload1);
     report.Line("%-36s %10.2f %10.2f %7.2f", "  platform alone, destroy+create+font", floor1, floor100,
                 floor100 / floor1);
-    for (int which = 0; which < 2; ++which) {
-        report.Line("  brisklet, %3d button(s): reload %.2f ms, show+layout+create %.2f ms, fonts+save %.2f ms",
-                    counts[which], Median(reloadColumn(reloads[which], &ReloadSample::reloadMs)),
+    report.Line("%-36s %10.2f %10.2f %7.2f", "  platform alone, beside the switch", floor1, floorSwitch,
+                floorSwitch / floor1);
+    for (int which = 0; which < kCases; ++which) {
+        report.Line("  brisklet, %3d button(s), %-9s: reload %.2f ms, show+layout+buttons %.2f ms, fonts+save %.2f ms",
+                    counts[which], caseNames[which], Median(reloadColumn(reloads[which], &ReloadSample::reloadMs)),
                     Median(reloadColumn(reloads[which], &ReloadSample::relayoutMs)),
                     Median(reloadColumn(reloads[which], &ReloadSample::fontsMs)));
     }
     report.Line("%-36s %10.0f", "brisklet peak working set after reloads (KiB)", afterReloads.peakWorkingSetKiB);
-    report.Line("targets: start-up <= 1.10x %s; peak memory <= 1.10x %s (working set), %s (private); "
-                "reload 100 <= 2x reload 1 %s, < 30 ms %s; x64 size <= 256 KiB %s",
-                Verdict(startB <= 1.10 * startR), Verdict(wsB <= 1.10 * wsR), Verdict(privB <= 1.10 * privR),
-                Verdict(reload100 <= 2 * reload1), Verdict(reload100 < 30),
+    // Memory is read with the bar shown: the private bytes are held to the reference that has the
+    // platform parts; the working set is compared with earlier runs (docs/performance.md).
+    report.Line("targets: start-up <= 1.15x %s; peak private bytes <= 1.10x %s %s; x64 size <= 256 KiB %s",
+                Verdict(startB <= 1.15 * startR), platform.label, Verdict(privB <= 1.10 * privP),
                 sizeof(void*) == 8 ? Verdict(sizeB <= 256) : "(not measured here)");
+    report.Line("targets: reload 100 <= 4x reload 1 %s, <= 20 ms %s; switch 100 <= 4x reload 1 %s, <= 20 ms %s",
+                Verdict(reload100 <= 4 * reload1), Verdict(reload100 <= 20), Verdict(switch100 <= 4 * reload1),
+                Verdict(switch100 <= 20));
     for (int which = 0; which < kPrograms; ++which) {
         report.Line("raw start-up ms, %s: %s", programs[which]->label,
                     Joined(column(samples[which], &StartSample::ms)).c_str());
         report.Line("raw peak working set KiB, %s: %s", programs[which]->label,
                     Joined(column(samples[which], &StartSample::peakWorkingSetKiB), 0).c_str());
     }
-    for (int which = 0; which < 2; ++which) {
-        report.Line("raw reload ms, %d button(s): %s", counts[which],
+    for (int which = 0; which < kCases; ++which) {
+        report.Line("raw reload ms, %d button(s), %s: %s", counts[which], caseNames[which],
                     Joined(reloadColumn(reloads[which], &ReloadSample::totalMs), 2).c_str());
-        report.Line("raw platform rebuild ms, %d button(s): %s", counts[which], Joined(floors[which], 2).c_str());
+        report.Line("raw platform rebuild ms, %d button(s), %s: %s", counts[which], caseNames[which],
+                    Joined(floors[which], 2).c_str());
     }
 
     if (!WriteBytes(options.out, report.text.data(), static_cast<DWORD>(report.text.size()))) {

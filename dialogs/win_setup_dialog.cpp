@@ -1,6 +1,7 @@
 // The Setup dialog (template 140): lists the buttons and edits the Button table in place. Every
 // change is saved at once and the bar is told to rebuild through its private messages, which
-// this dialog's modal loop dispatches while it stays open.
+// this dialog's modal loop dispatches while it stays open. The bar keeps its button windows
+// through a change and brings them in line with the table when it rebuilds.
 #include "dialogs/win_dialogs.h"
 
 #include <commdlg.h>
@@ -102,7 +103,6 @@ void OnAdd(HWND dialog) {
     if (RunAddDialog(dialog) != IDOK) return;
 
     ClearList(dialog);
-    DestroyButtonWindows();
     InsertButtonAtTop(g_buttonTable, g_editorResult);  // the checks above leave room for it
     AddNamesToList(dialog);
     SelectListItem(dialog, SelectedRecord(g_buttonTable, g_selectedIndex));
@@ -127,7 +127,6 @@ void OnDelete(HWND dialog) {
     wsprintfA(question, "Delete - %s. Are you sure?", g_buttonTable.records[index].name);
     if (MessageBoxA(dialog, question, "Delete Button (URL)", MB_YESNO | MB_ICONWARNING) != IDYES) return;
 
-    DestroyButtonWindows();
     ClearList(dialog);
     DeleteButton(g_buttonTable, index);
     PlaceBarFor(ButtonCount(g_buttonTable));
@@ -146,7 +145,6 @@ void OnEdit(HWND dialog) {
     SelectListItem(dialog, index);
     ApplyEditResult(g_buttonTable.records[index], g_editorResult);
     SaveButtonFile();
-    DestroyButtonWindows();
     PostToBar(WM_BAR_RELAYOUT);
 }
 
@@ -198,7 +196,6 @@ void OnLoad(HWND dialog) {
     if (!AskForButtonFile(dialog, false)) return;
     MakeCurrentButtonFile(g_fileDialogPath);
     ClearList(dialog);
-    DestroyButtonWindows();
     ReloadButtonFile();
     RefreshFields(dialog);
     PostToBar(WM_BAR_RELAYOUT);
@@ -207,7 +204,6 @@ void OnLoad(HWND dialog) {
 }
 
 void SortAndRelayout(SortOrder order) {
-    DestroyButtonWindows();
     SortButtons(g_buttonTable, order);
     SaveButtonFile();
     PostToBar(WM_BAR_RELAYOUT);
@@ -223,7 +219,6 @@ void OnSort(HWND dialog, SortOrder order) {
 // Either check box: the flag follows the box, and the bar is built again.
 void OnDisplaySwitch(HWND dialog, int id, uint8_t& flag) {
     flag = IsDlgButtonChecked(dialog, id) == BST_CHECKED ? 1 : 0;
-    DestroyButtonWindows();
     SaveButtonFile();
     PostToBar(WM_BAR_RELAYOUT);
 }

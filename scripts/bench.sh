@@ -4,7 +4,8 @@
 # programs of its own tree (the reload hook must be of the bar's processor).
 #
 #   scripts/bench.sh            full run: 21 start-ups of each program, in turn, and 21 timed
-#                               reloads of a 1-button and of a 100-button file
+#                               reloads of a 1-button and of a 100-button file, and 21 timed
+#                               switches between two 100-button files
 #   scripts/bench.sh --quick    a few of each, only to show that the benchmark still works
 #   --out FILE                  where the x64 results go (default: the build folder,
 #                               bench-results.txt); the x86 ones go beside it, NAME-x86.txt

@@ -687,6 +687,101 @@ int ChildCount(HWND bar) {
     return count;
 }
 
+// Reloads through WM_BAR_RELOADFILE as a second start does, and waits for the chain to show
+// the given names.
+void ReloadInto(HWND bar, const std::string& path, const std::vector<std::string>& names) {
+    ASSERT_TRUE(e2e::WriteUserString("CurrentButtonFileName", path));
+    DWORD_PTR result;
+    ASSERT_NE(0, SendMessageTimeoutA(bar, WM_BAR_RELOADFILE, 0, 0, SMTO_NORMAL, 10000, &result));
+    ASSERT_TRUE(e2e::WaitUntil([&] {
+        std::vector<std::string> shown;
+        for (const auto& button : e2e::BarButtons(bar)) shown.push_back(button.text);
+        return shown == names && IsWindowVisible(bar) != FALSE;
+    })) << path;
+    e2e::Sync(bar);
+}
+
+std::vector<HWND> ButtonHandles(HWND bar) {
+    std::vector<HWND> handles;
+    for (const auto& button : e2e::BarButtons(bar)) handles.push_back(button.hwnd);
+    return handles;
+}
+
+// A rebuild keeps the button windows it has: fewer buttons keep the first ones and destroy the
+// rest, more keep them all and add the difference, a rename or an own font given to one record
+// and taken from another keeps every window. Each step is laid out and saved as before.
+TEST(BarWindow, RebuildsKeepTheButtonWindowsThroughFewerMoreRenamedAndRefonted) {
+    e2e::ResetState();
+    const std::string folder = e2e::ScratchFolder("reuse");
+    auto named = [](const char* prefix, int count) {
+        std::vector<std::pair<std::string, std::string>> buttons;
+        for (int i = 1; i <= count; ++i)
+            buttons.push_back({prefix + std::to_string(i), "http://" + std::string(prefix) + std::to_string(i) + ".example/"});
+        return buttons;
+    };
+    auto names = [](const std::vector<std::pair<std::string, std::string>>& buttons) {
+        std::vector<std::string> result;
+        for (const auto& button : buttons) result.push_back(button.first);
+        return result;
+    };
+    const auto five = named("A", 5), three = named("B", 3), fiveMore = named("C", 5);
+    auto renamed = fiveMore;
+    renamed[2].first = "Renamed";
+    // Record `ownFont` of a table, when not negative, has a font of its own.
+    auto write = [&](const char* name, const std::vector<std::pair<std::string, std::string>>& buttons,
+                     int ownFont = -1) {
+        auto image = e2e::MakeButtonFile(buttons);
+        if (ownFont >= 0) {
+            ButtonRecord& record = reinterpret_cast<ButtonTable*>(image.data())->records[ownFont];
+            record.hasOwnFont = 1;
+            record.ownFont.lfHeight = -16;
+            std::memcpy(record.ownFont.lfFaceName, "Tahoma", 7);
+        }
+        const std::string path = folder + "\\" + name;
+        EXPECT_TRUE(e2e::WriteFileBytes(path, image.data(), image.size()));
+        return std::make_pair(path, image);
+    };
+    const std::string fivePath = write("five.bklt", five).first;
+    const std::string threePath = write("three.bklt", three).first;
+    const std::string morePath = write("more.bklt", fiveMore).first;
+    const std::string renamedPath = write("renamed.bklt", renamed).first;
+    const auto fontOn3 = write("font3.bklt", renamed, 3);  // then record 1's instead of record 3's
+    const auto fontOn1 = write("font1.bklt", renamed, 1);
+
+    Process bar = e2e::StartBrisklet("\"" + fivePath + "\"");
+    HWND hwnd = e2e::FindBar();
+    ASSERT_NE(nullptr, hwnd);
+    ExpectLaidOut(hwnd, TableOf(e2e::ReadFileBytes(fivePath)), names(five));
+    const std::vector<HWND> first = ButtonHandles(hwnd);
+    ASSERT_EQ(5u, first.size());
+
+    ReloadInto(hwnd, threePath, names(three));
+    ExpectLaidOut(hwnd, TableOf(e2e::ReadFileBytes(threePath)), names(three));
+    EXPECT_EQ(std::vector<HWND>(first.begin(), first.begin() + 3), ButtonHandles(hwnd));
+    EXPECT_FALSE(IsWindow(first[3]));
+    EXPECT_FALSE(IsWindow(first[4]));
+    EXPECT_EQ(3, ChildCount(hwnd));
+
+    ReloadInto(hwnd, morePath, names(fiveMore));
+    ExpectLaidOut(hwnd, TableOf(e2e::ReadFileBytes(morePath)), names(fiveMore));
+    const std::vector<HWND> grown = ButtonHandles(hwnd);
+    ASSERT_EQ(5u, grown.size());
+    EXPECT_EQ(std::vector<HWND>(first.begin(), first.begin() + 3), std::vector<HWND>(grown.begin(), grown.begin() + 3));
+    EXPECT_EQ(5, ChildCount(hwnd));
+
+    ReloadInto(hwnd, renamedPath, names(renamed));
+    ExpectLaidOut(hwnd, TableOf(e2e::ReadFileBytes(renamedPath)), names(renamed));
+    EXPECT_EQ(grown, ButtonHandles(hwnd)) << "a rename keeps every window";
+
+    for (const auto* step : {&fontOn3, &fontOn1}) {
+        ReloadInto(hwnd, step->first, names(renamed));
+        ExpectLaidOut(hwnd, TableOf(step->second), names(renamed));
+        EXPECT_EQ(grown, ButtonHandles(hwnd)) << "an own font given or taken keeps every window";
+        EXPECT_EQ(step->second, e2e::ReadFileBytes(step->first)) << "the font step saved the table as read";
+    }
+    EXPECT_TRUE(e2e::CloseBrisklet(bar));
+}
+
 TEST(BarWindow, TwoHundredRebuildsLeakNoObjects) {
     e2e::ResetState();
     auto image = e2e::MakeButtonFile({{"F1", "http://f1.example/"},

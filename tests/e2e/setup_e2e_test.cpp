@@ -500,15 +500,17 @@ TEST(SetupSwitches, WideAndSameFontRebuildTheBar) {
     ASSERT_TRUE(WaitForBarNames(s.bar, {"A", "B"}));
     EXPECT_EQ(1, SettledTable(s.bar, s.file)->wide);
     const auto wideButtons = e2e::BarButtons(s.bar);
-    EXPECT_NE(firstButton, wideButtons[0].hwnd) << "the buttons were made again";
+    EXPECT_EQ(firstButton, wideButtons[0].hwnd) << "the button window is kept and made wider";
     EXPECT_EQ(190, wideButtons[0].clientRect.right - wideButtons[0].clientRect.left);
 
     ClickCheckBox(s.setup, IDC_SETUP_SAME_FONT);
     EXPECT_TRUE(e2e::WaitUntil([&] {
-        const auto buttons = e2e::BarButtons(s.bar);
-        return buttons.size() == 2 && buttons[0].hwnd != wideButtons[0].hwnd;
-    })) << "the same-font switch makes the buttons again";
+        const auto saved = e2e::ReadButtonTable(s.file);
+        return saved != nullptr && saved->sameFont == 1;
+    }))
+        << "the same-font switch is saved";
     EXPECT_EQ(1, SettledTable(s.bar, s.file)->sameFont);
+    EXPECT_EQ(wideButtons[0].hwnd, e2e::BarButtons(s.bar).at(0).hwnd) << "the same-font switch keeps the buttons";
     EXPECT_TRUE(IsChecked(s.setup, IDC_SETUP_SAME_FONT));
 
     ClickCheckBox(s.setup, IDC_SETUP_WIDE);

@@ -88,4 +88,30 @@ TEST(BarLayoutArithmetic, ButtonsAreCentredTruncatingTowardZero) {
     EXPECT_EQ(-1, ButtonX(137, 140));   // -3 / 2 truncates to -1
 }
 
+TEST(BarRebuildFonts, OwnFontIsKeptOnlyWhileItsRecordAsksForTheSameFont) {
+    ButtonTable table = TableWith(140, 3);
+    table.records[1].hasOwnFont = 1;
+    table.records[1].ownFont.lfHeight = -12;
+    std::memcpy(table.records[1].ownFont.lfFaceName, "Tahoma", 7);
+    const FontDesc made = table.records[1].ownFont;
+
+    EXPECT_EQ(SlotFont::BarFont, SlotFontStep(table, 0, nullptr));
+    EXPECT_EQ(SlotFont::BarFont, SlotFontStep(table, 0, &made)) << "a slot whose record has no own font lets it go";
+    EXPECT_EQ(SlotFont::MakeOwn, SlotFontStep(table, 1, nullptr));
+    EXPECT_EQ(SlotFont::KeepOwn, SlotFontStep(table, 1, &made));
+
+    table.records[1].ownFont.lfItalic = 1;  // one byte differs
+    EXPECT_EQ(SlotFont::MakeOwn, SlotFontStep(table, 1, &made));
+    table.records[1].ownFont = made;
+
+    table.records[1].hasOwnFont = 2;  // only 1 means an own font
+    EXPECT_EQ(SlotFont::BarFont, SlotFontStep(table, 1, &made));
+    table.records[1].hasOwnFont = 1;
+    table.sameFont = 1;  // every button in the bar font
+    EXPECT_EQ(SlotFont::BarFont, SlotFontStep(table, 1, &made));
+    table.sameFont = 0;
+    table.buttonCount = 1;  // a slot beyond the count has no record
+    EXPECT_EQ(SlotFont::BarFont, SlotFontStep(table, 1, &made));
+}
+
 }  // namespace

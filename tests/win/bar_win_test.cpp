@@ -134,22 +134,69 @@ TEST_F(BarWindowTest, OwnFontsOnlyForByteOneAndTheFontStepSaves) {
     EXPECT_TRUE(store_win_test::PathExists(path_)) << "the font step saves the Button file";
 }
 
-TEST_F(BarWindowTest, RebuildsReleaseTheFontsTheyReplace) {
+TEST_F(BarWindowTest, RebuildsKeepUnchangedFontsAndReleaseTheOnesTheyReplace) {
     for (int round = 0; round < 200; ++round) {
         const HFONT oldBar = g_barFont;
         const HFONT old0 = FontOf(Button(0));
         const HFONT old1 = FontOf(Button(1));
-        if (round % 2 == 0) PostMessageA(bar_, WM_BAR_DESTROYBUTTONS, 0, 0);
+        const HWND oldButton0 = Button(0);
+        // Every other round the global font and record 0's own font change; record 1's never.
+        const bool change = round % 2 == 1;
+        if (change) {
+            g_buttonTable.globalFont.lfHeight = -10 - round % 7;
+            g_buttonTable.records[0].ownFont.lfHeight = -20 - round % 5;
+        }
+        if (round % 4 == 0) PostMessageA(bar_, WM_BAR_DESTROYBUTTONS, 0, 0);
         PostMessageA(bar_, WM_BAR_RELAYOUT, 0, 0);
         Pump();
         ASSERT_EQ(4, ChildCount(bar_)) << "round " << round;
         ASSERT_TRUE(IsLiveFont(FontOf(Button(0)))) << "round " << round;
         ASSERT_TRUE(IsLiveFont(g_barFont)) << "round " << round;
         ASSERT_EQ(g_barFont, FontOf(Button(3))) << "round " << round;
-        if (!DeletedGdiObjectsGo()) continue;
-        ASSERT_FALSE(IsLiveFont(old0)) << "own font of the previous set kept, round " << round;
-        ASSERT_FALSE(IsLiveFont(old1)) << "own font of the previous set kept, round " << round;
-        ASSERT_FALSE(IsLiveFont(oldBar)) << "replaced bar font kept, round " << round;
+        ASSERT_EQ(old1, FontOf(Button(1))) << "an unchanged own font is kept, round " << round;
+        if (round % 4 != 0) ASSERT_EQ(oldButton0, Button(0)) << "the button window is kept, round " << round;
+        if (!change) {
+            ASSERT_EQ(old0, FontOf(Button(0))) << "round " << round;
+            ASSERT_EQ(oldBar, g_barFont) << "round " << round;
+        } else if (DeletedGdiObjectsGo()) {
+            ASSERT_FALSE(IsLiveFont(old0)) << "replaced own font kept, round " << round;
+            ASSERT_FALSE(IsLiveFont(oldBar)) << "replaced bar font kept, round " << round;
+        }
+    }
+    LOGFONTA seen{};
+    GetObjectA(FontOf(Button(0)), sizeof seen, &seen);
+    EXPECT_EQ(g_buttonTable.records[0].ownFont.lfHeight, seen.lfHeight);
+    GetObjectA(g_barFont, sizeof seen, &seen);
+    EXPECT_EQ(g_buttonTable.globalFont.lfHeight, seen.lfHeight);
+
+    // An own font taken away and given back without a change of count: the button follows.
+    const HFONT own0 = FontOf(Button(0));
+    g_buttonTable.records[0].hasOwnFont = 0;
+    PostMessageA(bar_, WM_BAR_RELAYOUT, 0, 0);
+    Pump();
+    EXPECT_EQ(g_barFont, FontOf(Button(0)));
+    if (DeletedGdiObjectsGo()) EXPECT_FALSE(IsLiveFont(own0));
+    g_buttonTable.records[0].hasOwnFont = 1;
+    PostMessageA(bar_, WM_BAR_RELAYOUT, 0, 0);
+    Pump();
+    EXPECT_TRUE(IsLiveFont(FontOf(Button(0))));
+    EXPECT_NE(g_barFont, FontOf(Button(0)));
+}
+
+// The Setup dialog replaces the bar font with one of its own before asking for the font step;
+// the step makes the bar font again and releases both the dialog's and the one before it.
+TEST_F(BarWindowTest, ABarFontReplacedFromOutsideIsReleasedWithTheOneBeforeIt) {
+    const HFONT before = g_barFont;
+    g_fontScratch = ToLogFont(g_buttonTable.globalFont);
+    g_barFont = CreateFontIndirectA(&g_fontScratch);
+    const HFONT fromOutside = g_barFont;
+    PostMessageA(bar_, WM_BAR_APPLYFONTS, 0, 0);
+    Pump();
+    EXPECT_TRUE(IsLiveFont(g_barFont));
+    EXPECT_EQ(g_barFont, FontOf(Button(3)));
+    if (DeletedGdiObjectsGo()) {
+        EXPECT_FALSE(IsLiveFont(before));
+        EXPECT_FALSE(IsLiveFont(fromOutside));
     }
 }
 
