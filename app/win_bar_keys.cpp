@@ -159,10 +159,14 @@ void OnPopupHotKey(HWND bar, WPARAM id) {
 
 LRESULT OnBarActivate(HWND bar, WPARAM wParam, LPARAM lParam) {
     const LRESULT result = DefWindowProcA(bar, WM_ACTIVATE, wParam, lParam);
-    if (LOWORD(wParam) != WA_INACTIVE && s_focusOnActivate >= 0) {
+    if (LOWORD(wParam) == WA_INACTIVE) return result;
+    if (s_focusOnActivate >= 0) {
         const int index = s_focusOnActivate;
         s_focusOnActivate = -1;
         FocusButton(index);
+    } else {
+        // Shown some other way: the mark goes where the focus now is (on no button, mostly).
+        MarkFocusedButton(GetFocus());
     }
     return result;
 }
