@@ -154,8 +154,11 @@ bool LooksLikeHostAddress(const char* text) {
     }
     const char* slash = std::strchr(text, '/');
     const size_t hostLength = slash != nullptr ? static_cast<size_t>(slash - text) : std::strlen(text);
-    const void* dot = std::memchr(text, '.', hostLength);
-    return dot != nullptr && !EndsLikeAProgram(text, hostLength);
+    bool hostHasDot = false;
+    for (size_t i = 0; i < hostLength; ++i) {
+        if (text[i] == '.') hostHasDot = true;
+    }
+    return hostHasDot && !EndsLikeAProgram(text, hostLength);
 }
 
 }  // namespace
