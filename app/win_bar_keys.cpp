@@ -41,23 +41,21 @@ bool RegisterHotKeyOn(HWND window, int id, uint32_t hotKey) {
 }
 
 int ButtonIndexOf(HWND window) {
-    if (window == nullptr) return -1;
-    const int count = ButtonCount(g_buttonTable);
-    for (int i = 0; i < count && i < kMaxButtons; ++i) {
-        if (g_buttonWindows[i] == window) return i;
-    }
-    return -1;
+    if (window == nullptr || GetParent(window) != g_hwndBar) return -1;
+    const int index = GetDlgCtrlID(window) - IDC_BUTTON_FIRST;
+    if (index < 0 || index >= ButtonCount(g_buttonTable) || index >= kMaxButtons) return -1;
+    return g_buttonWindows[index] == window ? index : -1;
 }
 
 // The focused button is the bar's default push button, drawn with the heavier frame; every other
 // one is a plain push button.
-void MarkFocusedButton(HWND focused) {
+void MarkFocusedButton(int focused) {
     const int count = ButtonCount(g_buttonTable);
     for (int i = 0; i < count && i < kMaxButtons; ++i) {
         HWND button = g_buttonWindows[i];
         if (button == nullptr) continue;
         const LONG style = GetWindowLongA(button, GWL_STYLE);
-        const LONG wanted = button == focused ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+        const LONG wanted = i == focused ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
         if ((style & BS_TYPEMASK) != wanted) SendMessageA(button, BM_SETSTYLE, static_cast<WPARAM>(wanted), TRUE);
     }
 }
@@ -69,7 +67,7 @@ void FocusButton(int index) {
     // Focus rectangles show from now on, as after any key press in a dialog.
     SendMessageA(g_hwndBar, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
     SetFocus(button);
-    MarkFocusedButton(button);
+    MarkFocusedButton(index);
 }
 
 bool IsBarWindow(HWND window) {
@@ -166,7 +164,7 @@ LRESULT OnBarActivate(HWND bar, WPARAM wParam, LPARAM lParam) {
         FocusButton(index);
     } else {
         // Shown some other way: the mark goes where the focus now is (on no button, mostly).
-        MarkFocusedButton(GetFocus());
+        MarkFocusedButton(ButtonIndexOf(GetFocus()));
     }
     return result;
 }
@@ -176,10 +174,12 @@ bool HandleBarKeyMessage(const MSG& message) {
     switch (message.message) {
         case WM_KEYDOWN: return OnBarKeyDown(message);
         case WM_CHAR: return OnBarCharacter(message);
-        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDOWN: {
             // A click moves the focus to the clicked button: the mark follows it.
-            if (ButtonIndexOf(message.hwnd) >= 0) MarkFocusedButton(message.hwnd);
+            const int clicked = ButtonIndexOf(message.hwnd);
+            if (clicked >= 0) MarkFocusedButton(clicked);
             return false;
+        }
         default: return false;
     }
 }
