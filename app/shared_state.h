@@ -13,6 +13,10 @@ extern int32_t g_showOnStart;             // 1 when a Button file was given on t
 // Button bar
 extern int32_t g_stayOnTop;               // 0 = off, any other value = on
 
+// Popup hotkey: 1 while the hotkey chosen in the registry could not be registered because
+// another program holds it (the Options dialog says so)
+extern int32_t g_popupHotKeyInUse;
+
 // Setup dialog and the editor dialogs
 extern int32_t g_selectedIndex;
 

@@ -86,3 +86,55 @@ void HandleLaunchButton(const ButtonTable& table, int index, const char* browser
     }
     HideUnlessOnTop(platform, stayOnTop);
 }
+
+BarKeyAction ClassifyBarKey(unsigned virtualKey, bool shiftDown) {
+    switch (virtualKey) {
+        case kKeyDown: return BarKeyAction::Next;
+        case kKeyUp: return BarKeyAction::Previous;
+        case kKeyTab: return shiftDown ? BarKeyAction::Previous : BarKeyAction::Next;
+        case kKeyHome: return BarKeyAction::First;
+        case kKeyEnd: return BarKeyAction::Last;
+        case kKeyReturn:
+        case kKeySpace: return BarKeyAction::Open;
+        case kKeyEscape: return BarKeyAction::Hide;
+        default: return BarKeyAction::None;
+    }
+}
+
+int MoveBarFocus(BarKeyAction action, int current, int count) {
+    if (count <= 0) return -1;
+    const bool none = current < 0 || current >= count;
+    switch (action) {
+        case BarKeyAction::Next: return none ? 0 : (current + 1) % count;
+        case BarKeyAction::Previous: return none ? count - 1 : (current + count - 1) % count;
+        case BarKeyAction::First: return 0;
+        case BarKeyAction::Last: return count - 1;
+        default: return -1;
+    }
+}
+
+namespace {
+
+unsigned char FoldAsciiCase(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+}
+
+// ASCII letters and digits, and the letters of the ANSI code page above 127.
+bool IsJumpCharacter(unsigned char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c >= 0xC0;
+}
+
+}  // namespace
+
+int JumpToButtonByLetter(const ButtonTable& table, int current, char typed) {
+    const unsigned char wanted = FoldAsciiCase(static_cast<unsigned char>(typed));
+    if (!IsJumpCharacter(wanted)) return -1;
+    const int count = ButtonCount(table);
+    if (count <= 0) return -1;
+    const int start = (current >= 0 && current < count) ? current : -1;
+    for (int step = 1; step <= count; ++step) {
+        const int index = (start + step) % count;
+        if (FoldAsciiCase(static_cast<unsigned char>(table.records[index].name[0])) == wanted) return index;
+    }
+    return -1;
+}

@@ -87,3 +87,31 @@ inline bool LaunchFailed(intptr_t result) { return result <= 32; }
 // A click on button `index` of the bar. An index outside 0 .. count - 1 does nothing.
 void HandleLaunchButton(const ButtonTable& table, int index, const char* browserProgram,
                         int32_t stayOnTop, TrayPlatform& platform);
+
+// ---- The bar from the keyboard ----
+
+// Keys the bar answers while it is active (same numbers as the Windows virtual-key codes).
+constexpr unsigned kKeyTab = 0x09;     // VK_TAB
+constexpr unsigned kKeyReturn = 0x0D;  // VK_RETURN
+constexpr unsigned kKeyEscape = 0x1B;  // VK_ESCAPE
+constexpr unsigned kKeySpace = 0x20;   // VK_SPACE
+constexpr unsigned kKeyEnd = 0x23;     // VK_END
+constexpr unsigned kKeyHome = 0x24;    // VK_HOME
+constexpr unsigned kKeyUp = 0x26;      // VK_UP
+constexpr unsigned kKeyDown = 0x28;    // VK_DOWN
+
+enum class BarKeyAction { None, Next, Previous, First, Last, Open, Hide };
+
+// What a key pressed on the bar does: Down and Tab go to the next button, Up and Shift+Tab to
+// the previous one, Home and End to the first and last, Enter and Space open the focused one,
+// Esc hides the bar. Any other key is not the bar's.
+BarKeyAction ClassifyBarKey(unsigned virtualKey, bool shiftDown);
+
+// The button the focus goes to for a moving action, from `current` (-1 when no button has it)
+// among `count` buttons, wrapping at both ends; -1 when there is no button or no move.
+int MoveBarFocus(BarKeyAction action, int current, int count);
+
+// A typed character moves the focus to the next button after `current` whose name starts with
+// it, ignoring the case of ASCII letters, wrapping round to the top; -1 when the character is
+// no letter or digit or no name starts with it. `current` itself is found again last.
+int JumpToButtonByLetter(const ButtonTable& table, int current, char typed);

@@ -8,6 +8,7 @@
 #include "app/layout.h"
 #include "app/shared_state.h"
 #include "app/startup_rules.h"
+#include "app/win_bar_keys.h"
 #include "app/win_state.h"
 #include "app/win_tray.h"
 #include "dialogs/win_dialogs.h"
@@ -295,6 +296,12 @@ LRESULT OnExitCommand(HWND hwnd) {
     return 0;
 }
 
+// The tray icon is up: the popup hotkey comes next.
+void OnAddTrayIcon(HWND hwnd) {
+    AddTrayIcon(hwnd);
+    RegisterPopupHotKey(hwnd);
+}
+
 LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     const int command = LOWORD(wParam);
     if (command >= IDC_BUTTON_FIRST && command <= IDC_BUTTON_LAST) {
@@ -304,7 +311,7 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     switch (command) {
         case IDM_ABOUT: RunAboutDialog(hwnd); return 0;
         case IDM_EXIT: return OnExitCommand(hwnd);
-        case IDM_ADD_TRAY_ICON: AddTrayIcon(hwnd); return 0;
+        case IDM_ADD_TRAY_ICON: OnAddTrayIcon(hwnd); return 0;
         case IDM_SETUP: RunSetupDialog(hwnd); return 0;
         case IDM_HIDE: HideBar(); return 0;
         case IDM_OPTIONS: RunOptionsDialog(hwnd); return 0;
@@ -336,6 +343,8 @@ LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND: return OnCommand(hwnd, wParam, lParam);
         case WM_TIMER: return OnTimer(wParam);
         case WM_PARENTNOTIFY: return OnParentNotify(wParam);
+        case WM_HOTKEY: OnPopupHotKey(hwnd, wParam); return 0;
+        case WM_ACTIVATE: return OnBarActivate(hwnd, wParam, lParam);
         case WM_BAR_TRAYICON: OnTrayNotify(lParam); return 0;
         case WM_BAR_REBUILD:
         case WM_BAR_CREATEBUTTONS: RebuildButtons(); return 0;  // the same rebuild, from Add or Delete

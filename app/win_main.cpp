@@ -8,6 +8,7 @@
 #include "app/bar_messages.h"
 #include "app/shared_state.h"
 #include "app/startup_rules.h"
+#include "app/win_bar_keys.h"
 #include "app/win_startup.h"
 #include "app/win_state.h"
 #include "res/resource.h"
@@ -90,7 +91,7 @@ int RunMessageLoop(HINSTANCE instance) {
         // is inside it.
         HWND target = message.hwnd;
         if (g_hwndBar != nullptr && (target == g_hwndBar || IsChild(g_hwndBar, target))) target = g_hwndBar;
-        if (TranslateAcceleratorA(target, accelerators, &message) == 0) {
+        if (TranslateAcceleratorA(target, accelerators, &message) == 0 && !HandleBarKeyMessage(message)) {
             TranslateMessage(&message);
             DispatchMessageA(&message);
         }

@@ -10,6 +10,7 @@
 #include "app/startup_rules.h"
 #include "app/bar_messages.h"
 #include "app/win_bar.h"
+#include "app/win_bar_keys.h"
 #include "app/win_state.h"
 #include "app/win_tray.h"
 #include "dialogs/win_dialogs.h"
@@ -66,6 +67,7 @@ bool CreateButtonBar(HINSTANCE instance) {
     // The icon and its tip need only the bar's window and the loaded table, so the icon goes up
     // now: a user sees Brisklet in the tray before the rest of start-up has run.
     AddTrayIcon(bar);
+    RegisterPopupHotKey(bar);
     // The buttons follow at once, so that whoever finds the bar finds them on it.
     CreateButtonWindows();
     return true;

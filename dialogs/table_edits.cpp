@@ -95,6 +95,86 @@ void SortButtons(ButtonTable& table, SortOrder order) {
     std::memcpy(table.records, g_sortScratch, sizeof(ButtonRecord) * static_cast<size_t>(count));
 }
 
+bool CanMoveButton(const ButtonTable& table, int index, int direction) {
+    const int count = ButtonCount(table);
+    if (index < 0 || index >= count || (direction != -1 && direction != 1)) return false;
+    const int target = index + direction;
+    return target >= 0 && target < count;
+}
+
+int MoveButton(ButtonTable& table, int index, int direction) {
+    if (!CanMoveButton(table, index, direction)) return -1;
+    const int target = index + direction;
+    const ButtonRecord moved = table.records[index];
+    table.records[index] = table.records[target];
+    table.records[target] = moved;
+    return target;
+}
+
+namespace {
+
+bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+
+// "name:" at the start, the name a letter followed by letters, digits, "+", "-" or ".". A colon
+// followed by digits only up to the end or a slash is a port ("example.org:8080"), not a scheme.
+bool HasScheme(const char* text) {
+    if (!IsAsciiLetter(text[0])) return false;
+    size_t i = 1;
+    while (IsAsciiLetter(text[i]) || IsAsciiDigit(text[i]) || text[i] == '+' || text[i] == '-' || text[i] == '.') ++i;
+    if (text[i] != ':') return false;
+    size_t after = i + 1;
+    if (!IsAsciiDigit(text[after])) return true;
+    while (IsAsciiDigit(text[after])) ++after;
+    return !(text[after] == '\0' || text[after] == '/');
+}
+
+// Endings of program names, which look like host names but are started as programs.
+bool EndsLikeAProgram(const char* host, size_t length) {
+    static const char* const kProgramEndings[] = {".exe", ".bat", ".cmd", ".lnk", ".msc", ".pif", ".scr"};
+    for (const char* ending : kProgramEndings) {
+        const size_t size = std::strlen(ending);
+        if (length < size) continue;
+        bool same = true;
+        for (size_t i = 0; i < size; ++i) {
+            if (FoldCase(static_cast<unsigned char>(host[length - size + i])) != static_cast<unsigned char>(ending[i])) {
+                same = false;
+            }
+        }
+        if (same) return true;
+    }
+    return false;
+}
+
+bool LooksLikeHostAddress(const char* text) {
+    if (text[0] == '\0' || text[0] == '/' || text[0] == '.' || text[0] == '\\') return false;
+    if (HasScheme(text)) return false;
+    for (const char* c = text; *c != '\0'; ++c) {
+        if (*c == '\\' || static_cast<unsigned char>(*c) <= ' ') return false;
+    }
+    const char* slash = std::strchr(text, '/');
+    const size_t hostLength = slash != nullptr ? static_cast<size_t>(slash - text) : std::strlen(text);
+    bool hostHasDot = false;
+    for (size_t i = 0; i < hostLength; ++i) {
+        if (text[i] == '.') hostHasDot = true;
+    }
+    return hostHasDot && !EndsLikeAProgram(text, hostLength);
+}
+
+}  // namespace
+
+bool CompleteTypedAddress(char* url, size_t size) {
+    static const char kWebScheme[] = "http://";
+    const void* end = std::memchr(url, '\0', size);
+    if (end == nullptr || !LooksLikeHostAddress(url)) return false;
+    const size_t length = static_cast<size_t>(static_cast<const char*>(end) - url);
+    const size_t schemeLength = sizeof kWebScheme - 1;
+    if (length + schemeLength + 1 > size) return false;
+    std::memmove(url + schemeLength, url, length + 1);
+    std::memcpy(url, kWebScheme, schemeLength);
+    return true;
+}
+
 void ApplyEditResult(ButtonRecord& record, const EditorResult& result) {
     if (result.fontChosen == 1) {
         record.ownFont = result.chosenFont;

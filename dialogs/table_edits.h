@@ -51,6 +51,22 @@ enum class SortOrder { TopDown, BottomUp };
 // names equal apart from case may come out in either order).
 void SortButtons(ButtonTable& table, SortOrder order);
 
+// "Move up" (-1) and "Move down" (+1): record `index` changes places with its neighbour, whole
+// records as the sorts move them. Returns the moved record's new index, or -1 (table untouched)
+// when the index is not a record in use or there is no neighbour on that side.
+int MoveButton(ButtonTable& table, int index, int direction);
+
+// Whether record `index` can move that way (the state of "Move up" and "Move down").
+bool CanMoveButton(const ButtonTable& table, int index, int direction);
+
+// An address typed without a scheme that looks like a host name ("news.example.org",
+// "www.example.org/path") gets "http://" in front, so the shell opens it as a web address.
+// Left as typed: anything with a scheme ("mailto:", "file:", "ftp:"), paths (a drive letter, a
+// backslash, a leading slash or dot), texts with blanks, names with no dot before the first
+// slash (a program name such as "notepad") and names of programs ("setup.exe"). False (text
+// untouched) when the text was left as it is or the completed address does not fit.
+bool CompleteTypedAddress(char* url, size_t size);
+
 // After a valid Edit: a chosen font becomes the record's own font (has-own-font 1; an own font
 // is never switched off here); the new-window byte follows the choice.
 void ApplyEditResult(ButtonRecord& record, const EditorResult& result);

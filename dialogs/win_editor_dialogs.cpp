@@ -65,6 +65,7 @@ void OnEditFont() {
 void OnEditOk(HWND dialog) {
     ButtonRecord& record = SelectedButton();
     GetDlgItemTextA(dialog, IDC_EDIT_URL, record.url, static_cast<int>(sizeof record.url));
+    CompleteTypedAddress(record.url, sizeof record.url);  // "news.example.org" opens as a web address
     GetDlgItemTextA(dialog, IDC_EDIT_NAME, record.name, kEditorNameLimit + 1);
     if (ReportEmptyField(dialog, record.url, record.name)) return;
     g_editorResult.newWindowChoice = CheckedAsChoice(dialog);
@@ -112,6 +113,7 @@ INT_PTR OnAddInit(HWND dialog) {
 
 void OnAddOk(HWND dialog) {
     GetDlgItemTextA(dialog, IDC_ADD_URL, g_editorResult.addUrl, kAddUrlLimit + 1);
+    CompleteTypedAddress(g_editorResult.addUrl, sizeof g_editorResult.addUrl);
     GetDlgItemTextA(dialog, IDC_ADD_NAME, g_editorResult.addName, kEditorNameLimit + 1);
     if (ReportEmptyField(dialog, g_editorResult.addUrl, g_editorResult.addName)) return;
     g_editorResult.newWindowChoice = CheckedAsChoice(dialog);

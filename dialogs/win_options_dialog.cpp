@@ -1,9 +1,13 @@
-// The Options dialog: auto-start at logon (the per-user Run value) and instant popup
-// ("AutoPopup"). The check boxes are the dialog's only state; they are filled from the registry
-// when it opens and written back, where the registry differs, when it closes.
+// The Options dialog: auto-start at logon (the per-user Run value), instant popup ("AutoPopup")
+// and the popup hotkey ("PopupHotKey"). The controls are the dialog's only state; they are
+// filled from the registry when it opens and written back, where the registry differs, when it
+// closes.
 #include "dialogs/win_dialogs.h"
 
+#include <commctrl.h>
+
 #include "app/shared_state.h"
+#include "app/win_bar_keys.h"
 #include "app/win_state.h"
 #include "res/resource.h"
 #include "store/settings.h"
@@ -18,11 +22,33 @@ bool IsChecked(HWND dialog, int id) {
     return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
 }
 
+const char kHotKeyInUseText[] = "In use by another program";
+
+// The hotkey as the control holds it, in the "PopupHotKey" format; 0 when it is empty.
+uint32_t ShownHotKey(HWND dialog) {
+    const uint32_t hotKey = static_cast<uint32_t>(SendDlgItemMessageA(dialog, IDC_OPTIONS_HOTKEY, HKM_GETHOTKEY, 0, 0));
+    return (hotKey & 0xFF) == 0 ? 0 : (hotKey & 0xFFFF);
+}
+
+void ShowHotKeyInUse(HWND dialog, bool inUse) {
+    SetDlgItemTextA(dialog, IDC_OPTIONS_HOTKEY_IN_USE, inUse ? kHotKeyInUseText : "");
+}
+
 INT_PTR OnOptionsInit(HWND dialog) {
     CentreOnScreen(dialog);
     SetCheck(dialog, IDC_OPTIONS_AUTORUN, RunValueExists());
     SetCheck(dialog, IDC_OPTIONS_POPUP, ReadAutoPopup());
+    // A key without Alt, Ctrl or Shift, or with Shift alone, would take a character from every
+    // program: the control adds Alt to it.
+    SendDlgItemMessageA(dialog, IDC_OPTIONS_HOTKEY, HKM_SETRULES, HKCOMB_NONE | HKCOMB_S, MAKELPARAM(HOTKEYF_ALT, 0));
+    SendDlgItemMessageA(dialog, IDC_OPTIONS_HOTKEY, HKM_SETHOTKEY, ReadPopupHotKey() & 0xFFFF, 0);
+    ShowHotKeyInUse(dialog, g_popupHotKeyInUse != 0);
     return TRUE;  // let the system set the default focus
+}
+
+// A new key in the control: whether another program holds it shows at once.
+void OnHotKeyChanged(HWND dialog) {
+    ShowHotKeyInUse(dialog, PopupHotKeyHeldElsewhere(dialog, ShownHotKey(dialog)));
 }
 
 // The registry is asked again at this moment rather than compared with what was shown at
@@ -46,12 +72,23 @@ void ApplyInstantPopup(HWND dialog) {
     if (wanted != on) SetAutoPopup(wanted);
 }
 
+// A changed hotkey is stored; the bar registers it as the dialog ends.
+void ApplyPopupHotKey(HWND dialog) {
+    const uint32_t wanted = ShownHotKey(dialog);
+    if (wanted != ReadPopupHotKey()) SetPopupHotKey(wanted);
+}
+
 INT_PTR OnOptionsCommand(HWND dialog, WPARAM wParam) {
     const int id = LOWORD(wParam);
+    if (id == IDC_OPTIONS_HOTKEY) {
+        OnHotKeyChanged(dialog);
+        return TRUE;
+    }
     if (id != IDOK && id != IDCANCEL) return FALSE;
-    // Esc and the close box (IDCANCEL) apply the check boxes exactly as OK does.
+    // Esc and the close box (IDCANCEL) apply the controls exactly as OK does.
     ApplyAutoStart(dialog);
     ApplyInstantPopup(dialog);
+    ApplyPopupHotKey(dialog);
     EndDialog(dialog, id);
     return TRUE;
 }
@@ -71,5 +108,13 @@ INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 }  // namespace
 
 void RunOptionsDialog(HWND bar) {
+    // The hotkey control's class comes from the common controls.
+    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_HOTKEY_CLASS};
+    InitCommonControlsEx(&controls);
+    // While the dialog is open the hotkey is released, so that pressing it in the hotkey
+    // control reaches the control; afterwards the stored one (maybe new) is registered, which
+    // also tries again one that another program held before.
+    ReleasePopupHotKey(bar);
     DialogBoxParamA(g_hInstance, MAKEINTRESOURCEA(IDD_OPTIONS), bar, OptionsDialogProc, 0);
+    RegisterPopupHotKey(bar);
 }

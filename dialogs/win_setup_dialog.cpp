@@ -7,6 +7,7 @@
 #include <commdlg.h>
 #include <shellapi.h>
 #include <cstddef>
+#include <initializer_list>
 #include "app/bar_messages.h"
 #include "app/layout.h"
 #include "app/shared_state.h"
@@ -57,6 +58,22 @@ void ClearList(HWND dialog) {
 
 void SetCheck(HWND dialog, int id, uint8_t flag) {
     SendDlgItemMessageA(dialog, id, BM_SETCHECK, flag == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+// "Move up" and "Move down" are enabled where the selected record can move. A button that
+// loses its enabled state while it has the focus hands the focus to the list.
+void UpdateMoveButtons(HWND dialog) {
+    const int index = SelectedRecord(g_buttonTable, g_selectedIndex);
+    for (int id : {IDC_SETUP_MOVE_UP, IDC_SETUP_MOVE_DOWN}) {
+        HWND button = GetDlgItem(dialog, id);
+        const bool enabled = CanMoveButton(g_buttonTable, index, id == IDC_SETUP_MOVE_UP ? -1 : 1);
+        if (!enabled && GetFocus() == button) {
+            HWND other = GetDlgItem(dialog, id == IDC_SETUP_MOVE_UP ? IDC_SETUP_MOVE_DOWN : IDC_SETUP_MOVE_UP);
+            HWND next = IsWindowEnabled(other) ? other : GetDlgItem(dialog, IDC_SETUP_LIST);
+            SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(next), TRUE);
+        }
+        EnableWindow(button, enabled ? TRUE : FALSE);
+    }
 }
 
 void RefreshFields(HWND dialog) {
@@ -146,6 +163,20 @@ void OnEdit(HWND dialog) {
     ApplyEditResult(g_buttonTable.records[index], g_editorResult);
     SaveButtonFile();
     PostToBar(WM_BAR_RELAYOUT);
+}
+
+// "Move up" (-1) and "Move down" (+1): the selected record changes places with its neighbour,
+// the table is saved, the bar rebuilt, and the moved button stays selected.
+void OnMove(HWND dialog, int direction) {
+    const int index = SelectedRecord(g_buttonTable, g_selectedIndex);
+    if (!CanMoveButton(g_buttonTable, index, direction)) return;
+    ClearList(dialog);
+    DestroyButtonWindows();
+    g_selectedIndex = MoveButton(g_buttonTable, index, direction);
+    SaveButtonFile();
+    PostToBar(WM_BAR_RELAYOUT);
+    AddNamesToList(dialog);
+    SelectListItem(dialog, g_selectedIndex);
 }
 
 void OnTestUrl() {
@@ -245,14 +276,17 @@ void OnClose(HWND dialog, int id) {
 INT_PTR OnSetupInit(HWND dialog) {
     CentreOnScreen(dialog);
     RefreshFields(dialog);
+    UpdateMoveButtons(dialog);
     if (g_dropPending == 1) PostMessageA(dialog, WM_COMMAND, IDC_SETUP_ADD, 0);
     return TRUE;
 }
 
-INT_PTR OnSetupCommand(HWND dialog, WPARAM wParam) {
+INT_PTR DispatchSetupCommand(HWND dialog, WPARAM wParam) {
     const int id = LOWORD(wParam);
     const int code = HIWORD(wParam);
     switch (id) {
+    case IDC_SETUP_MOVE_UP: OnMove(dialog, -1); return TRUE;
+    case IDC_SETUP_MOVE_DOWN: OnMove(dialog, 1); return TRUE;
     case IDC_SETUP_ADD: OnAdd(dialog); return TRUE;
     case IDC_SETUP_DELETE: OnDelete(dialog); return TRUE;
     case IDC_SETUP_EDIT: OnEdit(dialog); return TRUE;
@@ -275,6 +309,14 @@ INT_PTR OnSetupCommand(HWND dialog, WPARAM wParam) {
     case IDCANCEL: OnClose(dialog, id); return TRUE;
     default: return FALSE;
     }
+}
+
+INT_PTR OnSetupCommand(HWND dialog, WPARAM wParam) {
+    const INT_PTR handled = DispatchSetupCommand(dialog, wParam);
+    // Whatever the command changed (the selection, the count, the order), the two move buttons
+    // follow it.
+    if (handled != FALSE && IsWindow(dialog)) UpdateMoveButtons(dialog);
+    return handled;
 }
 
 INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {

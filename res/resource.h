@@ -50,6 +50,8 @@
 #define IDC_SETUP_LOAD       1033
 #define IDC_SETUP_FILE_PATH  1034
 #define IDC_SETUP_WIDE       1038
+#define IDC_SETUP_MOVE_UP    1040   // "Move &up"
+#define IDC_SETUP_MOVE_DOWN  1041   // "Move do&wn"
 
 // Edit (142) and Add (143) dialogs
 #define IDC_EDITOR_FONT      1003
@@ -62,6 +64,8 @@
 // Options dialog (149)
 #define IDC_OPTIONS_AUTORUN  1024
 #define IDC_OPTIONS_POPUP    1026
+#define IDC_OPTIONS_HOTKEY   1042   // hotkey control: "Show the Button bar with:"
+#define IDC_OPTIONS_HOTKEY_IN_USE 1043  // says when another program holds the hotkey
 
 // About box (103)
 #define IDC_ABOUT_LINK       1023

@@ -13,6 +13,7 @@ namespace {
 
 const char kAutoPopupValueName[] = "AutoPopup";
 const char kLegacyMigratedValueName[] = "LegacyDataMigrated";
+const char kPopupHotKeyValueName[] = "PopupHotKey";
 // Readers spell it this way; value names are compared without regard to case.
 const char kCurrentButtonFileReadName[] = "CurrentButtonFilename";
 
@@ -137,6 +138,42 @@ bool SetLegacyDataMigrated() {
 bool ReadLegacyDataMigrated() {
     uint32_t type = 0;
     return ReadUserNumber(kLegacyMigratedValueName, &type) == 1 && type == kRegDword;
+}
+
+uint32_t ReadPopupHotKey() {
+    RegistryApi& reg = Registry();
+    RegistryApi::Key key = nullptr;
+    if (!reg.OpenKey(RegRoot::CurrentUser, kBriskletKeyPath, false, &key)) return kDefaultPopupHotKey;
+    uint32_t number = 0;
+    uint32_t type = 0;
+    uint32_t size = sizeof number;
+    const bool read = reg.QueryValue(key, kPopupHotKeyValueName, &type, &number, &size);
+    reg.Close(key);
+    if (!read || type != kRegDword || size != sizeof number) return kDefaultPopupHotKey;
+    // Only the two bytes the hotkey control knows count; without a key code there is no hotkey.
+    const uint32_t hotKey = number & 0xFFFF;
+    return (hotKey & 0xFF) == 0 ? 0 : hotKey;
+}
+
+bool SetPopupHotKey(uint32_t hotKey) {
+    RegistryApi& reg = Registry();
+    RegistryApi::Key key = nullptr;
+    if (!reg.CreateKey(RegRoot::CurrentUser, kBriskletKeyPath, &key)) return false;
+    const bool stored = reg.SetValue(key, kPopupHotKeyValueName, kRegDword, &hotKey, sizeof hotKey);
+    reg.Flush(key);
+    reg.Close(key);
+    return stored;
+}
+
+HotKeyRegistration ToHotKeyRegistration(uint32_t hotKey) {
+    const uint32_t virtualKey = hotKey & 0xFF;
+    if (virtualKey == 0) return HotKeyRegistration{0, 0};
+    const uint32_t flags = (hotKey >> 8) & 0xFF;
+    uint32_t modifiers = 0;
+    if ((flags & kHotKeyFAlt) != 0) modifiers |= 0x1;      // MOD_ALT
+    if ((flags & kHotKeyFControl) != 0) modifiers |= 0x2;  // MOD_CONTROL
+    if ((flags & kHotKeyFShift) != 0) modifiers |= 0x4;    // MOD_SHIFT
+    return HotKeyRegistration{modifiers, virtualKey};
 }
 
 bool ReadCurrentButtonFileName(char* path, uint32_t size) {

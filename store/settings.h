@@ -21,6 +21,27 @@ bool RunValueExists();
 bool SetAutoPopup(bool on);
 bool ReadAutoPopup();
 
+// "PopupHotKey" (HKCU, REG_DWORD): the key that shows and hides the Button bar from anywhere, in
+// the hotkey control's format: the virtual-key code in the low byte, the kHotKeyF* modifier bits
+// in the next. No value (or one that is not a four-byte number) means the default, Alt+Shift+B;
+// a value whose key code is 0 means no hotkey, and reads as 0.
+constexpr uint32_t kHotKeyFShift = 0x01;    // HOTKEYF_SHIFT
+constexpr uint32_t kHotKeyFControl = 0x02;  // HOTKEYF_CONTROL
+constexpr uint32_t kHotKeyFAlt = 0x04;      // HOTKEYF_ALT
+constexpr uint32_t kHotKeyFExt = 0x08;      // HOTKEYF_EXT (extended key; no modifier of its own)
+constexpr uint32_t kDefaultPopupHotKey = ((kHotKeyFAlt | kHotKeyFShift) << 8) | 'B';
+uint32_t ReadPopupHotKey();
+// Stores the hotkey (0 for none) as "PopupHotKey", creating the per-user key when needed.
+bool SetPopupHotKey(uint32_t hotKey);
+
+// The same hotkey as RegisterHotKey takes it: the virtual-key code and the MOD_* bits
+// (MOD_ALT 1, MOD_CONTROL 2, MOD_SHIFT 4). No key code gives 0 for both.
+struct HotKeyRegistration {
+    uint32_t modifiers;
+    uint32_t virtualKey;
+};
+HotKeyRegistration ToHotKeyRegistration(uint32_t hotKey);
+
 // "LegacyDataMigrated" (HKCU, REG_DWORD 1): the legacy data file has been migrated but could be
 // neither deleted nor renamed, so start-up must not migrate it again.
 bool SetLegacyDataMigrated();

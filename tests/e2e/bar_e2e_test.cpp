@@ -833,4 +833,96 @@ TEST(BarWindow, TwoHundredRebuildsLeakNoObjects) {
     EXPECT_TRUE(e2e::CloseBrisklet(bar));
 }
 
+// ---- The bar from the keyboard ----
+
+const std::vector<WORD> kAltShiftB = {VK_MENU, VK_SHIFT, 'B'};
+
+// The focused button's index, -1 when the focus is on no button of the bar.
+int FocusedButton(HWND bar) {
+    HWND focus = FocusOfThreadOf(bar);
+    const auto buttons = e2e::BarButtons(bar);
+    for (size_t i = 0; i < buttons.size(); ++i) {
+        if (buttons[i].hwnd == focus) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+bool InMenuMode(HWND hwnd) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &info) && (info.flags & GUI_INMENUMODE) != 0;
+}
+
+bool BarActive(HWND bar) { return IsWindowVisible(bar) && GetForegroundWindow() == bar; }
+
+// One key pressed and let go, then the focus awaited on button `index`.
+::testing::AssertionResult KeyMovesFocusTo(HWND bar, WORD vk, int index) {
+    e2e::PressKeys({vk});
+    if (e2e::WaitUntil([&] { return FocusedButton(bar) == index; }, 5000)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "key " << vk << ": focus on " << FocusedButton(bar) << ", not " << index;
+}
+
+TEST(BarKeyboard, DefaultHotKeyShowsAndHidesAndKeysMoveJumpOpenAndHide) {
+    e2e::ResetState();
+    ASSERT_TRUE(e2e::InstallRecorder());
+    e2e::ClearLaunches();
+    const std::string file = WriteButtonFile(
+        "keys", "keys.bklt",
+        {{"Alpha", "http://alpha.example/"}, {"beta", "http://beta.example/"}, {"Gamma", "http://gamma.example/"}});
+    ASSERT_TRUE(e2e::WriteUserString("CurrentButtonFileName", file));
+    Process bar = e2e::StartBrisklet();
+    HWND hwnd = e2e::FindBar();
+    ASSERT_NE(nullptr, hwnd);
+    ASSERT_FALSE(IsWindowVisible(hwnd));
+
+    // Alt+Shift+B with nothing stored: the bar comes up active, the focus on the top button,
+    // clearly marked as the default button.
+    e2e::PressKeys(kAltShiftB);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return BarActive(hwnd); }, 5000)) << "the default hotkey did not show the bar";
+    ASSERT_TRUE(e2e::WaitUntil([&] { return FocusedButton(hwnd) == 0; }, 5000)) << "the top button has no focus";
+    EXPECT_FALSE(InMenuMode(hwnd)) << "letting Alt go after the hotkey opened the menu";
+    const auto buttons = e2e::BarButtons(hwnd);
+    ASSERT_EQ(3u, buttons.size());
+    EXPECT_EQ(BS_DEFPUSHBUTTON, GetWindowLongA(buttons[0].hwnd, GWL_STYLE) & BS_TYPEMASK);
+    // Pressed again while the bar is active, it hides the bar (Shift first this time: the Alt
+    // let go on its own after the hotkey must not open the bar's menu).
+    e2e::PressKeys({VK_SHIFT, VK_MENU, 'B'});
+    ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindowVisible(hwnd); }, 5000)) << "the hotkey did not hide the bar";
+    EXPECT_FALSE(InMenuMode(hwnd)) << "letting Alt go after the hotkey opened the menu";
+
+    e2e::PressKeys(kAltShiftB);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return BarActive(hwnd) && FocusedButton(hwnd) == 0; }, 5000));
+    EXPECT_TRUE(KeyMovesFocusTo(hwnd, VK_DOWN, 1));
+    EXPECT_EQ(BS_DEFPUSHBUTTON, GetWindowLongA(buttons[1].hwnd, GWL_STYLE) & BS_TYPEMASK) << "the mark follows";
+    EXPECT_EQ(BS_PUSHBUTTON, GetWindowLongA(buttons[0].hwnd, GWL_STYLE) & BS_TYPEMASK);
+    EXPECT_TRUE(KeyMovesFocusTo(hwnd, VK_DOWN, 2));
+    EXPECT_TRUE(KeyMovesFocusTo(hwnd, VK_DOWN, 0)) << "Down wraps to the top";
+    EXPECT_TRUE(KeyMovesFocusTo(hwnd, VK_UP, 2)) << "Up wraps to the bottom";
+    EXPECT_TRUE(KeyMovesFocusTo(hwnd, VK_TAB, 0));
+    e2e::PressKeys({VK_SHIFT, VK_TAB});
+    EXPECT_TRUE(e2e::WaitUntil([&] { return FocusedButton(hwnd) == 2; }, 5000)) << "Shift+Tab goes back";
+    EXPECT_TRUE(KeyMovesFocusTo(hwnd, VK_HOME, 0));
+    EXPECT_TRUE(KeyMovesFocusTo(hwnd, VK_END, 2));
+    EXPECT_TRUE(KeyMovesFocusTo(hwnd, 'B', 1)) << "a letter jumps, whatever its case";
+    EXPECT_TRUE(KeyMovesFocusTo(hwnd, 'G', 2));
+    EXPECT_TRUE(KeyMovesFocusTo(hwnd, 'A', 0));
+    EXPECT_TRUE(KeyMovesFocusTo(hwnd, 'Z', 0)) << "a letter no name starts with leaves the focus";
+    EXPECT_TRUE(KeyMovesFocusTo(hwnd, VK_DOWN, 1));
+
+    // Enter opens the focused button as a click does and hides the bar.
+    e2e::PressKeys({VK_RETURN});
+    e2e::Launch launch;
+    ASSERT_TRUE(e2e::WaitForLaunch("beta.example", &launch)) << "Enter did not open the focused button";
+    EXPECT_TRUE(e2e::WaitUntil([&] { return !IsWindowVisible(hwnd); }, 5000)) << "the bar did not hide after the launch";
+    EXPECT_EQ(1u, e2e::ReadLaunches().size());
+
+    // Esc hides the bar; the hotkey shows it again with the focus back on the top button.
+    e2e::PressKeys(kAltShiftB);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return BarActive(hwnd) && FocusedButton(hwnd) == 0; }, 5000));
+    e2e::PressKeys({VK_ESCAPE});
+    EXPECT_TRUE(e2e::WaitUntil([&] { return !IsWindowVisible(hwnd); }, 5000)) << "Esc did not hide the bar";
+    EXPECT_EQ(1u, e2e::ReadLaunches().size()) << "nothing else was opened";
+    EXPECT_TRUE(e2e::CloseBrisklet(bar));
+}
+
 }  // namespace

@@ -532,6 +532,11 @@ void SendKey(WORD vk, bool up) {
     SendInput(1, &input, sizeof input);
 }
 
+void PressKeys(const std::vector<WORD>& keys) {
+    for (WORD vk : keys) SendKey(vk, false);
+    for (auto it = keys.rbegin(); it != keys.rend(); ++it) SendKey(*it, true);
+}
+
 Metrics ScreenMetricsNow() {
     return Metrics{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), GetSystemMetrics(SM_CYMENU),
                    GetSystemMetrics(SM_CYSIZE)};

@@ -165,6 +165,8 @@ std::unique_ptr<ButtonTable> ReadButtonTable(const std::string& path);
 
 // One key going down or up, as the keyboard would send it (SendInput).
 void SendKey(WORD vk, bool up);
+// Presses the keys in order and lets them go in the reverse order (a chord such as Alt+Shift+B).
+void PressKeys(const std::vector<WORD>& keys);
 
 // Screen metrics as the program reads them.
 struct Metrics { int cx, cy, menu, caption; };

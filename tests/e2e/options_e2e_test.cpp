@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 
+#include <windows.h>
+#include <commctrl.h>
+
 #include "tests/e2e/harness.h"
 
 // The Options dialog of the running program, opened from the bar's menu command 148 and closed
@@ -13,6 +16,10 @@ namespace {
 constexpr UINT kOptionsCommand = 148;
 constexpr int kAutoStartBox = 1024;
 constexpr int kInstantPopupBox = 1026;
+constexpr int kHotKeyControl = 1042;
+constexpr int kHotKeyInUse = 1043;
+constexpr WORD kAltShiftB = ((HOTKEYF_ALT | HOTKEYF_SHIFT) << 8) | 'B';
+constexpr WORD kAltShiftK = ((HOTKEYF_ALT | HOTKEYF_SHIFT) << 8) | 'K';
 constexpr UINT kTrayMessage = WM_USER + 300;  // the bar's tray callback message
 const char kUserKey[] = "Software\\Vantaro\\Brisklet";
 const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -78,6 +85,20 @@ void Toggle(HWND dialog, int id) {
         << "check box " << id << " did not toggle";
 }
 
+WORD HotKeyShown(HWND dialog) {
+    return static_cast<WORD>(SendMessageA(GetDlgItem(dialog, kHotKeyControl), HKM_GETHOTKEY, 0, 0));
+}
+
+// A new key put into the hotkey control, as typing it there would leave it.
+void SetHotKeyShown(HWND dialog, WORD hotKey) {
+    HWND control = GetDlgItem(dialog, kHotKeyControl);
+    SendMessageA(control, HKM_SETHOTKEY, hotKey, 0);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kHotKeyControl, EN_CHANGE), reinterpret_cast<LPARAM>(control));
+}
+
+// Alt+Shift and the key, pressed and let go.
+void PressAltShift(WORD vk) { e2e::PressKeys({VK_MENU, VK_SHIFT, vk}); }
+
 class OptionsDialog : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -129,6 +150,7 @@ protected:
     }
 
     bool BarVisible() const { return IsWindowVisible(bar_) != FALSE; }
+    bool BarActive() const { return BarVisible() && GetForegroundWindow() == bar_; }
     // A mouse move over the tray icon, as the shell reports it (handled before SendMessage returns).
     void Hover() { SendMessageA(bar_, kTrayMessage, 108, WM_MOUSEMOVE); }
 
@@ -145,8 +167,29 @@ TEST_F(OptionsDialog, TemplateShowsTheControlsInTabOrderCentredAndOwnedByTheBar)
     std::vector<int> ids;
     for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
         ids.push_back(GetDlgCtrlID(child));
-    EXPECT_EQ((std::vector<int>{IDOK, kAutoStartBox, kInstantPopupBox}), ids);
+    EXPECT_EQ((std::vector<int>{IDOK, kAutoStartBox, kInstantPopupBox, -1, kHotKeyControl, kHotKeyInUse}), ids);
     EXPECT_EQ("&OK", e2e::ControlText(dialog, IDOK));
+    char hotKeyClass[64] = "";
+    GetClassNameA(GetDlgItem(dialog, kHotKeyControl), hotKeyClass, sizeof hotKeyClass);
+    EXPECT_STREQ(HOTKEY_CLASSA, hotKeyClass);
+    EXPECT_EQ("Show the Button bar with:", e2e::ControlText(dialog, -1));
+    EXPECT_EQ(kAltShiftB, HotKeyShown(dialog)) << "nothing stored: the default";
+    EXPECT_EQ("", e2e::ControlText(dialog, kHotKeyInUse));
+    // The hotkey control lies under the two check boxes; they and OK keep their places.
+    const auto rectOf = [&](int id) {
+        RECT r{};
+        GetWindowRect(GetDlgItem(dialog, id), &r);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    };
+    // Dialog units from the auto-start box (16, 8, 133 x 10 units): OK stays at (103, 40).
+    const RECT box = rectOf(kAutoStartBox);
+    const double unitX = (box.right - box.left) / 133.0;
+    const double unitY = (box.bottom - box.top) / 10.0;
+    EXPECT_NEAR(103 * unitX, rectOf(IDOK).left, 2.0);
+    EXPECT_NEAR(40 * unitY, rectOf(IDOK).top, 2.0);
+    EXPECT_NEAR(16 * unitX, box.left, 2.0);
+    EXPECT_GT(rectOf(kHotKeyControl).top, rectOf(kInstantPopupBox).bottom);
     EXPECT_EQ("Automatically run Brisklet at startup", e2e::ControlText(dialog, kAutoStartBox));
     EXPECT_EQ("Instant popup without clicking", e2e::ControlText(dialog, kInstantPopupBox));
     const auto style = [&](int id) { return GetWindowLongA(GetDlgItem(dialog, id), GWL_STYLE); };
@@ -323,6 +366,66 @@ TEST_F(OptionsDialog, InstantPopupWithoutTheUserKeyIsSilentlyNotTaken) {
     ASSERT_NE(nullptr, dialog);
     EXPECT_FALSE(IsChecked(dialog, kInstantPopupBox));
     ASSERT_NO_FATAL_FAILURE(CloseBy(dialog, Close::Ok));
+}
+
+// A hotkey chosen here is stored in the control's format, works as soon as the dialog closes,
+// and the one it replaced no longer does. Emptying the control stores 0: no hotkey at all.
+TEST_F(OptionsDialog, AHotKeySetHereIsStoredWorksAtOnceAndTheOldOneNoLongerDoes) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    HWND dialog = Open();
+    ASSERT_NE(nullptr, dialog);
+    SetHotKeyShown(dialog, kAltShiftK);
+    CloseBy(dialog, Close::Ok);
+    DWORD stored = 0;
+    ASSERT_TRUE(e2e::ReadUserDword("PopupHotKey", &stored));
+    EXPECT_EQ(static_cast<DWORD>(kAltShiftK), stored);
+
+    // The old key first, then the new one: had the old one still worked, the new one would have
+    // hidden the bar it showed. Stay on top is a marker behind both in the bar's queue.
+    ASSERT_FALSE(BarVisible());
+    PressAltShift('B');
+    PressAltShift('K');
+    ASSERT_TRUE(e2e::WaitUntil([&] { return BarActive(); }, 5000)) << "the new hotkey did not show the bar";
+    PostMessageA(bar_, WM_COMMAND, 32774 /* Stay on top */, 0);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return (GetWindowLongA(bar_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }));
+    EXPECT_TRUE(BarActive()) << "the old hotkey still toggles the bar";
+    PressAltShift('K');
+    ASSERT_TRUE(e2e::WaitUntil([&] { return !BarVisible(); }, 5000)) << "the new hotkey did not hide the bar";
+
+    // Reopened, the control shows the stored key; emptied, no hotkey is left.
+    dialog = Open();
+    ASSERT_NE(nullptr, dialog);
+    EXPECT_EQ(kAltShiftK, HotKeyShown(dialog));
+    SetHotKeyShown(dialog, 0);
+    CloseBy(dialog, Close::Escape);
+    ASSERT_TRUE(e2e::ReadUserDword("PopupHotKey", &stored));
+    EXPECT_EQ(0u, stored);
+    PressAltShift('K');
+    PostMessageA(bar_, WM_COMMAND, 32774 /* Stay on top, off again */, 0);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return (GetWindowLongA(bar_, GWL_EXSTYLE) & WS_EX_TOPMOST) == 0; }));
+    EXPECT_FALSE(BarVisible()) << "an emptied hotkey control leaves no hotkey";
+}
+
+// A hotkey another program holds: start-up says nothing, Options says so beside the control
+// and no longer once another key is chosen.
+TEST_F(OptionsDialog, AHotKeyHeldByAnotherProgramIsReportedHereAndNowhereElse) {
+    ASSERT_TRUE(RegisterHotKey(nullptr, 77, MOD_ALT | MOD_SHIFT, 'B')) << "this test could not hold Alt+Shift+B";
+    struct Release {
+        ~Release() { UnregisterHotKey(nullptr, 77); }
+    } release;
+    ASSERT_NO_FATAL_FAILURE(Start());
+    EXPECT_EQ(nullptr, e2e::FindDialog("Brisklet")) << "start-up shows no message about the hotkey";
+    HWND dialog = Open();
+    ASSERT_NE(nullptr, dialog);
+    EXPECT_EQ(kAltShiftB, HotKeyShown(dialog));
+    EXPECT_EQ("In use by another program", e2e::ControlText(dialog, kHotKeyInUse));
+    SetHotKeyShown(dialog, kAltShiftK);
+    EXPECT_EQ("", e2e::ControlText(dialog, kHotKeyInUse));
+    SetHotKeyShown(dialog, kAltShiftB);
+    EXPECT_EQ("In use by another program", e2e::ControlText(dialog, kHotKeyInUse));
+    CloseBy(dialog, Close::Ok);
+    DWORD stored = 0;
+    EXPECT_FALSE(e2e::ReadUserDword("PopupHotKey", &stored)) << "the default is never written unchanged";
 }
 
 }  // namespace

@@ -483,6 +483,88 @@ TEST(SetupSort, TopDownAndBottomUpReorderFileBarAndList) {
     Finish(s);
 }
 
+// ---- Move up, Move down ----
+
+bool IsEnabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
+
+TEST(SetupMove, MoveUpAndDownReorderBarListAndFileKeepTheSelectionAndStopAtTheEnds) {
+    E2E_REQUIRES_COMBO_BOX();
+    Session s;
+    Start(s, "setup-move",
+          {{"a", "http://a.example/"}, {"b", "http://b.example/"}, {"c", "http://c.example/"}});
+    EXPECT_EQ("Move &up", e2e::ControlText(s.setup, IDC_SETUP_MOVE_UP));
+    EXPECT_EQ("Move do&wn", e2e::ControlText(s.setup, IDC_SETUP_MOVE_DOWN));
+    EXPECT_FALSE(IsEnabled(s.setup, IDC_SETUP_MOVE_UP)) << "the top record cannot move up";
+    EXPECT_TRUE(IsEnabled(s.setup, IDC_SETUP_MOVE_DOWN));
+    // Both sit right of the list; the dialog grew to the right to hold them.
+    const RECT list = WindowRectOf(SetupControl(s.setup, IDC_SETUP_LIST));
+    const RECT up = WindowRectOf(SetupControl(s.setup, IDC_SETUP_MOVE_UP));
+    const RECT down = WindowRectOf(SetupControl(s.setup, IDC_SETUP_MOVE_DOWN));
+    EXPECT_GT(up.left, list.right);
+    EXPECT_GT(down.top, up.top);
+    EXPECT_LT(up.right, WindowRectOf(s.setup).right);
+
+    e2e::PressButton(s.setup, IDC_SETUP_MOVE_DOWN);
+    ASSERT_TRUE(WaitForBarNames(s.bar, {"b", "a", "c"}));
+    e2e::PressButton(s.setup, IDC_SETUP_MOVE_DOWN);
+    ASSERT_TRUE(WaitForBarNames(s.bar, {"b", "c", "a"}));
+    auto table = SettledTable(s.bar, s.file);
+    EXPECT_EQ((std::vector<std::string>{"b", "c", "a"}), NamesIn(*table));
+    EXPECT_STREQ("http://a.example/", table->records[2].url) << "whole records move";
+    EXPECT_EQ((std::vector<std::string>{"b", "c", "a"}), ListNames(s.setup));
+    EXPECT_EQ(2, ListSelection(s.setup)) << "the moved button stays selected";
+    EXPECT_TRUE(IsEnabled(s.setup, IDC_SETUP_MOVE_UP));
+    EXPECT_FALSE(IsEnabled(s.setup, IDC_SETUP_MOVE_DOWN)) << "the bottom record cannot move down";
+
+    SelectInList(s.setup, 1);
+    e2e::PressButton(s.setup, IDC_SETUP_MOVE_UP);
+    ASSERT_TRUE(WaitForBarNames(s.bar, {"c", "b", "a"}));
+    table = SettledTable(s.bar, s.file);
+    EXPECT_EQ((std::vector<std::string>{"c", "b", "a"}), NamesIn(*table));
+    EXPECT_STREQ("http://c.example/", table->records[0].url);
+    EXPECT_EQ(0, ListSelection(s.setup));
+    EXPECT_FALSE(IsEnabled(s.setup, IDC_SETUP_MOVE_UP));
+    EXPECT_TRUE(IsEnabled(s.setup, IDC_SETUP_MOVE_DOWN));
+    Finish(s);
+}
+
+// ---- Typed addresses ----
+
+TEST(SetupTypedAddress, AHostNameTypedInAddOrEditIsStoredAsAWebAddressOtherTextsAsTyped) {
+    E2E_REQUIRES_COMBO_BOX();
+    Session s;
+    Start(s, "setup-typed", {{"One", "http://one.example/"}, {"Two", "http://two.example/"}});
+    HWND add = OpenAdd(s.setup);
+    ASSERT_NE(nullptr, add);
+    e2e::SetControlText(add, IDC_ADD_URL, "news.example.org");
+    e2e::SetControlText(add, IDC_ADD_NAME, "News");
+    e2e::PressButton(add, IDOK);
+    EXPECT_TRUE(e2e::WaitForWindowGone(add));
+    ASSERT_TRUE(WaitForBarNames(s.bar, {"News", "One", "Two"}));
+    auto table = SettledTable(s.bar, s.file);
+    EXPECT_STREQ("http://news.example.org", table->records[0].url);
+
+    // Edit shows the stored address; a host name typed there is completed the same way, a mail
+    // address or a path is kept.
+    const std::pair<const char*, const char*> edits[] = {{"www.example.org/docs", "http://www.example.org/docs"},
+                                                         {"mailto:me@example.org", "mailto:me@example.org"},
+                                                         {"C:\\Docs\\list.htm", "C:\\Docs\\list.htm"}};
+    for (const auto& typed : edits) {
+        e2e::PressButton(s.setup, IDC_SETUP_EDIT);
+        HWND edit = e2e::WaitForDialog(kEditCaption);
+        ASSERT_NE(nullptr, edit);
+        if (std::strcmp(typed.first, edits[0].first) == 0) {
+            EXPECT_EQ("http://news.example.org", e2e::ControlText(edit, IDC_EDIT_URL));
+        }
+        e2e::SetControlText(edit, IDC_EDIT_URL, typed.first);
+        e2e::PressButton(edit, IDOK);
+        ASSERT_TRUE(e2e::WaitForWindowGone(edit));
+        table = SettledTable(s.bar, s.file);
+        EXPECT_STREQ(typed.second, table->records[0].url) << typed.first;
+    }
+    Finish(s);
+}
+
 // ---- Check boxes ----
 
 TEST(SetupSwitches, WideAndSameFontRebuildTheBar) {

@@ -188,4 +188,49 @@ TEST_F(SettingsTest, WritesThroughAKeyOpenedForReadingAreRefused) {
     registry_.Close(key);
 }
 
+TEST_F(SettingsTest, PopupHotKeyDefaultsToAltShiftBIsStoredAsADwordAndZeroMeansNone) {
+    // No key, no value: the default, Alt+Shift+B in the hotkey control's format.
+    EXPECT_EQ(0x0542u, kDefaultPopupHotKey);
+    EXPECT_EQ(kDefaultPopupHotKey, ReadPopupHotKey());
+    registry_.PutString(RegRoot::CurrentUser, kBriskletKeyPath, "Other", "x");
+    EXPECT_EQ(kDefaultPopupHotKey, ReadPopupHotKey());
+
+    EXPECT_TRUE(SetPopupHotKey(0x0670));  // Ctrl+Alt+F1
+    const NativeRegistry::Value* value = registry_.Get(RegRoot::CurrentUser, kBriskletKeyPath, "PopupHotKey");
+    ASSERT_NE(nullptr, value);
+    EXPECT_EQ(kRegDword, value->type);
+    EXPECT_EQ(std::string("\x70\x06\0\0", 4), value->bytes);
+    EXPECT_EQ(0x0670u, ReadPopupHotKey());
+    EXPECT_GE(registry_.Flushes(), 1);
+
+    EXPECT_TRUE(SetPopupHotKey(0));
+    EXPECT_EQ(0u, ReadPopupHotKey()) << "0 is no hotkey, not the default";
+    registry_.PutDword(RegRoot::CurrentUser, kBriskletKeyPath, "popuphotkey", 0x0500);  // modifiers, no key
+    EXPECT_EQ(0u, ReadPopupHotKey());
+    registry_.PutDword(RegRoot::CurrentUser, kBriskletKeyPath, "PopupHotKey", 0xABCD0243);  // stray high bytes
+    EXPECT_EQ(0x0243u, ReadPopupHotKey());
+    // A value of another type or size is no hotkey the control wrote: the default.
+    registry_.PutString(RegRoot::CurrentUser, kBriskletKeyPath, "PopupHotKey", "B");
+    EXPECT_EQ(kDefaultPopupHotKey, ReadPopupHotKey());
+    registry_.Put(RegRoot::CurrentUser, kBriskletKeyPath, "PopupHotKey", kRegDword, "\x42\x05", 2);
+    EXPECT_EQ(kDefaultPopupHotKey, ReadPopupHotKey());
+}
+
+TEST(HotKeyRegistration, ControlModifiersBecomeRegisterHotKeyModifiers) {
+    // The control has Shift 1 and Alt 4; RegisterHotKey has Alt 1 and Shift 4.
+    const HotKeyRegistration altShiftB = ToHotKeyRegistration(kDefaultPopupHotKey);
+    EXPECT_EQ(0x5u, altShiftB.modifiers);
+    EXPECT_EQ(static_cast<uint32_t>('B'), altShiftB.virtualKey);
+    EXPECT_EQ(0x1u, ToHotKeyRegistration((kHotKeyFAlt << 8) | 'K').modifiers);
+    EXPECT_EQ(0x4u, ToHotKeyRegistration((kHotKeyFShift << 8) | 'K').modifiers);
+    EXPECT_EQ(0x2u, ToHotKeyRegistration((kHotKeyFControl << 8) | 'K').modifiers);
+    // The extended-key bit (arrows, Insert ...) carries no modifier.
+    const HotKeyRegistration ctrlHome = ToHotKeyRegistration(((kHotKeyFControl | kHotKeyFExt) << 8) | 0x24);
+    EXPECT_EQ(0x2u, ctrlHome.modifiers);
+    EXPECT_EQ(0x24u, ctrlHome.virtualKey);
+    const HotKeyRegistration none = ToHotKeyRegistration(kHotKeyFAlt << 8);
+    EXPECT_EQ(0u, none.modifiers);
+    EXPECT_EQ(0u, none.virtualKey);
+}
+
 }  // namespace

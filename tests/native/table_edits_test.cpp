@@ -308,4 +308,67 @@ TEST(ApplyButtonFileExtension, RefusesANameThatWouldNotFit) {
     EXPECT_STREQ("abcdef.bklt", path);
 }
 
+// ---- Move up, Move down ----
+
+TEST(MoveButton, SwapsWholeRecordsWithTheNeighbourAndRefusesAtTheEnds) {
+    auto table = MakeTable({"a", "b", "c"});
+    const ButtonRecord first = table->records[0];
+    const ButtonRecord second = table->records[1];
+    const ButtonRecord third = table->records[2];
+    const ButtonRecord freeSlot = table->records[3];
+
+    EXPECT_FALSE(CanMoveButton(*table, 0, -1));
+    EXPECT_TRUE(CanMoveButton(*table, 0, 1));
+    EXPECT_FALSE(CanMoveButton(*table, 2, 1));
+    EXPECT_FALSE(CanMoveButton(*table, 3, -1));  // a free slot is no record
+    EXPECT_FALSE(CanMoveButton(*table, 1, 2));   // one step only
+
+    EXPECT_EQ(-1, MoveButton(*table, 0, -1));
+    EXPECT_EQ(-1, MoveButton(*table, 2, 1));
+    EXPECT_EQ(-1, MoveButton(*table, -1, 1));
+    EXPECT_EQ(0, std::memcmp(&first, &table->records[0], sizeof first)) << "refused moves change nothing";
+
+    EXPECT_EQ(2, MoveButton(*table, 1, 1));  // b down
+    EXPECT_EQ(0, std::memcmp(&third, &table->records[1], sizeof third));
+    EXPECT_EQ(0, std::memcmp(&second, &table->records[2], sizeof second)) << "every byte moves, legacy value too";
+    EXPECT_EQ(0, MoveButton(*table, 1, -1));  // c up
+    EXPECT_EQ(0, std::memcmp(&third, &table->records[0], sizeof third));
+    EXPECT_EQ(0, std::memcmp(&first, &table->records[1], sizeof first));
+    EXPECT_EQ(0, std::memcmp(&freeSlot, &table->records[3], sizeof freeSlot));
+    EXPECT_EQ(3, table->buttonCount);
+
+    auto one = MakeTable({"only"});
+    EXPECT_FALSE(CanMoveButton(*one, 0, -1));
+    EXPECT_FALSE(CanMoveButton(*one, 0, 1));
+}
+
+// ---- Typed addresses ----
+
+std::string Completed(const std::string& typed, size_t size = 512) {
+    std::vector<char> buffer(size, 'x');
+    std::memcpy(buffer.data(), typed.c_str(), typed.size() + 1);
+    CompleteTypedAddress(buffer.data(), buffer.size());
+    return buffer.data();
+}
+
+TEST(TypedAddress, HostNamesGetHttpAndEverythingElseIsKeptAsTyped) {
+    EXPECT_EQ("http://news.example.org", Completed("news.example.org"));
+    EXPECT_EQ("http://www.example.org/a/b?c=d", Completed("www.example.org/a/b?c=d"));
+    EXPECT_EQ("http://example.org:8080/x", Completed("example.org:8080/x"));  // a port is no scheme
+    EXPECT_EQ("http://example.org:8080", Completed("example.org:8080"));
+    EXPECT_EQ("http://10.0.0.1/admin", Completed("10.0.0.1/admin"));
+    EXPECT_EQ("http://example.com", Completed("example.com"));
+
+    for (const char* kept : {"http://news.example.org", "https://a.example/", "mailto:me@example.org",
+                             "file:///C:/a.htm", "ftp.example.org:x", "C:\\Docs\\a.txt", "c:/docs/a.txt",
+                             "\\\\server\\share", "/usr/a.htm", "./a.htm", ".hidden.example", "notepad",
+                             "setup.exe", "TOOL.CMD", "news.example.org/a b", "news example.org", "docs/a.htm",
+                             "intranet/news.htm", "localhost:8080", "x.example\\y", "", "http://"}) {
+        EXPECT_EQ(kept, Completed(kept)) << kept;
+    }
+    // No room for the scheme: the text stays as typed rather than cut.
+    EXPECT_EQ("ab.cd", Completed("ab.cd", 12));
+    EXPECT_EQ("http://ab.cd", Completed("ab.cd", 13));
+}
+
 }  // namespace

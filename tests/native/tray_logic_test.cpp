@@ -232,4 +232,55 @@ TEST_F(LaunchTest, IndexWithoutAButtonDoesNothing) {
     EXPECT_TRUE(Launch(0).empty());
 }
 
+// ---- The bar from the keyboard ----
+
+TEST(BarKeys, KeysMapToTheirActionsAndTheFocusWrapsAtBothEnds) {
+    EXPECT_EQ(BarKeyAction::Next, ClassifyBarKey(kKeyDown, false));
+    EXPECT_EQ(BarKeyAction::Next, ClassifyBarKey(kKeyTab, false));
+    EXPECT_EQ(BarKeyAction::Previous, ClassifyBarKey(kKeyUp, false));
+    EXPECT_EQ(BarKeyAction::Previous, ClassifyBarKey(kKeyTab, true));
+    EXPECT_EQ(BarKeyAction::First, ClassifyBarKey(kKeyHome, false));
+    EXPECT_EQ(BarKeyAction::Last, ClassifyBarKey(kKeyEnd, false));
+    EXPECT_EQ(BarKeyAction::Open, ClassifyBarKey(kKeyReturn, false));
+    EXPECT_EQ(BarKeyAction::Open, ClassifyBarKey(kKeySpace, false));
+    EXPECT_EQ(BarKeyAction::Hide, ClassifyBarKey(kKeyEscape, false));
+    EXPECT_EQ(BarKeyAction::None, ClassifyBarKey('B', false));
+    EXPECT_EQ(BarKeyAction::None, ClassifyBarKey(0x70 /* F1 */, false));
+
+    EXPECT_EQ(1, MoveBarFocus(BarKeyAction::Next, 0, 3));
+    EXPECT_EQ(0, MoveBarFocus(BarKeyAction::Next, 2, 3));      // wraps to the top
+    EXPECT_EQ(2, MoveBarFocus(BarKeyAction::Previous, 0, 3));  // wraps to the bottom
+    EXPECT_EQ(0, MoveBarFocus(BarKeyAction::Next, -1, 3));     // no button focused yet
+    EXPECT_EQ(2, MoveBarFocus(BarKeyAction::Previous, -1, 3));
+    EXPECT_EQ(0, MoveBarFocus(BarKeyAction::First, 2, 3));
+    EXPECT_EQ(2, MoveBarFocus(BarKeyAction::Last, 0, 3));
+    EXPECT_EQ(0, MoveBarFocus(BarKeyAction::Next, 0, 1));      // one button keeps it
+    EXPECT_EQ(-1, MoveBarFocus(BarKeyAction::Next, -1, 0));    // an empty bar has nothing to focus
+    EXPECT_EQ(-1, MoveBarFocus(BarKeyAction::Open, 1, 3));
+    EXPECT_EQ(0, MoveBarFocus(BarKeyAction::Next, 7, 3));      // a stale index starts again
+}
+
+TEST(BarKeys, ALetterJumpsToTheNextNameStartingWithItIgnoringCase) {
+    ButtonTable table{};
+    const char* names[] = {"alpha", "Beta", "apple", "7zip", "", "bravo"};
+    for (int i = 0; i < 6; ++i) CopyTextToField(table.records[i].name, kNameSize, names[i]);
+    std::strcpy(table.records[6].name, "Behind");  // a free slot is never jumped to
+    table.buttonCount = 6;
+
+    EXPECT_EQ(1, JumpToButtonByLetter(table, 0, 'b'));
+    EXPECT_EQ(5, JumpToButtonByLetter(table, 1, 'B'));
+    EXPECT_EQ(1, JumpToButtonByLetter(table, 5, 'b'));   // round to the top, not into slot 6
+    EXPECT_EQ(2, JumpToButtonByLetter(table, 0, 'A'));
+    EXPECT_EQ(0, JumpToButtonByLetter(table, 2, 'a'));
+    EXPECT_EQ(3, JumpToButtonByLetter(table, -1, '7'));
+    EXPECT_EQ(3, JumpToButtonByLetter(table, 3, '7'));   // the only match: found again
+    EXPECT_EQ(0, JumpToButtonByLetter(table, -1, 'a'));  // nothing focused: from the top
+    EXPECT_EQ(-1, JumpToButtonByLetter(table, 0, 'z'));
+    EXPECT_EQ(-1, JumpToButtonByLetter(table, 0, ' '));   // not a letter: the empty name is never matched
+    EXPECT_EQ(-1, JumpToButtonByLetter(table, 0, '\0'));
+    EXPECT_EQ(-1, JumpToButtonByLetter(table, 0, '-'));
+    table.buttonCount = 0;
+    EXPECT_EQ(-1, JumpToButtonByLetter(table, 0, 'a'));
+}
+
 }  // namespace
