@@ -252,7 +252,7 @@ Process StartBrisklet(const std::string& arguments) {
         15000);
     EXPECT_TRUE(appeared) << "the Button bar of brisklet.exe " << arguments << " did not appear";
     if (appeared) {
-        // The tray icon is added by the last message queued at start-up.
+        // The tray icon goes up first; the rest of start-up follows it, and Sync waits for that.
         EXPECT_TRUE(WaitUntil([&] { return TrayIconPresent(bar); }, 10000)) << "the tray icon was not added";
         Sync(bar);
     }
