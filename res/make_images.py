@@ -13,8 +13,8 @@ byte on any machine with Python 3 and nothing else:
   hand.cur          (147) a pointing hand, 32x32, 48x48 and 64x64, hot spot on the tip of the
                           index finger
 
-The icons hold 16, 20, 24, 32, 40 and 48 pixel images: the small and large icon sizes at 96, 120,
-144 and 192 DPI. Each size is drawn at its own size (edges one, two or three pixels wide, the
+The icons hold 16, 20, 24, 32, 40, 48 and 64 pixel images: the small and large icon sizes at 96,
+120, 144 and 192 DPI. Each size is drawn at its own size (edges one, two or three pixels wide, the
 caption at a whole multiple), so none is a blurred stretch of another. The 16 and 32 pixel
 images are the 16 pixel drawing and its exact double.
 
@@ -49,7 +49,7 @@ def blank(size, colour=TRANSPARENT):
     return [[colour] * size for _ in range(size)]
 
 
-ICON_SIZES = (16, 20, 24, 32, 40, 48)
+ICON_SIZES = (16, 20, 24, 32, 40, 48, 64)
 
 
 def half_up(value):
