@@ -169,6 +169,9 @@ TEST(BarResources, MenuAcceleratorsStringsVersionManifestIconsAndCursor) {
                           SizeofResource(module, manifest));
     EXPECT_NE(std::string::npos, xml.find("Microsoft.Windows.Common-Controls"));
     EXPECT_NE(std::string::npos, xml.find("version=\"6.0.0.0\""));
+    // Per-monitor DPI awareness, version 2 first, and the system-aware form for older Windows.
+    EXPECT_NE(std::string::npos, xml.find("<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2"));
+    EXPECT_NE(std::string::npos, xml.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true"));
 
     for (int id : {IDI_TRAY_NORMAL, IDI_TRAY_PRESSED, IDI_APP}) {
         for (int edge : {16, 32}) {
@@ -182,6 +185,19 @@ TEST(BarResources, MenuAcceleratorsStringsVersionManifestIconsAndCursor) {
             if (iconInfo.hbmColor != nullptr) DeleteObject(iconInfo.hbmColor);
             DeleteObject(iconInfo.hbmMask);
             DestroyIcon(icon);
+        }
+        // Each size the platform asks for at 96 to 192 DPI is an image of its own, none stretched.
+        HRSRC group = FindResourceA(module, MAKEINTRESOURCEA(id), RT_GROUP_ICON);
+        ASSERT_NE(nullptr, group) << id;
+        auto* directory = static_cast<PBYTE>(LockResource(LoadResource(module, group)));
+        for (int edge : {16, 20, 24, 32, 40, 48, 64}) {
+            const int imageId = LookupIconIdFromDirectoryEx(directory, TRUE, edge, edge, LR_DEFAULTCOLOR);
+            HRSRC image = FindResourceA(module, MAKEINTRESOURCEA(imageId), RT_ICON);
+            ASSERT_NE(nullptr, image) << id << " at " << edge;
+            BITMAPINFOHEADER header{};
+            std::memcpy(&header, LockResource(LoadResource(module, image)), sizeof header);
+            EXPECT_EQ(edge, header.biWidth) << id;
+            EXPECT_EQ(2 * edge, header.biHeight) << id;  // the colours and the mask
         }
     }
     HCURSOR hand = static_cast<HCURSOR>(LoadImageA(module, MAKEINTRESOURCEA(IDC_HAND_CURSOR), IMAGE_CURSOR, 32, 32, 0));
@@ -953,6 +969,7 @@ TEST(BarDisplayScale, BarButtonsAndFontsFollowTheDpi) {
             ASSERT_TRUE(e2e::WaitUntil([&] { return GetForegroundWindow() == hwnd; }, 5000));
             RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
             e2e::Sync(hwnd);
+            if (dpi == 192) e2e::SaveScreenshot("bar-192dpi");
             const int inset = MulDiv(4, dpi, 96);
             const struct { int index, height, weight; } labels[] = {{0, -16, 700}, {1, -13, 400}};
             for (const auto& label : labels) {
