@@ -70,6 +70,12 @@ bool CreateButtonBar(HINSTANCE instance) {
     // The icon and its tip need only the bar's window and the loaded table, so the icon goes up
     // now: a user sees Brisklet in the tray before the rest of start-up has run.
     AddTrayIcon(bar);
+    // The layout was worked out at the screen's DPI; a bar that opened on a display of another
+    // scale is laid out again at its own before the buttons are made.
+    if (WindowDpi(bar) != g_layout.dpi) {
+        ComputeLayout();
+        MoveBarToLayout();
+    }
     // The buttons follow at once, so that whoever finds the bar finds them on it.
     CreateButtonWindows();
     return true;

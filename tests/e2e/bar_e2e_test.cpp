@@ -988,6 +988,16 @@ TEST(BarDisplayScale, BarButtonsAndFontsFollowTheDpi) {
         const auto saved = e2e::ReadButtonTable(path);
         EXPECT_EQ(-13, saved->globalFont.lfHeight);
         EXPECT_EQ(-16, saved->records[0].ownFont.lfHeight);
+
+        // A recorded Button file that is missing is made with the default font: 10 points at
+        // 96 DPI, whatever the display's.
+        e2e::ResetState();
+        const std::string missing = e2e::ScratchFolder("dpi-new") + "\\new.bklt";
+        ASSERT_TRUE(e2e::WriteUserString("CurrentButtonFileName", missing));
+        Process fresh = e2e::StartBrisklet();
+        ASSERT_NE(nullptr, e2e::FindBar());
+        EXPECT_TRUE(e2e::CloseBrisklet(fresh));
+        EXPECT_EQ(-13, e2e::ReadButtonTable(missing)->globalFont.lfHeight);
     }
     // The DPI is back: a program started now is laid out at 96.
     e2e::ResetState();

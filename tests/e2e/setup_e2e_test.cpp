@@ -606,8 +606,9 @@ TEST(UnreadableButtonFile, AtStartUpTheHeldFileKeepsItsBytesAndTheDefaultFileIsU
     EXPECT_EQ(CannotReadMessage(file, e2e::DefaultButtonFile()), e2e::AnswerMessageBox("Brisklet", IDOK, 15000));
     HWND bar = e2e::WaitForBar(15000);
     ASSERT_NE(nullptr, bar);
-    e2e::Sync(bar);
-    EXPECT_EQ((std::vector<std::string>{"Brisklet"}), BarNames(bar)) << "the new default file's button";
+    // The bar is found as soon as its window exists; its thread may answer a sent message
+    // while the tray icon goes up, before the buttons are made, so they are waited for.
+    EXPECT_TRUE(WaitForBarNames(bar, {"Brisklet"})) << "the new default file's button";
     std::string recorded;
     EXPECT_TRUE(e2e::ReadUserString("CurrentButtonFileName", &recorded));
     EXPECT_EQ(e2e::DefaultButtonFile(), recorded);
