@@ -41,15 +41,14 @@ RECT WindowRectOf(HWND hwnd) {
     return rect;
 }
 
-// The bar stands where the layout for this table and this screen puts it, with one button per
-// record at the computed place and with the record's name.
-void ExpectLaidOut(HWND bar, const ButtonTable& table, const std::vector<std::string>& names) {
-    const BarLayout layout = ComputeLayout(MetricsNow(), table);
+// The bar stands at `want`'s place and size, with one button per name, in order, each at its
+// place in the client area (centred; gap + i * (height + gap) down) and with that name.
+void ExpectBarAt(HWND bar, const BarLayout& want, const std::vector<std::string>& names) {
     const RECT rect = WindowRectOf(bar);
-    EXPECT_EQ(layout.barX, rect.left);
-    EXPECT_EQ(layout.barY, rect.top);
-    EXPECT_EQ(layout.barWidth, rect.right - rect.left);
-    EXPECT_EQ(layout.barHeight, rect.bottom - rect.top);
+    EXPECT_EQ(want.barX, rect.left);
+    EXPECT_EQ(want.barY, rect.top);
+    EXPECT_EQ(want.barWidth, rect.right - rect.left);
+    EXPECT_EQ(want.barHeight, rect.bottom - rect.top);
 
     RECT client{};
     GetClientRect(bar, &client);
@@ -57,13 +56,23 @@ void ExpectLaidOut(HWND bar, const ButtonTable& table, const std::vector<std::st
     ASSERT_EQ(names.size(), buttons.size());
     for (size_t i = 0; i < buttons.size(); ++i) {
         const int index = static_cast<int>(i);
+        const RECT& place = buttons[i].clientRect;
         EXPECT_EQ(IDC_BUTTON_FIRST + index, buttons[i].id);
         EXPECT_EQ(names[i], buttons[i].text);
-        EXPECT_EQ(ButtonX(client.right, layout.buttonWidth), buttons[i].clientRect.left) << i;
-        EXPECT_EQ(ButtonY(index), buttons[i].clientRect.top) << i;
-        EXPECT_EQ(layout.buttonWidth, buttons[i].clientRect.right - buttons[i].clientRect.left) << i;
-        EXPECT_EQ(22, buttons[i].clientRect.bottom - buttons[i].clientRect.top) << i;
+        EXPECT_EQ((client.right - want.buttonWidth) / 2, place.left) << i;
+        EXPECT_EQ(want.gap + index * (want.buttonHeight + want.gap), place.top) << i;
+        EXPECT_EQ(want.buttonWidth, place.right - place.left) << i;
+        EXPECT_EQ(want.buttonHeight, place.bottom - place.top) << i;
     }
+}
+
+// The bar stands where the layout for this table and this screen puts it, with one button per
+// record at the computed place and with the record's name.
+void ExpectLaidOut(HWND bar, const ButtonTable& table, const std::vector<std::string>& names) {
+    const BarLayout layout = ComputeLayout(MetricsNow(), table);
+    ASSERT_EQ(22, layout.buttonHeight);
+    ASSERT_EQ(5, layout.gap);
+    ExpectBarAt(bar, layout, names);
 }
 
 std::string TempProbeFile() {
@@ -944,23 +953,9 @@ TEST(BarDisplayScale, BarButtonsAndFontsFollowTheDpi) {
         e2e::Sync(hwnd);
         EXPECT_TRUE(e2e::TrayIconPresent(hwnd));
 
-        const BarLayout want = ScaledLayoutAt(dpi, 141, true, 2);
-        const RECT rect = WindowRectOf(hwnd);
-        EXPECT_EQ(want.barX, rect.left);
-        EXPECT_EQ(want.barY, rect.top);
-        EXPECT_EQ(want.barWidth, rect.right - rect.left);
-        EXPECT_EQ(want.barHeight, rect.bottom - rect.top);
-        RECT client{};
-        GetClientRect(hwnd, &client);
+        ExpectBarAt(hwnd, ScaledLayoutAt(dpi, 141, true, 2), {"HI", "HB"});
         const auto buttons = e2e::BarButtons(hwnd);
         ASSERT_EQ(2u, buttons.size());
-        for (int i = 0; i < 2; ++i) {
-            const RECT& place = buttons[i].clientRect;
-            EXPECT_EQ((client.right - want.buttonWidth) / 2, place.left) << i;
-            EXPECT_EQ(want.gap + i * (want.buttonHeight + want.gap), place.top) << i;
-            EXPECT_EQ(want.buttonWidth, place.right - place.left) << i;
-            EXPECT_EQ(want.buttonHeight, place.bottom - place.top) << i;
-        }
 
         // The labels, as drawn on the screen, against the same text drawn here at the scaled
         // heights; the 96-DPI heights would be visibly shorter.
