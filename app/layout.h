@@ -5,11 +5,11 @@
 #include "store/button_table.h"
 
 struct ScreenMetrics {
-    int screenWidth;    // SM_CXSCREEN
-    int screenHeight;   // SM_CYSCREEN
-    int menuHeight;     // SM_CYMENU
-    int captionHeight;  // SM_CYSIZE (caption button height)
-    int dpi = 96;       // the bar window's DPI; the pixel constants below are scaled by dpi / 96
+    int screenWidth = 0;    // SM_CXSCREEN
+    int screenHeight = 0;   // SM_CYSCREEN
+    int menuHeight = 0;     // SM_CYMENU
+    int captionHeight = 0;  // SM_CYSIZE (caption button height)
+    int dpi = 96;           // the bar window's DPI; the pixel constants below are scaled by dpi / 96
 };
 
 struct BarLayout {
