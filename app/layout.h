@@ -5,10 +5,11 @@
 #include "store/button_table.h"
 
 struct ScreenMetrics {
-    int screenWidth;    // SM_CXSCREEN
-    int screenHeight;   // SM_CYSCREEN
-    int menuHeight;     // SM_CYMENU
-    int captionHeight;  // SM_CYSIZE (caption button height)
+    int screenWidth = 0;    // SM_CXSCREEN
+    int screenHeight = 0;   // SM_CYSCREEN
+    int menuHeight = 0;     // SM_CYMENU
+    int captionHeight = 0;  // SM_CYSIZE (caption button height)
+    int dpi = 96;           // the bar window's DPI; the pixel constants below are scaled by dpi / 96
 };
 
 struct BarLayout {
@@ -16,25 +17,40 @@ struct BarLayout {
     int buttonWidth = 0;     // table's width, + 50 with the wide flag
     int buttonHeight = 22;
     int gap = 5;
+    int dpi = 96;            // the DPI the figures are for
 };
 
 constexpr int kButtonHeight = 22;
 constexpr int kButtonGap = 5;
+constexpr int kBaseDpi = 96;  // the DPI the pixel constants and a Button file's sizes are given at
+
+// A 96-DPI pixel size at `dpi`, rounded as MulDiv(value, dpi, 96) rounds (half away from zero).
+// A DPI that is not positive is taken as 96. UnscaleFromDpi goes back; for any DPI from 96 up,
+// UnscaleFromDpi(ScaleForDpi(v, dpi), dpi) == v.
+int ScaleForDpi(int value, int dpi);
+int UnscaleFromDpi(int value, int dpi);
+
+// A Button file's font (height and width in 96-DPI pixels) as it is made at `dpi`, and a font
+// chosen at `dpi` as a Button file stores it.
+FontDesc FontAtDpi(const FontDesc& stored, int dpi);
+FontDesc FontAtBaseDpi(const FontDesc& shown, int dpi);
 
 // The layout for `count` buttons (the table's count for ComputeLayout).
 BarLayout LayoutForCount(const ScreenMetrics& screen, const ButtonTable& table, int count);
 BarLayout ComputeLayout(const ScreenMetrics& screen, const ButtonTable& table);
 
-// Top-left of button i inside a client area of the given width: x centred, y = 5 + 27 i.
+// Top-left of button i inside a client area of the given width: x centred, y = 5 + 27 i at
+// 96 DPI (gap + i * (height + gap), each scaled, at another).
 int ButtonX(int clientWidth, int buttonWidth);
-int ButtonY(int index);
+int ButtonY(int index, int dpi = kBaseDpi);
 
 // What a rebuild does about the font of button slot `index`: give it the bar font (releasing
 // any own font made for it), keep the own font made for it last time, or make it a new one.
-// `madeFrom` is what the slot's current own font was made from, null when it has none. Fonts
-// are compared byte for byte, so a record whose font did not change keeps its font object.
+// `madeFrom` is what the slot's current own font was made from (the record's font at the DPI it
+// was made for), null when it has none. Fonts are compared byte for byte, so a record whose font
+// did not change keeps its font object while the DPI stays; a new DPI makes it anew.
 enum class SlotFont { BarFont, KeepOwn, MakeOwn };
-SlotFont SlotFontStep(const ButtonTable& table, int index, const FontDesc* madeFrom);
+SlotFont SlotFontStep(const ButtonTable& table, int index, const FontDesc* madeFrom, int dpi = kBaseDpi);
 bool SameFont(const FontDesc& a, const FontDesc& b);
 
 // The process-wide layout metrics, as last computed.

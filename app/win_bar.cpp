@@ -9,6 +9,7 @@
 #include "app/shared_state.h"
 #include "app/startup_rules.h"
 #include "app/win_bar_keys.h"
+#include "app/win_dpi.h"
 #include "app/win_state.h"
 #include "app/win_tray.h"
 #include "dialogs/win_dialogs.h"
@@ -19,17 +20,20 @@
 
 namespace {
 
+// WM_DPICHANGED, which the Windows headers define only for newer targets than this program's.
+constexpr UINT kWmDpiChanged = 0x02E0;
+
 // The bar served by the procedure. g_hwndBar is only set once creation has finished, but the
 // bar's own handlers (WM_CREATE first of all) need the handle before that.
 HWND s_bar;
 
-// Fonts made for buttons whose record has its own font, and what each was made from. A font is
-// kept across rebuilds while its record asks for the same font, and released once no button
-// uses it any more.
+// Fonts made for buttons whose record has its own font, and what each was made from (the
+// record's font at the bar's DPI then). A font is kept across rebuilds while its record asks for
+// the same font at the same DPI, and released once no button uses it any more.
 HFONT s_buttonFonts[kMaxButtons];
 FontDesc s_buttonFontMadeFrom[kMaxButtons];
 
-// The bar font this file made last, and from what. g_barFont is replaced by others too (the
+// The bar font this file made last, and from what (the global font at the bar's DPI). g_barFont is replaced by others too (the
 // Setup dialog's global font); a bar font not made here is never taken for an unchanged one.
 HFONT s_barFontMade;
 FontDesc s_barFontMadeFrom;
@@ -127,30 +131,33 @@ bool PlaceButton(HWND button, const RECT& place, ChangedArea& changed) {
 }
 
 // The bar font for the table's global font: the one made last time while neither the global
-// font nor g_barFont has changed since, else a new one; the font it replaces is retired.
+// font, the bar's DPI nor g_barFont has changed since, else a new one; the font it replaces is
+// retired. The font scratch gets the global font as it is shown, at the bar's DPI.
 void SettleBarFont(RetiredFonts& retired) {
-    g_fontScratch = ToLogFont(g_buttonTable.globalFont);
-    if (g_barFont != nullptr && g_barFont == s_barFontMade && SameFont(s_barFontMadeFrom, g_buttonTable.globalFont))
-        return;
+    const FontDesc shown = FontAtDpi(g_buttonTable.globalFont, WindowDpi(s_bar));
+    g_fontScratch = ToLogFont(shown);
+    if (g_barFont != nullptr && g_barFont == s_barFontMade && SameFont(s_barFontMadeFrom, shown)) return;
     retired.Add(g_barFont);
     retired.Add(s_barFontMade);
     g_barFont = CreateFontIndirectA(&g_fontScratch);
     s_barFontMade = g_barFont;
-    s_barFontMadeFrom = g_buttonTable.globalFont;
+    s_barFontMadeFrom = shown;
 }
 
 // The font button slot `index` shows: its own font, kept or made anew, or the bar font. An own
 // font the slot no longer uses is retired.
 HFONT SettleSlotFont(int index, RetiredFonts& retired) {
     HFONT& own = s_buttonFonts[index];
-    const SlotFont step = SlotFontStep(g_buttonTable, index, own != nullptr ? &s_buttonFontMadeFrom[index] : nullptr);
+    const int dpi = WindowDpi(s_bar);
+    const SlotFont step =
+        SlotFontStep(g_buttonTable, index, own != nullptr ? &s_buttonFontMadeFrom[index] : nullptr, dpi);
     if (step == SlotFont::KeepOwn) return own;
     retired.Add(own);
     own = nullptr;
     if (step == SlotFont::BarFont) return g_barFont;
-    const LOGFONTA wanted = ToLogFont(g_buttonTable.records[index].ownFont);
+    s_buttonFontMadeFrom[index] = FontAtDpi(g_buttonTable.records[index].ownFont, dpi);
+    const LOGFONTA wanted = ToLogFont(s_buttonFontMadeFrom[index]);
     own = CreateFontIndirectA(&wanted);
-    s_buttonFontMadeFrom[index] = g_buttonTable.records[index].ownFont;
     return own;
 }
 
@@ -327,6 +334,13 @@ LRESULT OnTimer(WPARAM timerId) {
     return 0;
 }
 
+// The bar has been moved to a display of another scale (or the scale changed): it lays itself
+// out again at the new DPI, which also makes the fonts again.
+LRESULT OnDpiChanged() {
+    Relayout();
+    return 0;
+}
+
 LRESULT OnParentNotify(WPARAM wParam) {
     // A right button pressed on any button opens the Setup dialog.
     if (LOWORD(wParam) == WM_RBUTTONDOWN) PostMessageA(s_bar, WM_COMMAND, IDM_SETUP, 0);
@@ -345,6 +359,7 @@ LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_PARENTNOTIFY: return OnParentNotify(wParam);
         case WM_HOTKEY: OnPopupHotKey(hwnd, wParam); return 0;
         case WM_ACTIVATE: return OnBarActivate(hwnd, wParam, lParam);
+        case kWmDpiChanged: return OnDpiChanged();
         case WM_BAR_TRAYICON: OnTrayNotify(lParam); return 0;
         case WM_BAR_REBUILD:
         case WM_BAR_CREATEBUTTONS: RebuildButtons(); return 0;  // the same rebuild, from Add or Delete
@@ -375,8 +390,9 @@ LRESULT CALLBACK BarWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 }
 
 ScreenMetrics ReadScreenMetrics() {
-    return ScreenMetrics{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), GetSystemMetrics(SM_CYMENU),
-                         GetSystemMetrics(SM_CYSIZE)};
+    const int dpi = WindowDpi(s_bar);
+    return ScreenMetrics{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), MetricForDpi(SM_CYMENU, dpi),
+                         MetricForDpi(SM_CYSIZE, dpi), dpi};
 }
 
 void ComputeLayout() { g_layout = ComputeLayout(ReadScreenMetrics(), g_buttonTable); }
@@ -413,7 +429,7 @@ void CreateButtonWindows() {
         }
         char name[kNameSize];
         RecordName(i, name);
-        const int y = client.top + ButtonY(i);
+        const int y = client.top + ButtonY(i, g_layout.dpi);
         const RECT place = {x, y, x + g_layout.buttonWidth, y + g_layout.buttonHeight};
         bool redraw = !ours;
         if (ours) {

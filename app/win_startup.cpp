@@ -11,6 +11,7 @@
 #include "app/bar_messages.h"
 #include "app/win_bar.h"
 #include "app/win_bar_keys.h"
+#include "app/win_dpi.h"
 #include "app/win_state.h"
 #include "app/win_tray.h"
 #include "dialogs/win_dialogs.h"
@@ -18,11 +19,14 @@
 #include "shell/win_drop_target.h"
 #include "store/button_files.h"
 
+// The icons and the hand cursor are taken at the sizes of the screen's DPI; the images carry
+// every common size, so none is stretched.
 void RegisterWindowClasses(HINSTANCE instance) {
-    HICON largeIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_APP));
-    HICON smallIcon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_TRAY_NORMAL), IMAGE_ICON,
-                                                    GetSystemMetrics(SM_CXSMICON),
-                                                    GetSystemMetrics(SM_CYSMICON), 0));
+    HICON largeIcon = LoadLargeIconAtBarDpi(instance, IDI_APP);
+    HICON smallIcon = LoadSmallIconAtBarDpi(instance, IDI_TRAY_NORMAL);
+    const int cursorSize = MetricForDpi(SM_CXCURSOR, BarDpi());
+    HCURSOR hand = static_cast<HCURSOR>(
+        LoadImageA(instance, MAKEINTRESOURCEA(IDC_HAND_CURSOR), IMAGE_CURSOR, cursorSize, cursorSize, 0));
 
     WNDCLASSEXA bar = {};
     bar.cbSize = sizeof bar;
@@ -44,7 +48,7 @@ void RegisterWindowClasses(HINSTANCE instance) {
     link.hInstance = instance;
     link.hIcon = largeIcon;
     link.hIconSm = smallIcon;
-    link.hCursor = LoadCursorA(instance, MAKEINTRESOURCEA(IDC_HAND_CURSOR));
+    link.hCursor = hand;
     link.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
     link.lpszMenuName = nullptr;
     link.lpszClassName = "HyperClass";
@@ -58,9 +62,9 @@ bool CreateButtonBar(HINSTANCE instance) {
                                nullptr, instance, nullptr);
     if (bar == nullptr) return false;
 
+    g_hwndBar = bar;  // the tray icons are loaded at the bar's DPI
     PrepareTray(instance);
 
-    g_hwndBar = bar;
     g_selectedIndex = 0;
     g_hMenu = GetMenu(bar);
 
@@ -68,6 +72,12 @@ bool CreateButtonBar(HINSTANCE instance) {
     // now: a user sees Brisklet in the tray before the rest of start-up has run.
     AddTrayIcon(bar);
     RegisterPopupHotKey(bar);
+    // The layout was worked out at the screen's DPI; a bar that opened on a display of another
+    // scale is laid out again at its own before the buttons are made.
+    if (WindowDpi(bar) != g_layout.dpi) {
+        ComputeLayout();
+        MoveBarToLayout();
+    }
     // The buttons follow at once, so that whoever finds the bar finds them on it.
     CreateButtonWindows();
     return true;
@@ -127,8 +137,8 @@ void FindBrowserProgram() {
     DeleteFileA(probe);
 }
 
+// Ten points at 96 DPI (-13): a Button file holds 96-DPI sizes, whatever the display's DPI, so a
+// new default file is the same on every display and its font is scaled when it is made.
 void ComputeDefaultFontHeight() {
-    HDC screen = GetDC(nullptr);
-    g_defaultFontHeight = -MulDiv(10, GetDeviceCaps(screen, LOGPIXELSY), 72);
-    ReleaseDC(nullptr, screen);
+    g_defaultFontHeight = -MulDiv(10, kBaseDpi, 72);
 }

@@ -11,5 +11,6 @@ void ReadShellFolders();
 // The program associated with .htm files, found through a temporary "dummy.htm" that is
 // deleted again; empty when none is found or the file cannot be made.
 void FindBrowserProgram();
-// -MulDiv(10, LOGPIXELSY of the screen, 72): a 10-point character height.
+// -MulDiv(10, 96, 72) = -13: a 10-point character height at 96 DPI, the DPI a Button file's
+// font sizes are given at whatever the display's.
 void ComputeDefaultFontHeight();

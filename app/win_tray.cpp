@@ -6,6 +6,7 @@
 
 #include "app/shared_state.h"
 #include "app/tray_logic.h"
+#include "app/win_dpi.h"
 #include "app/win_state.h"
 #include "app/bar_messages.h"
 #include "res/resource.h"
@@ -24,7 +25,6 @@ constexpr UINT kTrayAddFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;   // 7
 constexpr UINT kTrayChangeFlags = NIF_ICON | NIF_TIP;              // 6
 static_assert(kTrayAddFlags == 7 && kTrayChangeFlags == 6, "tray record flags");
 static_assert(NIM_ADD == 0 && NIM_MODIFY == 1 && NIM_DELETE == 2, "tray operations");
-constexpr int kTrayIconSize = 16;
 
 HICON g_normalTrayIcon;
 HICON g_alternateTrayIcon;
@@ -46,9 +46,9 @@ void FillTrayRecord(HWND bar, UINT flags) {
     lstrcpynA(g_trayRecord.szTip, g_trayTip, 64);
 }
 
+// The notification area shows small icons: 16 pixels at 96 DPI, more at a larger scale.
 HICON LoadTrayIcon(HINSTANCE instance, int id) {
-    return static_cast<HICON>(
-        LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, kTrayIconSize, kTrayIconSize, 0));
+    return LoadSmallIconAtBarDpi(instance, id);
 }
 
 class WinTrayPlatform : public TrayPlatform {

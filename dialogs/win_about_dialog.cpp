@@ -4,6 +4,7 @@
 
 #include <shellapi.h>
 
+#include "app/win_dpi.h"
 #include "app/win_state.h"
 #include "res/resource.h"
 #include "store/button_table.h"
@@ -57,8 +58,9 @@ private:
     HGDIOBJ previous_;
 };
 
-HFONT CreateLinkFont(HDC dc) {
-    const int height = -MulDiv(10, GetDeviceCaps(dc, LOGPIXELSY), 72);
+// Ten points at the DPI the control is shown at (its monitor's, where that differs).
+HFONT CreateLinkFont(HWND hwnd) {
+    const int height = -MulDiv(10, WindowDpi(hwnd), 72);
     return CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, TRUE, FALSE, DEFAULT_CHARSET,
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
                        "Verdana");
@@ -72,7 +74,7 @@ LRESULT OnLinkPaint(HWND hwnd) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
     {
-        SelectedGdiObject font(dc, CreateLinkFont(dc));
+        SelectedGdiObject font(dc, CreateLinkFont(hwnd));
         SelectedGdiObject brush(dc, CreateSolidBrush(GetSysColor(COLOR_BTNFACE)));
         SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
         SetTextColor(dc, RGB(0, 0, 255));

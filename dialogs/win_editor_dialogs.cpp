@@ -1,6 +1,7 @@
 #include "dialogs/win_editor_dialogs.h"
 
 #include "app/shared_state.h"
+#include "app/win_dpi.h"
 #include "app/win_state.h"
 #include "dialogs/table_edits.h"
 #include "dialogs/win_dialogs.h"
@@ -22,7 +23,7 @@ int CheckedAsChoice(HWND dialog) {
 // becomes the chosen font.
 void ChooseEditorFont() {
     RunFontChoice(nullptr);
-    g_editorResult.chosenFont = FromLogFont(g_fontScratch);
+    g_editorResult.chosenFont = StoredFontFromBarDpi(g_fontScratch);
     g_editorResult.fontChosen = 1;
 }
 
@@ -57,7 +58,7 @@ INT_PTR OnEditInit(HWND dialog) {
 }
 
 void OnEditFont() {
-    g_fontScratch = ToLogFont(SelectedButton().ownFont);
+    g_fontScratch = LogFontAtBarDpi(SelectedButton().ownFont);
     ChooseEditorFont();
 }
 

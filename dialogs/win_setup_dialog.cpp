@@ -12,6 +12,7 @@
 #include "app/layout.h"
 #include "app/shared_state.h"
 #include "app/win_bar.h"
+#include "app/win_dpi.h"
 #include "app/win_state.h"
 #include "dialogs/table_edits.h"
 #include "dialogs/win_editor_dialogs.h"
@@ -259,7 +260,7 @@ void OnDisplaySwitch(HWND dialog, int id, uint8_t& flag) {
 void OnGlobalFont(HWND dialog) {
     RunFontChoice(dialog);
     g_barFont = CreateFontIndirectA(&g_fontScratch);
-    g_buttonTable.globalFont = FromLogFont(g_fontScratch);
+    g_buttonTable.globalFont = StoredFontFromBarDpi(g_fontScratch);
     SaveButtonFile();
     PostToBar(WM_BAR_APPLYFONTS);
 }

@@ -6,11 +6,17 @@
 The pictures are drawn here from small character maps, so the files can be made again byte for
 byte on any machine with Python 3 and nothing else:
 
-  tray_normal.ico   (120) a raised grey button face bearing a blue "Go", 16x16 and 32x32
+  tray_normal.ico   (120) a raised grey button face bearing a blue "Go"
   tray_pressed.ico  (121) the same button pressed in: dark top and left edges, caption one
-                          pixel down and right
-  brisklet.ico      (130) the program icon: the raised button, 16x16 and 32x32
-  hand.cur          (147) a pointing hand, 32x32, hot spot on the tip of the index finger
+                          edge width down and right
+  brisklet.ico      (130) the program icon: the raised button
+  hand.cur          (147) a pointing hand, 32x32, 48x48 and 64x64, hot spot on the tip of the
+                          index finger
+
+The icons hold 16, 20, 24, 32, 40, 48 and 64 pixel images: the small and large icon sizes at 96,
+120, 144 and 192 DPI. Each size is drawn at its own size (edges one, two or three pixels wide, the
+caption at a whole multiple), so none is a blurred stretch of another. The 16 and 32 pixel
+images are the 16 pixel drawing and its exact double.
 
 Every image is 32 bits per pixel (BGRA) with an AND mask that marks the transparent pixels, so
 it also shows correctly where the alpha channel is ignored.
@@ -43,43 +49,56 @@ def blank(size, colour=TRANSPARENT):
     return [[colour] * size for _ in range(size)]
 
 
-def button_16(pressed):
-    """The 16x16 button: black outer frame, 3D edges, grey face, blue caption."""
-    img = blank(16)
-    for y in range(1, 15):
-        for x in range(1, 15):
+ICON_SIZES = (16, 20, 24, 32, 40, 48, 64)
+
+
+def half_up(value):
+    return int(value + 0.5)
+
+
+def button(size, pressed):
+    """The button at `size` pixels: black outer frame, 3D edges, grey face, blue caption.
+
+    Edges are t = size / 16 pixels wide (rounded), the caption is drawn s = size // 16 times
+    over, at the place the 16 pixel drawing has it, scaled."""
+    t = half_up(size / 16)
+    s = size // 16
+    n = size
+    img = blank(n)
+    for y in range(t, n - t):
+        for x in range(t, n - t):
             img[y][x] = FACE
-    # Outer frame.
-    for i in range(1, 15):
-        img[0][i] = img[15][i] = BLACK
-        img[i][0] = img[i][15] = BLACK
+    # Outer frame; the corners stay transparent.
+    for i in range(t, n - t):
+        for k in range(t):
+            img[k][i] = img[n - 1 - k][i] = BLACK
+            img[i][k] = img[i][n - 1 - k] = BLACK
     # Inner edges: light top/left and dark bottom/right when raised, the other way round when
     # pressed in.
     top_left, bottom_right = (SHADOW, WHITE) if pressed else (WHITE, SHADOW)
-    for i in range(1, 15):
-        img[1][i] = top_left
-        img[i][1] = top_left
-    for i in range(2, 15):
-        img[14][i] = bottom_right
-        img[i][14] = bottom_right
-    # Caption, centred; one pixel down and right when pressed.
-    ox, oy = (4, 5) if not pressed else (5, 6)
+    for i in range(t, n - t):
+        for k in range(t, 2 * t):
+            img[k][i] = img[i][k] = top_left
+    for i in range(2 * t, n - t):
+        for k in range(n - 2 * t, n - t):
+            img[k][i] = img[i][k] = bottom_right
+    # Caption; one edge width down and right when pressed.
+    ox, oy = half_up(4 * n / 16), half_up(5 * n / 16)
+    if pressed:
+        ox, oy = ox + t, oy + t
     for row, line in enumerate(GO):
         for col, ch in enumerate(line):
             if ch == "#":
-                img[oy + row][ox + col] = BLUE
+                for dy in range(s):
+                    for dx in range(s):
+                        img[oy + row * s + dy][ox + col * s + dx] = BLUE
     return img
 
 
-def scale2(img):
-    out = []
-    for row in img:
-        wide = []
-        for px in row:
-            wide += [px, px]
-        out.append(wide)
-        out.append(list(wide))
-    return out
+def scale_nearest(img, size):
+    """The picture at `size` pixels, each pixel taken from the nearest one of the original."""
+    old = len(img)
+    return [[img[y * old // size][x * old // size] for x in range(size)] for y in range(size)]
 
 
 # The hand: '#' black outline, 'o' white inside, anything else transparent.
@@ -105,6 +124,9 @@ HAND = [
     "    ###########   ",
 ]
 HAND_HOTSPOT = (5, 0)
+
+
+CURSOR_SIZES = (32, 48, 64)
 
 
 def hand_32():
@@ -142,7 +164,8 @@ def dib(img):
 
 
 def icon_file(images, cursor_hotspot=None):
-    """An .ico (type 1) or, with a hot spot, a .cur (type 2) holding the given images."""
+    """An .ico (type 1) or, with a hot spot (for the 32 pixel image; scaled for the others), a
+    .cur (type 2) holding the given images."""
     kind = 2 if cursor_hotspot else 1
     out = bytearray(struct.pack("<HHH", 0, kind, len(images)))
     blobs = [dib(img) for img in images]
@@ -150,7 +173,7 @@ def icon_file(images, cursor_hotspot=None):
     for img, blob in zip(images, blobs):
         size = len(img)
         if cursor_hotspot:
-            field1, field2 = cursor_hotspot
+            field1, field2 = (cursor_hotspot[0] * size // 32, cursor_hotspot[1] * size // 32)
         else:
             field1, field2 = 1, 32   # planes, bits per pixel
         out += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, field1, field2, len(blob), offset)
@@ -166,12 +189,13 @@ def write(name, data):
 
 
 def main():
-    normal = button_16(False)
-    pressed = button_16(True)
-    write("tray_normal.ico", icon_file([normal, scale2(normal)]))
-    write("tray_pressed.ico", icon_file([pressed, scale2(pressed)]))
-    write("brisklet.ico", icon_file([normal, scale2(normal)]))
-    write("hand.cur", icon_file([hand_32()], cursor_hotspot=HAND_HOTSPOT))
+    normal = [button(size, False) for size in ICON_SIZES]
+    pressed = [button(size, True) for size in ICON_SIZES]
+    write("tray_normal.ico", icon_file(normal))
+    write("tray_pressed.ico", icon_file(pressed))
+    write("brisklet.ico", icon_file(normal))
+    hand = hand_32()
+    write("hand.cur", icon_file([scale_nearest(hand, size) for size in CURSOR_SIZES], cursor_hotspot=HAND_HOTSPOT))
 
 
 if __name__ == "__main__":

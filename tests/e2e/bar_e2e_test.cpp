@@ -41,15 +41,14 @@ RECT WindowRectOf(HWND hwnd) {
     return rect;
 }
 
-// The bar stands where the layout for this table and this screen puts it, with one button per
-// record at the computed place and with the record's name.
-void ExpectLaidOut(HWND bar, const ButtonTable& table, const std::vector<std::string>& names) {
-    const BarLayout layout = ComputeLayout(MetricsNow(), table);
+// The bar stands at `want`'s place and size, with one button per name, in order, each at its
+// place in the client area (centred; gap + i * (height + gap) down) and with that name.
+void ExpectBarAt(HWND bar, const BarLayout& want, const std::vector<std::string>& names) {
     const RECT rect = WindowRectOf(bar);
-    EXPECT_EQ(layout.barX, rect.left);
-    EXPECT_EQ(layout.barY, rect.top);
-    EXPECT_EQ(layout.barWidth, rect.right - rect.left);
-    EXPECT_EQ(layout.barHeight, rect.bottom - rect.top);
+    EXPECT_EQ(want.barX, rect.left);
+    EXPECT_EQ(want.barY, rect.top);
+    EXPECT_EQ(want.barWidth, rect.right - rect.left);
+    EXPECT_EQ(want.barHeight, rect.bottom - rect.top);
 
     RECT client{};
     GetClientRect(bar, &client);
@@ -57,13 +56,23 @@ void ExpectLaidOut(HWND bar, const ButtonTable& table, const std::vector<std::st
     ASSERT_EQ(names.size(), buttons.size());
     for (size_t i = 0; i < buttons.size(); ++i) {
         const int index = static_cast<int>(i);
+        const RECT& place = buttons[i].clientRect;
         EXPECT_EQ(IDC_BUTTON_FIRST + index, buttons[i].id);
         EXPECT_EQ(names[i], buttons[i].text);
-        EXPECT_EQ(ButtonX(client.right, layout.buttonWidth), buttons[i].clientRect.left) << i;
-        EXPECT_EQ(ButtonY(index), buttons[i].clientRect.top) << i;
-        EXPECT_EQ(layout.buttonWidth, buttons[i].clientRect.right - buttons[i].clientRect.left) << i;
-        EXPECT_EQ(22, buttons[i].clientRect.bottom - buttons[i].clientRect.top) << i;
+        EXPECT_EQ((client.right - want.buttonWidth) / 2, place.left) << i;
+        EXPECT_EQ(want.gap + index * (want.buttonHeight + want.gap), place.top) << i;
+        EXPECT_EQ(want.buttonWidth, place.right - place.left) << i;
+        EXPECT_EQ(want.buttonHeight, place.bottom - place.top) << i;
     }
+}
+
+// The bar stands where the layout for this table and this screen puts it, with one button per
+// record at the computed place and with the record's name.
+void ExpectLaidOut(HWND bar, const ButtonTable& table, const std::vector<std::string>& names) {
+    const BarLayout layout = ComputeLayout(MetricsNow(), table);
+    ASSERT_EQ(22, layout.buttonHeight);
+    ASSERT_EQ(5, layout.gap);
+    ExpectBarAt(bar, layout, names);
 }
 
 std::string TempProbeFile() {
@@ -169,6 +178,9 @@ TEST(BarResources, MenuAcceleratorsStringsVersionManifestIconsAndCursor) {
                           SizeofResource(module, manifest));
     EXPECT_NE(std::string::npos, xml.find("Microsoft.Windows.Common-Controls"));
     EXPECT_NE(std::string::npos, xml.find("version=\"6.0.0.0\""));
+    // Per-monitor DPI awareness, version 2 first, and the system-aware form for older Windows.
+    EXPECT_NE(std::string::npos, xml.find("<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2"));
+    EXPECT_NE(std::string::npos, xml.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true"));
 
     for (int id : {IDI_TRAY_NORMAL, IDI_TRAY_PRESSED, IDI_APP}) {
         for (int edge : {16, 32}) {
@@ -182,6 +194,19 @@ TEST(BarResources, MenuAcceleratorsStringsVersionManifestIconsAndCursor) {
             if (iconInfo.hbmColor != nullptr) DeleteObject(iconInfo.hbmColor);
             DeleteObject(iconInfo.hbmMask);
             DestroyIcon(icon);
+        }
+        // Each size the platform asks for at 96 to 192 DPI is an image of its own, none stretched.
+        HRSRC group = FindResourceA(module, MAKEINTRESOURCEA(id), RT_GROUP_ICON);
+        ASSERT_NE(nullptr, group) << id;
+        auto* directory = static_cast<PBYTE>(LockResource(LoadResource(module, group)));
+        for (int edge : {16, 20, 24, 32, 40, 48, 64}) {
+            const int imageId = LookupIconIdFromDirectoryEx(directory, TRUE, edge, edge, LR_DEFAULTCOLOR);
+            HRSRC image = FindResourceA(module, MAKEINTRESOURCEA(imageId), RT_ICON);
+            ASSERT_NE(nullptr, image) << id << " at " << edge;
+            BITMAPINFOHEADER header{};
+            std::memcpy(&header, LockResource(LoadResource(module, image)), sizeof header);
+            EXPECT_EQ(edge, header.biWidth) << id;
+            EXPECT_EQ(2 * edge, header.biHeight) << id;  // the colours and the mask
         }
     }
     HCURSOR hand = static_cast<HCURSOR>(LoadImageA(module, MAKEINTRESOURCEA(IDC_HAND_CURSOR), IMAGE_CURSOR, 32, 32, 0));
@@ -922,6 +947,150 @@ TEST(BarKeyboard, DefaultHotKeyShowsAndHidesAndKeysMoveJumpOpenAndHide) {
     e2e::PressKeys({VK_ESCAPE});
     EXPECT_TRUE(e2e::WaitUntil([&] { return !IsWindowVisible(hwnd); }, 5000)) << "Esc did not hide the bar";
     EXPECT_EQ(1u, e2e::ReadLaunches().size()) << "nothing else was opened";
+
+// ---- Display scale ----
+
+// The bar's figures at `dpi`, worked out from the 96-DPI pixel sizes: each one times dpi / 96,
+// rounded as MulDiv rounds; the menu and caption heights as a program at that DPI reads them.
+BarLayout ScaledLayoutAt(int dpi, int tableWidth, bool wide, int count) {
+    const e2e::Metrics m = e2e::ScreenMetricsAt(dpi);
+    const auto px = [dpi](int value) { return MulDiv(value, dpi, 96); };
+    BarLayout bar;
+    bar.buttonWidth = px(tableWidth + (wide ? 50 : 0));
+    bar.buttonHeight = px(22);
+    bar.gap = px(5);
+    const int pitch = bar.buttonHeight + bar.gap;
+    bar.barX = m.cx - bar.buttonWidth - px(30);
+    bar.barY = m.cy - 4 * m.menu - pitch * count - m.caption - bar.gap;
+    bar.barWidth = bar.buttonWidth + px(20);
+    bar.barHeight = pitch * count + 2 * m.caption + 3 * bar.gap;
+    return bar;
+}
+
+// Rows of dark ink in a bitmap selected into `dc`, from the first dark row to the last (0 when
+// none).
+int InkRows(HDC dc, int width, int height) {
+    int first = -1, last = -1;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const COLORREF c = GetPixel(dc, x, y);
+            if (GetRValue(c) + GetGValue(c) + GetBValue(c) < 3 * 96) {
+                if (first < 0) first = y;
+                last = y;
+                break;
+            }
+        }
+    }
+    return first < 0 ? 0 : last - first + 1;
+}
+
+// The ink height in a screen rectangle, or of `text` drawn here in Tahoma of the given height
+// and weight when `text` is not null.
+int InkHeight(const RECT& rect, const char* text = nullptr, int lfHeight = 0, int weight = 0) {
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
+    if (text == nullptr) {
+        BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    } else {
+        RECT all{0, 0, width, height};
+        FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        HFONT font = CreateFontA(lfHeight, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                 CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "Tahoma");
+        HGDIOBJ oldFont = SelectObject(memory, font);
+        SetTextColor(memory, RGB(0, 0, 0));
+        SetBkMode(memory, TRANSPARENT);
+        DrawTextA(memory, text, -1, &all, DT_SINGLELINE | DT_CENTER | DT_VCENTER);
+        SelectObject(memory, oldFont);
+        DeleteObject(font);
+    }
+    const int ink = InkRows(memory, width, height);
+    SelectObject(memory, oldBitmap);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return ink;
+}
+
+// At 144 and 192 DPI the bar, every button and the fonts are scaled: the bar's rectangle and
+// each button's equal the layout worked out here, the buttons' labels are as tall as their fonts
+// at the scaled heights (a record's own font and the bar font, both stored at 96-DPI heights),
+// the Button file keeps those heights, and the tray icon is there. 96 DPI is back afterwards.
+TEST(BarDisplayScale, BarButtonsAndFontsFollowTheDpi) {
+    for (const int dpi : {144, 192}) {
+        SCOPED_TRACE(dpi);
+        e2e::ResetState();
+        auto image = e2e::MakeButtonFile({{"HI", "http://own.example/"}, {"HB", "http://bar.example/"}}, 141, true);
+        ButtonTable& table = *reinterpret_cast<ButtonTable*>(image.data());
+        table.globalFont.lfHeight = -13;
+        table.globalFont.lfWeight = 400;
+        CopyTextToField(table.globalFont.lfFaceName, sizeof table.globalFont.lfFaceName, "Tahoma");
+        table.records[0].hasOwnFont = 1;
+        table.records[0].ownFont = table.globalFont;
+        table.records[0].ownFont.lfHeight = -16;
+        table.records[0].ownFont.lfWeight = 700;
+        const std::string path = e2e::ScratchFolder("dpi") + "\\scaled.bklt";
+        ASSERT_TRUE(e2e::WriteFileBytes(path, image.data(), image.size()));
+
+        e2e::ScopedDpi scale(dpi);
+        ASSERT_TRUE(scale.ok());
+        Process bar = e2e::StartBrisklet("\"" + path + "\"");
+        HWND hwnd = e2e::FindBar();
+        ASSERT_NE(nullptr, hwnd);
+        ASSERT_TRUE(e2e::WaitUntil([&] { return IsWindowVisible(hwnd) != FALSE; }));
+        e2e::Sync(hwnd);
+        EXPECT_TRUE(e2e::TrayIconPresent(hwnd));
+
+        ExpectBarAt(hwnd, ScaledLayoutAt(dpi, 141, true, 2), {"HI", "HB"});
+        const auto buttons = e2e::BarButtons(hwnd);
+        ASSERT_EQ(2u, buttons.size());
+
+        // The labels, as drawn on the screen, against the same text drawn here at the scaled
+        // heights; the 96-DPI heights would be visibly shorter.
+        if (e2e::GdiWorksInTarget()) {
+            SetForegroundWindow(hwnd);
+            ASSERT_TRUE(e2e::WaitUntil([&] { return GetForegroundWindow() == hwnd; }, 5000));
+            RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+            e2e::Sync(hwnd);
+            if (dpi == 192) e2e::SaveScreenshot("bar-192dpi");
+            const int inset = MulDiv(4, dpi, 96);
+            const struct { int index, height, weight; } labels[] = {{0, -16, 700}, {1, -13, 400}};
+            for (const auto& label : labels) {
+                RECT inside = WindowRectOf(buttons[label.index].hwnd);
+                InflateRect(&inside, -inset, -inset);
+                const char* text = buttons[label.index].text.c_str();
+                const RECT page{0, 0, 400, 100};
+                const int scaled = InkHeight(page, text, MulDiv(label.height, dpi, 96), label.weight);
+                const int unscaled = InkHeight(page, text, label.height, label.weight);
+                ASSERT_GT(scaled, unscaled + 2) << "the reference heights do not tell the DPIs apart";
+                EXPECT_NEAR(scaled, InkHeight(inside), 1) << "label of button " << label.index;
+            }
+        }
+        EXPECT_TRUE(e2e::CloseBrisklet(bar));
+        // What was read at 96-DPI heights is written back at them.
+        const auto saved = e2e::ReadButtonTable(path);
+        EXPECT_EQ(-13, saved->globalFont.lfHeight);
+        EXPECT_EQ(-16, saved->records[0].ownFont.lfHeight);
+
+        // A recorded Button file that is missing is made with the default font: 10 points at
+        // 96 DPI, whatever the display's.
+        e2e::ResetState();
+        const std::string missing = e2e::ScratchFolder("dpi-new") + "\\new.bklt";
+        ASSERT_TRUE(e2e::WriteUserString("CurrentButtonFileName", missing));
+        Process fresh = e2e::StartBrisklet();
+        ASSERT_NE(nullptr, e2e::FindBar());
+        EXPECT_TRUE(e2e::CloseBrisklet(fresh));
+        EXPECT_EQ(-13, e2e::ReadButtonTable(missing)->globalFont.lfHeight);
+    }
+    // The DPI is back: a program started now is laid out at 96.
+    e2e::ResetState();
+    const std::string path = WriteButtonFile("dpi-back", "back.bklt", {{"One", "http://one.example/"}});
+    Process bar = e2e::StartBrisklet("\"" + path + "\"");
+    HWND hwnd = e2e::FindBar();
+    ASSERT_NE(nullptr, hwnd);
+    ExpectLaidOut(hwnd, TableOf(e2e::ReadFileBytes(path)), {"One"});
     EXPECT_TRUE(e2e::CloseBrisklet(bar));
 }
 

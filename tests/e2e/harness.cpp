@@ -542,6 +542,43 @@ Metrics ScreenMetricsNow() {
                    GetSystemMetrics(SM_CYSIZE)};
 }
 
+Metrics ScreenMetricsAt(int dpi) {
+    using ForDpi = int(WINAPI*)(int, UINT);
+    FARPROC proc = GetProcAddress(GetModuleHandleA("user32.dll"), "GetSystemMetricsForDpi");
+    if (proc == nullptr) return ScreenMetricsNow();
+    const auto forDpi = reinterpret_cast<ForDpi>(reinterpret_cast<void (*)()>(proc));
+    const UINT at = static_cast<UINT>(dpi);
+    return Metrics{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), forDpi(SM_CYMENU, at),
+                   forDpi(SM_CYSIZE, at)};
+}
+
+namespace {
+const char kDesktopKey[] = "Control Panel\\Desktop";
+}  // namespace
+
+ScopedDpi::ScopedDpi(int dpi) {
+    DWORD type = 0;
+    std::vector<unsigned char> data;
+    had_ = ReadValue(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", &type, &data) && data.size() == 4;
+    if (had_) std::memcpy(&previous_, data.data(), 4);
+    const DWORD value = static_cast<DWORD>(dpi);
+    ok_ = WriteValue(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", REG_DWORD, &value, 4);
+}
+
+ScopedDpi::~ScopedDpi() {
+    // A program left running would keep its DPI into the next test.
+    ResetState();
+    if (had_) {
+        WriteValue(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", REG_DWORD, &previous_, 4);
+        return;
+    }
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, "LogPixels");
+        RegCloseKey(key);
+    }
+}
+
 // ---- Screen ----
 
 namespace {

@@ -171,6 +171,26 @@ void PressKeys(const std::vector<WORD>& keys);
 // Screen metrics as the program reads them.
 struct Metrics { int cx, cy, menu, caption; };
 Metrics ScreenMetricsNow();
+// The same at another DPI, as a program shown at that DPI reads them (GetSystemMetricsForDpi).
+Metrics ScreenMetricsAt(int dpi);
+
+// The DPI every program started from now on sees: "LogPixels" of HKCU\Control Panel\Desktop,
+// which Wine reads when a process starts (this one keeps the DPI it started with). Leaving the
+// scope ends any running Brisklet and puts the value back as it was (none: 96 DPI), so no later
+// test runs at the changed DPI.
+class ScopedDpi {
+public:
+    explicit ScopedDpi(int dpi);
+    ~ScopedDpi();
+    ScopedDpi(const ScopedDpi&) = delete;
+    ScopedDpi& operator=(const ScopedDpi&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    bool ok_ = false;
+    bool had_ = false;
+    DWORD previous_ = 0;
+};
 
 // Saves the whole screen as BMP in the screenshots folder (BRISKLET_SCREENSHOTS, converted to
 // PNG by the test runner). Returns the path written, "" on failure.

@@ -899,6 +899,33 @@ TEST(SetupFonts, CancelledGlobalFontStillTakesTheFontScratch) {
     Finish(s);
 }
 
+// At 192 DPI the font dialog works in 192-DPI pixels; the size chosen there is stored at its
+// 96-DPI height, so the Button file reads the same on every display.
+TEST(SetupFonts, AFontChosenAt192DpiIsStoredAtIts96DpiHeight) {
+    E2E_REQUIRES_COMBO_BOX();
+    e2e::ScopedDpi scale(192);
+    ASSERT_TRUE(scale.ok());
+    Session s;
+    Start(s, "setup-font-dpi", {{"A", "http://a.example/"}});
+    e2e::PressButton(s.setup, IDC_SETUP_GLOBAL_FONT);
+    HWND font = e2e::WaitForDialog("Font");
+    ASSERT_NE(nullptr, font);
+    HWND size = GetDlgItem(font, 0x472 /* cmb3, the point size */);
+    ASSERT_NE(nullptr, size);
+    // Chosen in the size list as a user would: the list selects and tells the dialog.
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(size, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("12"),
+                        SMTO_NORMAL, 5000, &result);
+    ASSERT_NE(static_cast<DWORD_PTR>(CB_ERR), result) << "no 12 in the size list";
+    SendMessageTimeoutA(font, WM_COMMAND, MAKEWPARAM(0x472, CBN_SELCHANGE), reinterpret_cast<LPARAM>(size),
+                        SMTO_NORMAL, 5000, &result);
+    e2e::PressButton(font, IDOK);
+    ASSERT_TRUE(e2e::WaitForWindowGone(font));
+    // 12 points: -32 pixels at 192 DPI, -16 at 96.
+    EXPECT_EQ(-MulDiv(12, 96, 72), SettledTable(s.bar, s.file)->globalFont.lfHeight);
+    Finish(s);
+}
+
 // ---- Favourite URL ----
 
 TEST(SetupFavourite, ALongFavouriteUrlIsStoredAs511CharactersOnOk) {

@@ -88,6 +88,66 @@ TEST(BarLayoutArithmetic, ButtonsAreCentredTruncatingTowardZero) {
     EXPECT_EQ(-1, ButtonX(137, 140));   // -3 / 2 truncates to -1
 }
 
+TEST(BarLayoutArithmetic, EveryPixelSizeIsScaledByTheDpiAndFontsRoundTrip) {
+    // 144 and 192 DPI: menu and caption heights come from the system already scaled.
+    const ScreenMetrics at144{1536, 1152, 28, 27, 144};
+    const BarLayout l144 = ComputeLayout(at144, TableWith(140, 3, 1));
+    EXPECT_EQ(285, l144.buttonWidth);              // (140 + 50) * 1.5
+    EXPECT_EQ(33, l144.buttonHeight);
+    EXPECT_EQ(8, l144.gap);                        // 7.5 rounds away from zero
+    EXPECT_EQ(1536 - 285 - 45, l144.barX);
+    EXPECT_EQ(285 + 30, l144.barWidth);
+    EXPECT_EQ(3 * 41 + 2 * 27 + 3 * 8, l144.barHeight);
+    EXPECT_EQ(1152 - 4 * 28 - 3 * 41 - 27 - 8, l144.barY);
+    EXPECT_EQ(8 + 2 * 41, ButtonY(2, 144));
+
+    const ScreenMetrics at192{2048, 1536, 37, 36, 192};
+    const BarLayout l192 = ComputeLayout(at192, TableWith(141, 2));
+    EXPECT_EQ(282, l192.buttonWidth);
+    EXPECT_EQ(44, l192.buttonHeight);
+    EXPECT_EQ(10, l192.gap);
+    EXPECT_EQ(2048 - 282 - 60, l192.barX);
+    EXPECT_EQ(282 + 40, l192.barWidth);
+    EXPECT_EQ(2 * 54 + 2 * 36 + 3 * 10, l192.barHeight);
+    EXPECT_EQ(1536 - 4 * 37 - 2 * 54 - 36 - 10, l192.barY);
+    EXPECT_EQ(10 + 54, ButtonY(1, 192));
+    // No DPI (0 or negative) is 96, and a hostile width still saturates.
+    EXPECT_EQ(ComputeLayout(kScreen, TableWith(140, 3)).barY,
+              ComputeLayout(ScreenMetrics{1024, 768, 19, 18, 0}, TableWith(140, 3)).barY);
+    EXPECT_EQ(INT_MAX, ComputeLayout(at192, TableWith(INT_MAX, 1, 1)).buttonWidth);
+    EXPECT_EQ(INT_MIN, ComputeLayout(at192, TableWith(INT_MIN, 1)).buttonWidth);
+
+    // Font heights: stored at 96 DPI, made at the display's; a height chosen there goes back to
+    // the very height it was made from at 96 DPI and above.
+    EXPECT_EQ(-26, ScaleForDpi(-13, 192));
+    EXPECT_EQ(-20, ScaleForDpi(-13, 144));         // -19.5 rounds away from zero
+    EXPECT_EQ(-14, UnscaleFromDpi(-27, 192));      // 10 points chosen at 192 DPI: -13.5
+    for (const int dpi : {96, 120, 144, 168, 192, 288}) {
+        for (int height = -200; height <= 200; ++height) {
+            ASSERT_EQ(height, UnscaleFromDpi(ScaleForDpi(height, dpi), dpi)) << dpi;
+        }
+    }
+    FontDesc stored{};
+    stored.lfHeight = -13;
+    stored.lfWidth = 5;
+    stored.lfWeight = 700;
+    const FontDesc made = FontAtDpi(stored, 192);
+    EXPECT_EQ(-26, made.lfHeight);
+    EXPECT_EQ(10, made.lfWidth);
+    EXPECT_EQ(700, made.lfWeight);
+    EXPECT_TRUE(SameFont(stored, FontAtBaseDpi(made, 192)));
+    EXPECT_EQ(INT_MIN, ScaleForDpi(INT_MIN, 192));
+    EXPECT_EQ(INT_MAX, ScaleForDpi(INT_MAX, 192));
+
+    // An own font made at one DPI is not kept when the DPI changes.
+    ButtonTable table = TableWith(140, 1);
+    table.records[0].hasOwnFont = 1;
+    table.records[0].ownFont = stored;
+    EXPECT_EQ(SlotFont::KeepOwn, SlotFontStep(table, 0, &made, 192));
+    EXPECT_EQ(SlotFont::MakeOwn, SlotFontStep(table, 0, &made, 144));
+    EXPECT_EQ(SlotFont::MakeOwn, SlotFontStep(table, 0, &made));
+}
+
 TEST(BarRebuildFonts, OwnFontIsKeptOnlyWhileItsRecordAsksForTheSameFont) {
     ButtonTable table = TableWith(140, 3);
     table.records[1].hasOwnFont = 1;
