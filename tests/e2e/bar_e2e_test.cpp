@@ -947,6 +947,8 @@ TEST(BarKeyboard, DefaultHotKeyShowsAndHidesAndKeysMoveJumpOpenAndHide) {
     e2e::PressKeys({VK_ESCAPE});
     EXPECT_TRUE(e2e::WaitUntil([&] { return !IsWindowVisible(hwnd); }, 5000)) << "Esc did not hide the bar";
     EXPECT_EQ(1u, e2e::ReadLaunches().size()) << "nothing else was opened";
+    EXPECT_TRUE(e2e::CloseBrisklet(bar));
+}
 
 // ---- Display scale ----
 
