@@ -125,7 +125,7 @@ build_tree win32 -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-win32.cmake" -DCM
 
 [ $NATIVE_OK -eq 0 ] && run_gtest native_tests "$BUILD/native/native_tests"
 [ $NATIVE_OK -eq 0 ] && run_gtest fuzz_corpus_tests "$BUILD/native/tests/fuzz/fuzz_corpus_tests"
-# libFuzzer harnesses (clang): the seeds once, then a bounded run of each (~35 s).
+# libFuzzer harnesses (clang): the seeds once, then a bounded run of each (10 s; BRISKLET_FUZZ_SECONDS for longer).
 run_checks fuzz bash "$ROOT/tests/fuzz/run_fuzz.sh" "$BUILD"
 run_checks imports bash "$ROOT/tests/check_imports.sh" "$BUILD"
 # Static analysis with clang-tidy and cppcheck over the native and win64 trees.

@@ -5,12 +5,12 @@
 # crash, a leak, a sanitizer report or a broken invariant fails the step and its log tail is
 # printed.
 #
-#   tests/fuzz/run_fuzz.sh BUILD_DIR [SECONDS_PER_HARNESS]   (default 35; BRISKLET_FUZZ_SECONDS too)
+#   tests/fuzz/run_fuzz.sh BUILD_DIR [SECONDS_PER_HARNESS]   (default 10; BRISKLET_FUZZ_SECONDS too)
 set -uo pipefail
 
 HERE=$(cd "$(dirname "$0")" && pwd)
 BUILD=${1:?usage: run_fuzz.sh BUILD_DIR [SECONDS]}/fuzz
-SECONDS_EACH=${2:-${BRISKLET_FUZZ_SECONDS:-35}}
+SECONDS_EACH=${2:-${BRISKLET_FUZZ_SECONDS:-10}}
 HARNESSES=(button_file legacy_file dropped_text)
 
 if ! command -v clang++ >/dev/null 2>&1; then
