@@ -100,9 +100,11 @@ struct Started {
 };
 
 // Starts brisklet.exe and answers OK to every message box it shows, noting caption and text,
-// until its bar stands with the tray icon added and no box is open (everything queued at
-// start-up, the first save included, has then been handled), or until the process has ended.
-Started StartAnswering(const std::string& arguments = "", const std::string& workingFolder = "") {
+// until start-up has run to the end, the bar has handled what it queued (the first save
+// included), at least `boxes` boxes have been answered and none is open, or until the process
+// has ended.
+Started StartAnswering(const std::string& arguments = "", const std::string& workingFolder = "",
+                       size_t boxes = 0) {
     Started run;
     run.process = Process::Start(e2e::BriskletExe(), arguments, workingFolder);
     const DWORD pid = run.process.id();
@@ -118,13 +120,14 @@ Started StartAnswering(const std::string& arguments = "", const std::string& wor
         }
         if (!run.process.running()) break;
         HWND bar = BarOf(pid);
-        if (bar != nullptr && e2e::TrayIconPresent(bar)) {
+        if (bar != nullptr && e2e::StartedUp(bar)) {
             e2e::Sync(bar);
-            if (MessageBoxOf(pid) == nullptr) {
+            // A box is made hidden and shown by its own message loop, which may answer Sync
+            // first: a box not shown yet counts too.
+            if (run.boxes.size() >= boxes && WindowOf(pid, "#32770", nullptr, false) == nullptr) {
                 run.bar = bar;
                 break;
             }
-            continue;
         }
         Sleep(20);
     }
@@ -409,7 +412,7 @@ TEST(FaultButtonFile, OverLongArgumentIsCopiedThenReadAsItsFirst64996Bytes) {
     Bytes file = table;
     file.resize(100000, 0xEE);
     const std::string path = WriteButtonFile(e2e::ScratchFolder("fault-long") + "\\long.bklt", file);
-    Started run = StartAnswering("\"" + path + "\"");
+    Started run = StartAnswering("\"" + path + "\"", "", 1);
     ASSERT_EQ(1u, run.boxes.size()) << Describe(run.boxes);
     EXPECT_EQ("Brisklet", run.boxes[0].caption);
     EXPECT_EQ(e2e::KeptCopyMessage(path, 100000, path + ".orig"), run.boxes[0].text);
@@ -633,7 +636,7 @@ TEST(FaultPaths, InstalledPathOf1020CharactersCountsAsMissing) {
     const std::string path = WriteButtonFile(e2e::ScratchFolder("fault-install") + "\\own.bklt", image);
     ASSERT_TRUE(e2e::WriteUserString("CurrentButtonFileName", path));
     ASSERT_TRUE(e2e::SetInstalledPath("C:\\" + std::string(1017, 'i')));
-    Started run = StartAnswering();
+    Started run = StartAnswering("", "", 1);
     e2e::SetInstalledPath(e2e::TargetFolder());
     ASSERT_EQ(1u, run.boxes.size()) << Describe(run.boxes);
     EXPECT_EQ("Brisklet Not Installed Properly", run.boxes[0].caption);
@@ -688,7 +691,7 @@ TEST(FaultFolders, WriteProtectedButtonFolderKeepsTheFileAndSaysSo) {
     {
         ImmutableFolder protect(e2e::ButtonFolder());
         ASSERT_TRUE(protect.set()) << "cannot write-protect " << e2e::ButtonFolder();
-        run = StartAnswering();
+        run = StartAnswering("", "", 1);
         // The file loads; the save at start-up cannot put its new copy in the folder.
         ASSERT_EQ(1u, run.boxes.size()) << Describe(run.boxes);
         EXPECT_EQ("Brisklet", run.boxes[0].caption);
@@ -718,7 +721,7 @@ TEST(FaultFolders, FileThatIsNotAButtonFileAndCannotBeCopiedIsLeftByteForByte) {
     {
         ImmutableFolder protect(folder);
         ASSERT_TRUE(protect.set()) << "cannot write-protect " << folder;
-        run = StartAnswering();
+        run = StartAnswering("", "", 1);
         ASSERT_EQ(1u, run.boxes.size()) << Describe(run.boxes);
         EXPECT_EQ("Brisklet", run.boxes[0].caption);
         EXPECT_EQ(e2e::NotCopiedMessage(path, 1000, e2e::DefaultButtonFile()), run.boxes[0].text);
@@ -739,7 +742,7 @@ TEST(FaultFolders, WriteProtectedEmptyButtonFolderAtFirstStart) {
     {
         ImmutableFolder protect(e2e::ButtonFolder());
         ASSERT_TRUE(protect.set()) << "cannot write-protect " << e2e::ButtonFolder();
-        run = StartAnswering();
+        run = StartAnswering("", "", 2);
         // No default file can be made, then the empty table cannot be saved.
         ASSERT_GE(run.boxes.size(), 2u) << Describe(run.boxes);
         EXPECT_EQ(kProblemAccessing, run.boxes.front().text);
@@ -838,7 +841,7 @@ TEST(FaultFolders, NoDocumentsFolderAndNoUsableButtonFolder) {
     Started run;
     {
         DocumentsFolderMoved moved("C:\\no-such-documents-folder");
-        run = StartAnswering("", working);
+        run = StartAnswering("", working, 2);
     }
     ASSERT_GE(run.boxes.size(), 2u) << Describe(run.boxes);
     EXPECT_EQ(kProblemAccessing, run.boxes.front().text);

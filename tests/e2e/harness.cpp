@@ -241,6 +241,12 @@ bool TrayIconPresent(HWND bar) {
     return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
 }
 
+bool StartedUp(HWND bar) {
+    // The drop target is the last thing start-up registers (OLE keeps it in this window
+    // property); the font step, with the first save, is posted right behind it.
+    return TrayIconPresent(bar) && GetPropA(bar, "OleDropTargetInterface") != nullptr;
+}
+
 Process StartBrisklet(const std::string& arguments) {
     Process process = Process::Start(BriskletExe(), arguments);
     HWND bar = nullptr;
@@ -252,8 +258,9 @@ Process StartBrisklet(const std::string& arguments) {
         15000);
     EXPECT_TRUE(appeared) << "the Button bar of brisklet.exe " << arguments << " did not appear";
     if (appeared) {
-        // The tray icon goes up first; the rest of start-up follows it, and Sync waits for that.
-        EXPECT_TRUE(WaitUntil([&] { return TrayIconPresent(bar); }, 10000)) << "the tray icon was not added";
+        // The tray icon goes up first and the rest of start-up follows it; Sync then lets the bar
+        // handle what start-up queued.
+        EXPECT_TRUE(WaitUntil([&] { return StartedUp(bar); }, 10000)) << "start-up did not finish";
         Sync(bar);
     }
     return process;

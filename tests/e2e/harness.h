@@ -93,8 +93,8 @@ private:
 // folder.
 void ResetState();
 
-// Starts brisklet.exe and waits until its bar window exists and its tray icon is added (the
-// first queued messages have been handled). Fails the current test on a time-out.
+// Starts brisklet.exe and waits until its start-up has run to the end and the bar has handled
+// what start-up queued. Fails the current test on a time-out.
 Process StartBrisklet(const std::string& arguments = "");
 // The running bar: class "BRISKLET", title "Brisklet"; null when none.
 HWND FindBar();
@@ -103,6 +103,9 @@ HWND WaitForBar(int timeoutMs = 10000);
 bool TrayIconPresent(HWND bar);
 // Ends Brisklet the way a user would (E&xit, answer Yes) and waits for the process.
 bool CloseBrisklet(Process& process, int timeoutMs = 10000);
+// Whether start-up has registered everything, the tray icon and the drop target: its last step,
+// the font step with the first save, is then queued.
+bool StartedUp(HWND bar);
 // Lets the bar's thread handle everything posted so far (a SendMessage round trip).
 void Sync(HWND bar);
 
