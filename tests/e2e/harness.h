@@ -106,7 +106,8 @@ bool CloseBrisklet(Process& process, int timeoutMs = 10000);
 // Whether start-up has registered everything, the tray icon and the drop target: its last step,
 // the font step with the first save, is then queued.
 bool StartedUp(HWND bar);
-// Lets the bar's thread handle everything posted so far (a SendMessage round trip).
+// Two SendMessage round trips with the bar's thread. A sent message overtakes posted ones, so
+// this settles what the bar does in one go, not a queue of posted steps behind it.
 void Sync(HWND bar);
 
 // Button windows of the bar (children with ids 2000 + i), in id order.
