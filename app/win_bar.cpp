@@ -133,8 +133,8 @@ bool PlaceButton(HWND button, const RECT& place, ChangedArea& changed) {
 // The bar font for the table's global font: the one made last time while neither the global
 // font, the bar's DPI nor g_barFont has changed since, else a new one; the font it replaces is
 // retired. The font scratch gets the global font as it is shown, at the bar's DPI.
-void SettleBarFont(RetiredFonts& retired) {
-    const FontDesc shown = FontAtDpi(g_buttonTable.globalFont, WindowDpi(s_bar));
+void SettleBarFont(int dpi, RetiredFonts& retired) {
+    const FontDesc shown = FontAtDpi(g_buttonTable.globalFont, dpi);
     g_fontScratch = ToLogFont(shown);
     if (g_barFont != nullptr && g_barFont == s_barFontMade && SameFont(s_barFontMadeFrom, shown)) return;
     retired.Add(g_barFont);
@@ -146,9 +146,8 @@ void SettleBarFont(RetiredFonts& retired) {
 
 // The font button slot `index` shows: its own font, kept or made anew, or the bar font. An own
 // font the slot no longer uses is retired.
-HFONT SettleSlotFont(int index, RetiredFonts& retired) {
+HFONT SettleSlotFont(int index, int dpi, RetiredFonts& retired) {
     HFONT& own = s_buttonFonts[index];
-    const int dpi = WindowDpi(s_bar);
     const SlotFont step =
         SlotFontStep(g_buttonTable, index, own != nullptr ? &s_buttonFontMadeFrom[index] : nullptr, dpi);
     if (step == SlotFont::KeepOwn) return own;
@@ -413,12 +412,13 @@ void CreateButtonWindows() {
     const int count = ButtonCount(g_buttonTable);
     const int x = client.left + ButtonX(client.right, g_layout.buttonWidth);
     ChangedArea changed;
+    const int dpi = WindowDpi(s_bar);
     RetiredFonts retired;  // deleted on leaving, after the buttons have their new fonts
-    SettleBarFont(retired);
+    SettleBarFont(dpi, retired);
     for (int i = 0; i < kMaxButtons; ++i) {
         HWND& button = g_buttonWindows[i];
         const bool ours = IsOurButton(button, i);
-        const HFONT font = SettleSlotFont(i, retired);
+        const HFONT font = SettleSlotFont(i, dpi, retired);
         if (i >= count) {
             if (ours) {
                 changed.Add(RectInBar(button));
@@ -462,11 +462,12 @@ void DestroyButtonWindows() {
 // the fonts that changed since the last time, then saves.
 void ApplyFonts() {
     {
+        const int dpi = WindowDpi(s_bar);
         RetiredFonts retired;
-        SettleBarFont(retired);
+        SettleBarFont(dpi, retired);
         const int count = ButtonCount(g_buttonTable);
         for (int i = 0; i < kMaxButtons; ++i) {
-            const HFONT font = SettleSlotFont(i, retired);
+            const HFONT font = SettleSlotFont(i, dpi, retired);
             if (i < count) SetButtonFont(g_buttonWindows[i], font);
         }
     }
