@@ -172,7 +172,6 @@ void OnMove(HWND dialog, int direction) {
     const int index = SelectedRecord(g_buttonTable, g_selectedIndex);
     if (!CanMoveButton(g_buttonTable, index, direction)) return;
     ClearList(dialog);
-    DestroyButtonWindows();
     g_selectedIndex = MoveButton(g_buttonTable, index, direction);
     SaveButtonFile();
     PostToBar(WM_BAR_RELAYOUT);
