@@ -59,16 +59,35 @@ bool ReadString(RegRoot root, const char* keyPath, const char* valueName, bool a
     return true;
 }
 
-// A four-byte value under the per-user key; 0 when the key or value cannot be read.
-uint32_t ReadUserNumber(const char* valueName, uint32_t* type) {
+// A value of at most four bytes under the per-user key, with its type and size; false when the
+// key or value cannot be read.
+bool QueryUserNumber(const char* valueName, uint32_t* type, uint32_t* number, uint32_t* size) {
     RegistryApi& reg = Registry();
     RegistryApi::Key key = nullptr;
-    if (!reg.OpenKey(RegRoot::CurrentUser, kBriskletKeyPath, false, &key)) return 0;
-    uint32_t number = 0;
-    uint32_t size = sizeof number;
-    const bool read = reg.QueryValue(key, valueName, type, &number, &size);
+    if (!reg.OpenKey(RegRoot::CurrentUser, kBriskletKeyPath, false, &key)) return false;
+    *number = 0;
+    *size = sizeof *number;
+    const bool read = reg.QueryValue(key, valueName, type, number, size);
     reg.Close(key);
-    return read ? number : 0;
+    return read;
+}
+
+// A four-byte value under the per-user key; 0 when the key or value cannot be read.
+uint32_t ReadUserNumber(const char* valueName, uint32_t* type) {
+    uint32_t number = 0;
+    uint32_t size = 0;
+    return QueryUserNumber(valueName, type, &number, &size) ? number : 0;
+}
+
+// Stores a REG_DWORD under the per-user key, creating the key when needed.
+bool StoreUserNumber(const char* valueName, uint32_t number) {
+    RegistryApi& reg = Registry();
+    RegistryApi::Key key = nullptr;
+    if (!reg.CreateKey(RegRoot::CurrentUser, kBriskletKeyPath, &key)) return false;
+    const bool stored = reg.SetValue(key, valueName, kRegDword, &number, sizeof number);
+    reg.Flush(key);
+    reg.Close(key);
+    return stored;
 }
 
 }  // namespace
@@ -124,16 +143,7 @@ bool ReadAutoPopup() {
     return ReadUserNumber(kAutoPopupValueName, &type) == 1;
 }
 
-bool SetLegacyDataMigrated() {
-    RegistryApi& reg = Registry();
-    RegistryApi::Key key = nullptr;
-    if (!reg.CreateKey(RegRoot::CurrentUser, kBriskletKeyPath, &key)) return false;
-    const uint32_t number = 1;
-    const bool stored = reg.SetValue(key, kLegacyMigratedValueName, kRegDword, &number, sizeof number);
-    reg.Flush(key);
-    reg.Close(key);
-    return stored;
-}
+bool SetLegacyDataMigrated() { return StoreUserNumber(kLegacyMigratedValueName, 1); }
 
 bool ReadLegacyDataMigrated() {
     uint32_t type = 0;
@@ -141,29 +151,19 @@ bool ReadLegacyDataMigrated() {
 }
 
 uint32_t ReadPopupHotKey() {
-    RegistryApi& reg = Registry();
-    RegistryApi::Key key = nullptr;
-    if (!reg.OpenKey(RegRoot::CurrentUser, kBriskletKeyPath, false, &key)) return kDefaultPopupHotKey;
     uint32_t number = 0;
     uint32_t type = 0;
-    uint32_t size = sizeof number;
-    const bool read = reg.QueryValue(key, kPopupHotKeyValueName, &type, &number, &size);
-    reg.Close(key);
-    if (!read || type != kRegDword || size != sizeof number) return kDefaultPopupHotKey;
+    uint32_t size = 0;
+    if (!QueryUserNumber(kPopupHotKeyValueName, &type, &number, &size) || type != kRegDword ||
+        size != sizeof number) {
+        return kDefaultPopupHotKey;
+    }
     // Only the two bytes the hotkey control knows count; without a key code there is no hotkey.
     const uint32_t hotKey = number & 0xFFFF;
     return (hotKey & 0xFF) == 0 ? 0 : hotKey;
 }
 
-bool SetPopupHotKey(uint32_t hotKey) {
-    RegistryApi& reg = Registry();
-    RegistryApi::Key key = nullptr;
-    if (!reg.CreateKey(RegRoot::CurrentUser, kBriskletKeyPath, &key)) return false;
-    const bool stored = reg.SetValue(key, kPopupHotKeyValueName, kRegDword, &hotKey, sizeof hotKey);
-    reg.Flush(key);
-    reg.Close(key);
-    return stored;
-}
+bool SetPopupHotKey(uint32_t hotKey) { return StoreUserNumber(kPopupHotKeyValueName, hotKey); }
 
 HotKeyRegistration ToHotKeyRegistration(uint32_t hotKey) {
     const uint32_t virtualKey = hotKey & 0xFF;
