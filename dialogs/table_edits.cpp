@@ -24,6 +24,18 @@ unsigned char FoldCase(unsigned char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
 }
 
+// Whether the `length` characters at text end in `ending` (lower case), ASCII case aside.
+bool EndsWithFolded(const char* text, size_t length, const char* ending) {
+    const size_t size = std::strlen(ending);
+    if (length < size) return false;
+    for (size_t i = 0; i < size; ++i) {
+        if (FoldCase(static_cast<unsigned char>(text[length - size + i])) != static_cast<unsigned char>(ending[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 int CompareAscending(const void* first, const void* second) {
     return CompareNamesFolded(static_cast<const ButtonRecord*>(first)->name,
                               static_cast<const ButtonRecord*>(second)->name);
@@ -133,15 +145,7 @@ bool HasScheme(const char* text) {
 bool EndsLikeAProgram(const char* host, size_t length) {
     static const char* const kProgramEndings[] = {".exe", ".bat", ".cmd", ".lnk", ".msc", ".pif", ".scr"};
     for (const char* ending : kProgramEndings) {
-        const size_t size = std::strlen(ending);
-        if (length < size) continue;
-        bool same = true;
-        for (size_t i = 0; i < size; ++i) {
-            if (FoldCase(static_cast<unsigned char>(host[length - size + i])) != static_cast<unsigned char>(ending[i])) {
-                same = false;
-            }
-        }
-        if (same) return true;
+        if (EndsWithFolded(host, length, ending)) return true;
     }
     return false;
 }
@@ -196,14 +200,7 @@ bool ApplyButtonFileExtension(char* path, size_t size) {
     const void* end = std::memchr(path, '\0', size);
     if (end == nullptr) return false;  // not a terminated path
     const size_t length = static_cast<size_t>(static_cast<const char*>(end) - path);
-    if (length >= 5) {
-        bool matches = true;
-        for (size_t i = 0; i < 5; ++i) {
-            const unsigned char c = FoldCase(static_cast<unsigned char>(path[length - 5 + i]));
-            if (c != static_cast<unsigned char>(kExtension[i])) matches = false;
-        }
-        if (matches) return true;
-    }
+    if (EndsWithFolded(path, length, kExtension)) return true;
     if (length + sizeof kExtension > size) return false;
     std::memcpy(path + length, kExtension, sizeof kExtension);
     return true;
