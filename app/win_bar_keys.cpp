@@ -70,10 +70,6 @@ void FocusButton(int index) {
     MarkFocusedButton(index);
 }
 
-bool IsBarWindow(HWND window) {
-    return g_hwndBar != nullptr && window != nullptr && (window == g_hwndBar || IsChild(g_hwndBar, window));
-}
-
 bool OnBarKeyDown(const MSG& message) {
     if (GetKeyState(VK_CONTROL) < 0) return false;  // Ctrl with a key is never the bar's
     const BarKeyAction action =
@@ -104,6 +100,10 @@ bool OnBarCharacter(const MSG& message) {
 }
 
 }  // namespace
+
+bool IsBarWindow(HWND window) {
+    return g_hwndBar != nullptr && window != nullptr && (window == g_hwndBar || IsChild(g_hwndBar, window));
+}
 
 void ReleasePopupHotKey(HWND bar) {
     if (s_registeredHotKey != 0) UnregisterHotKey(bar, kPopupHotKeyId);

@@ -23,6 +23,9 @@ void OnPopupHotKey(HWND bar, WPARAM id);
 // WM_ACTIVATE on the bar: the default handling, then the focus the hotkey asked for.
 LRESULT OnBarActivate(HWND bar, WPARAM wParam, LPARAM lParam);
 
+// Whether the window is the bar or one of its buttons.
+bool IsBarWindow(HWND window);
+
 // A message of the program's loop before it is translated: the bar's own keys. True when the
 // message has been handled and must go no further.
 bool HandleBarKeyMessage(const MSG& message);

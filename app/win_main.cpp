@@ -89,8 +89,7 @@ int RunMessageLoop(HINSTANCE instance) {
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         // Keys pressed on a button belong to the bar: its accelerators work wherever the focus
         // is inside it.
-        HWND target = message.hwnd;
-        if (g_hwndBar != nullptr && (target == g_hwndBar || IsChild(g_hwndBar, target))) target = g_hwndBar;
+        const HWND target = IsBarWindow(message.hwnd) ? g_hwndBar : message.hwnd;
         if (TranslateAcceleratorA(target, accelerators, &message) == 0 && !HandleBarKeyMessage(message)) {
             TranslateMessage(&message);
             DispatchMessageA(&message);
