@@ -1,5 +1,6 @@
 #include "store/button_files.h"
 
+#include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include "store/platform_seam.h"
@@ -96,23 +97,10 @@ bool SamePath(const char* first, const char* second) {
 // A Button file is 64,996 bytes; an empty file is taken as one too (it changes nothing).
 bool IsButtonFileSize(uint64_t size) { return size == 0 || size == kButtonTableSize; }
 
-// The decimal digits of value.
-void DecimalText(uint64_t value, char* out, size_t size) {
-    char reversed[24];
-    size_t count = 0;
-    do {
-        reversed[count++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0 && count < sizeof reversed);
-    size_t at = 0;
-    while (count > 0 && at + 1 < size) out[at++] = reversed[--count];
-    out[at] = '\0';
-}
-
 // "<file> is not a Brisklet Button file (<N> bytes)." followed by `rest`.
 void NotButtonFileText(char* text, size_t size, const char* path, uint64_t bytes, const char* rest) {
     char digits[24];
-    DecimalText(bytes, digits, sizeof digits);
+    std::snprintf(digits, sizeof digits, "%" PRIu64, bytes);
     JoinPath(text, size, path, kNotButtonFile);
     JoinPath(text, size, text, digits);
     JoinPath(text, size, text, kBytesEnd);
