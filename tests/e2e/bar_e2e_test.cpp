@@ -916,7 +916,9 @@ TEST(BarKeyboard, DefaultHotKeyShowsAndHidesAndKeysMoveJumpOpenAndHide) {
     EXPECT_FALSE(InMenuMode(hwnd)) << "letting Alt go after the hotkey opened the menu";
 
     e2e::PressKeys(kAltShiftB);
-    ASSERT_TRUE(e2e::WaitUntil([&] { return BarActive(hwnd) && FocusedButton(hwnd) == 0; }, 5000));
+    ASSERT_TRUE(e2e::WaitUntil([&] { return BarActive(hwnd) && FocusedButton(hwnd) == 0; }, 5000))
+        << "shown " << (IsWindowVisible(hwnd) != FALSE) << ", in front " << (GetForegroundWindow() == hwnd)
+        << ", focus on button " << FocusedButton(hwnd);
     EXPECT_TRUE(KeyMovesFocusTo(hwnd, VK_DOWN, 1));
     EXPECT_EQ(BS_DEFPUSHBUTTON, GetWindowLongA(buttons[1].hwnd, GWL_STYLE) & BS_TYPEMASK) << "the mark follows";
     EXPECT_EQ(BS_PUSHBUTTON, GetWindowLongA(buttons[0].hwnd, GWL_STYLE) & BS_TYPEMASK);
@@ -943,7 +945,9 @@ TEST(BarKeyboard, DefaultHotKeyShowsAndHidesAndKeysMoveJumpOpenAndHide) {
 
     // Esc hides the bar; the hotkey shows it again with the focus back on the top button.
     e2e::PressKeys(kAltShiftB);
-    ASSERT_TRUE(e2e::WaitUntil([&] { return BarActive(hwnd) && FocusedButton(hwnd) == 0; }, 5000));
+    ASSERT_TRUE(e2e::WaitUntil([&] { return BarActive(hwnd) && FocusedButton(hwnd) == 0; }, 5000))
+        << "shown " << (IsWindowVisible(hwnd) != FALSE) << ", in front " << (GetForegroundWindow() == hwnd)
+        << ", focus on button " << FocusedButton(hwnd);
     e2e::PressKeys({VK_ESCAPE});
     EXPECT_TRUE(e2e::WaitUntil([&] { return !IsWindowVisible(hwnd); }, 5000)) << "Esc did not hide the bar";
     EXPECT_EQ(1u, e2e::ReadLaunches().size()) << "nothing else was opened";
