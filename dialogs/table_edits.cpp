@@ -1,7 +1,9 @@
 #include "dialogs/table_edits.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 EditorResult g_editorResult;
 
@@ -144,10 +146,8 @@ bool HasScheme(const char* text) {
 // Endings of program names, which look like host names but are started as programs.
 bool EndsLikeAProgram(const char* host, size_t length) {
     static const char* const kProgramEndings[] = {".exe", ".bat", ".cmd", ".lnk", ".msc", ".pif", ".scr"};
-    for (const char* ending : kProgramEndings) {
-        if (EndsWithFolded(host, length, ending)) return true;
-    }
-    return false;
+    return std::any_of(std::begin(kProgramEndings), std::end(kProgramEndings),
+                       [&](const char* ending) { return EndsWithFolded(host, length, ending); });
 }
 
 bool LooksLikeHostAddress(const char* text) {

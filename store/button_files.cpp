@@ -99,8 +99,8 @@ bool IsButtonFileSize(uint64_t size) { return size == 0 || size == kButtonTableS
 
 // "<file> is not a Brisklet Button file (<N> bytes)." followed by `rest`.
 void NotButtonFileText(char* text, size_t size, const char* path, uint64_t bytes, const char* rest) {
-    char digits[24];
-    std::snprintf(digits, sizeof digits, "%" PRIu64, bytes);
+    char digits[24];  // 20 digits at most
+    if (std::snprintf(digits, sizeof digits, "%" PRIu64, bytes) < 0) digits[0] = '\0';
     JoinPath(text, size, path, kNotButtonFile);
     JoinPath(text, size, text, digits);
     JoinPath(text, size, text, kBytesEnd);
