@@ -32,10 +32,16 @@ rm_part() {
     say "$PART still has something mounted under it; unmount it and remove the folder by hand"
     return 1
   fi
-  rm -rf --one-file-system "$PART"
+  rm -rf --one-file-system "$PART" || { say "cannot remove the half-made $PART; remove it by hand"; return 1; }
 }
 
 if [ -f "$DEST/$BRISKLET_WINE_ROOT_MARK" ]; then exit 0; fi
+mkdir -p "$(dirname "$DEST")" 2>/dev/null
+# One setup at a time makes the root; another one waits here and then finds it made.
+if exec 7>"$DEST.lock" 2>/dev/null; then
+  flock 7
+  if [ -f "$DEST/$BRISKLET_WINE_ROOT_MARK" ]; then exit 0; fi
+fi
 
 if [ "$(id -u)" -eq 0 ]; then
   MODE=root
@@ -43,9 +49,7 @@ else
   # An unprivileged root needs user namespaces with subordinate ids (newuidmap).
   if ! unshare -r true 2>/dev/null || ! command -v newuidmap >/dev/null ||
      ! grep -q "^$(id -un):" /etc/subuid 2>/dev/null; then
-    say "this user cannot make a Debian 13 root here (no user namespaces or no subordinate ids in"
-    say "/etc/subuid): the tests run on the system's Wine, whose WoW64 mode cannot run the 32-bit"
-    say "build's dialogs; running setup as root once makes the root for every user"
+    say "no Wine 10 root for this user (no user namespaces, or no ids of its own in /etc/subuid): the tests run on the system's $(/usr/lib/wine/wine64 --version 2>/dev/null), whose WoW64 mode cannot open the 32-bit build's dialogs, so the 32-bit suites are set aside"
     exit 2
   fi
   MODE=unshare

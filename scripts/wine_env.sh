@@ -1,14 +1,15 @@
 # Sourced by the scripts: where the Wine the tests run on is kept, outside the repository, so that
 # every clone and work tree of this machine shares it (scripts/setup.sh makes it once).
 #
-#   BRISKLET_CACHE        /var/cache/brisklet for root, else ~/.cache/brisklet
+#   BRISKLET_CACHE        /var/cache/brisklet for root, else ~/.cache/brisklet (the user's own
+#                         home, not $HOME, which the test scripts point at scratch folders)
 #   BRISKLET_WINE32_DIR   Wine's 32-bit DLLs for the system's Wine (libwine:i386, unpacked)
 #   BRISKLET_WINEDLLPATH  the folder WINEDLLPATH names so that the 64-bit loader runs 32-bit
 #                         programs (WoW64): i386-windows beside x86_64-unix, as links
 #   BRISKLET_WINE_ROOT    a Debian 13 root with Wine 10, for systems whose own Wine is older
 if [ -z "${BRISKLET_CACHE:-}" ]; then
   if [ "$(id -u)" -eq 0 ]; then BRISKLET_CACHE=/var/cache/brisklet
-  else BRISKLET_CACHE=${XDG_CACHE_HOME:-$HOME/.cache}/brisklet; fi
+  else BRISKLET_CACHE=${XDG_CACHE_HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)/.cache}/brisklet; fi
 fi
 BRISKLET_WINE32_DIR=${BRISKLET_WINE32_DIR:-$BRISKLET_CACHE/wine32}
 BRISKLET_WINEDLLPATH=$BRISKLET_WINE32_DIR/dllpath
