@@ -20,19 +20,9 @@ const char kExportName[] = "brisklet-bookmarks.html";
 // The common Open or Save As dialog on the documents folder; `path` (kPathSize bytes) holds
 // the name it starts with and gets the one chosen. Save As asks before it replaces a file.
 bool AskForBookmarkFile(HWND owner, bool forSaving, char* path) {
-    OPENFILENAMEA request;
-    ZeroMemory(&request, sizeof request);
-    request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
-    request.hwndOwner = owner;
-    request.lpstrFilter = kBookmarkFilter;
-    request.nFilterIndex = 1;
-    request.lpstrFile = path;
-    request.nMaxFile = kPathSize;
-    request.lpstrInitialDir = g_documentsFolder;
-    request.lpstrDefExt = "html";
-    request.Flags = OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
-                    (forSaving ? OFN_OVERWRITEPROMPT | OFN_NOREADONLYRETURN : OFN_FILEMUSTEXIST);
-    return (forSaving ? GetSaveFileNameA(&request) : GetOpenFileNameA(&request)) != FALSE;
+    const DWORD flags = OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
+                        (forSaving ? OFN_OVERWRITEPROMPT | OFN_NOREADONLYRETURN : OFN_FILEMUSTEXIST);
+    return AskForFileName(owner, forSaving, kBookmarkFilter, g_documentsFolder, "html", flags, path, kPathSize);
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 
 #include <commctrl.h>
 
+#include <iterator>
+#include <numeric>
 #include <string>
 #include <vector>
 #include "app/bar_messages.h"
@@ -184,7 +186,7 @@ void OnRowText(const ImportState& state, NMLVDISPINFOA& info) {
     const std::string& text = info.item.iSubItem == 0   ? row.name
                               : info.item.iSubItem == 1 ? row.url
                                                         : state.list.folders[row.folder];
-    lstrcpynA(info.item.pszText, text.c_str(), info.item.cchTextMax);
+    CopyTextToField(info.item.pszText, static_cast<size_t>(info.item.cchTextMax), text.c_str());
 }
 
 // A check box the user clicked (or toggled with Space) moves the count.
@@ -249,8 +251,7 @@ void RunImportDialog(HWND bar, const std::vector<ImportSource>& sources) {
     for (const std::string& problem : state.list.problems) {
         MessageBoxA(bar, problem.c_str(), kImportCaption, MB_OK | MB_ICONWARNING);
     }
-    size_t leftOut = 0;
-    for (const size_t count : state.list.leftOut) leftOut += count;
+    const size_t leftOut = std::accumulate(std::begin(state.list.leftOut), std::end(state.list.leftOut), size_t{0});
     // Every source that gave nothing has been reported.
     if (state.list.rows.empty() && leftOut == 0) return;
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_LISTVIEW_CLASSES};

@@ -16,14 +16,14 @@
 // kMaxFolderPathBytes, a title at kMaxTitleBytes before it is decoded. An address longer than
 // kMaxAddressBytes is too long for any button: only its beginning is kept, and it is marked so.
 // An ICON value longer than kMaxIconBytes is dropped.
-constexpr size_t kBookmarkFileMaxBytes = 32u * 1024 * 1024;
+constexpr size_t kBookmarkFileMaxBytes = size_t{32} * 1024 * 1024;
 constexpr size_t kMaxBookmarks = 20000;
 constexpr size_t kMaxBookmarkFolders = 20000;
 constexpr size_t kMaxFolderDepth = 64;
 constexpr size_t kMaxFolderPathBytes = 255;
 constexpr size_t kMaxTitleBytes = 1024;
 constexpr size_t kMaxAddressBytes = 4096;
-constexpr size_t kMaxIconBytes = 64 * 1024;
+constexpr size_t kMaxIconBytes = size_t{64} * 1024;
 
 // The separator of a folder path: "Bookmarks bar > News".
 extern const char kFolderPathSeparator[];

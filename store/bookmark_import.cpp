@@ -192,7 +192,7 @@ bool IsPlaceToGo(const std::string& address) {
     const size_t scheme = SchemeLength(address);
     if (scheme <= 1) return true;  // a path, a host name, or a drive letter
     std::string name = address.substr(0, scheme);
-    for (char& c : name) c = Lower(c);
+    std::transform(name.begin(), name.end(), name.begin(), Lower);
     return std::any_of(std::begin(kPlaces), std::end(kPlaces), [&](const char* place) { return name == place; });
 }
 

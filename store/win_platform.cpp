@@ -27,7 +27,7 @@ public:
                                              &usedDefault);
         if (size <= 0) return false;
         ansi->resize(static_cast<size_t>(size));
-        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length, &(*ansi)[0], size, "?", &usedDefault);
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length, ansi->data(), size, "?", &usedDefault);
         return usedDefault == FALSE;
     }
     void ToUtf8(const std::string& ansi, std::string* utf8) override {
@@ -38,7 +38,7 @@ public:
         const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
         if (size <= 0) return;
         utf8->resize(static_cast<size_t>(size));
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, &(*utf8)[0], size, nullptr, nullptr);
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, utf8->data(), size, nullptr, nullptr);
     }
 
 private:

@@ -71,7 +71,7 @@ public:
         const auto head = heads.find(path);
         if (head == heads.end()) return 0;
         const size_t length = std::min(size, head->second.size());
-        std::memcpy(buffer, head->second.data(), length);
+        std::copy_n(head->second.data(), length, buffer);
         return length;
     }
     bool IsFolder(const char* path) override {
