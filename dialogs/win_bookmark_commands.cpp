@@ -14,7 +14,7 @@
 
 namespace {
 
-const char kBookmarkFilter[] = "Bookmark files (*.html;*.htm)\0*.html;*.htm\0All files (*.*)\0*.*\0";
+const char kBookmarkFilter[] = "Bookmark files\0*.html;*.htm\0All files\0*.*\0";
 const char kExportName[] = "brisklet-bookmarks.html";
 
 // The common Open or Save As dialog on the documents folder; `path` (kPathSize bytes) holds
@@ -46,6 +46,12 @@ void RunExportBookmarks(HWND bar) {
     char path[kPathSize];
     CopyTextToField(path, sizeof path, kExportName);
     if (!AskForBookmarkFile(bar, true, path)) return;
+    // Bookmarks written over the Button file would stand there until the next save.
+    if (lstrcmpiA(path, g_currentButtonFile) == 0) {
+        MessageBoxA(bar, "Brisklet keeps its buttons in that file - Please choose another name for the bookmark file",
+                    kExportCaption, MB_OK | MB_ICONWARNING);
+        return;
+    }
     if (!ExportBookmarks(g_buttonTable, g_currentButtonFile, path)) {
         MessageBoxA(bar, ExportFailedMessage(path).c_str(), kExportCaption, MB_OK | MB_ICONWARNING);
     }
