@@ -67,7 +67,6 @@ HWND WaitForBoxOwnedBy(HWND owner) {
 }
 
 TEST_F(Bookmarks, MenuImportFromTheKeyboardRefusesTooManyAndTakesOneFolder) {
-    E2E_REQUIRES_COMBO_BOX();
     std::vector<std::pair<std::string, std::string>> buttons;
     for (int i = 0; i < 98; ++i) buttons.push_back({"b" + std::to_string(i), "http://b" + std::to_string(i) + ".example/"});
     StartOn("import-menu", buttons);
@@ -122,7 +121,6 @@ TEST_F(Bookmarks, MenuImportFromTheKeyboardRefusesTooManyAndTakesOneFolder) {
 }
 
 TEST_F(Bookmarks, DroppedBookmarkFileOpensTheDialogAndCancelChangesNothing) {
-    E2E_REQUIRES_COMBO_BOX();
     StartOn("import-drop", {{"Old", "http://old.example/"}});
     const std::string file = WriteText(
         "Exported.HTML",
@@ -148,7 +146,6 @@ TEST_F(Bookmarks, DroppedBookmarkFileOpensTheDialogAndCancelChangesNothing) {
 }
 
 TEST_F(Bookmarks, SeveralShortcutsDroppedTogetherBecomeButtonsNamedAfterTheirFiles) {
-    E2E_REQUIRES_COMBO_BOX();
     StartOn("import-shortcuts", {{"Old", "http://old.example/"}});
     const std::string first = WriteText("Example Page.url", "[InternetShortcut]\r\nURL=https://www.example.org/one\r\n");
     const std::string second = WriteText("Second.url", "[InternetShortcut]\r\nURL=https://second.example/\r\n");
@@ -168,7 +165,6 @@ TEST_F(Bookmarks, SeveralShortcutsDroppedTogetherBecomeButtonsNamedAfterTheirFil
 }
 
 TEST_F(Bookmarks, ExportWritesEveryButtonAsABookmarkInUtf8) {
-    E2E_REQUIRES_COMBO_BOX();
     StartOn("export", {{"Tom & Jerry", "http://q.example/?a=1&b=2"}, {"Caf\xE9 \"Noir\"", "http://cafe.example/"}});
     PostMessageA(bar_, WM_COMMAND, IDM_EXPORT_BOOKMARKS, 0);
     HWND save = e2e::WaitForDialog("Save As");
