@@ -264,7 +264,7 @@ private:
     void Attribute(const char* name, size_t nameLength, const char* value, size_t length) {
         if (nameLength == 4 && StartsWithFolded(name, name + 4, "href")) {
             current_.addressTooLong = length > kMaxAddressBytes;
-            current_.address = CollapseWhiteSpace(DecodeHtmlText(value, current_.addressTooLong ? kMaxAddressBytes : length));
+            current_.address = TidyAddress(DecodeHtmlText(value, current_.addressTooLong ? kMaxAddressBytes : length));
         } else if (nameLength == 4 && StartsWithFolded(name, name + 4, "icon") && length <= kMaxIconBytes) {
             current_.icon.assign(value, length);
             if (!IsIconDataUri(current_.icon)) current_.icon.clear();
@@ -331,10 +331,10 @@ private:
         const Capture capture = capture_;
         capture_ = Capture::None;
         if (capture == Capture::FolderName) {
-            pendingName_ = CollapseWhiteSpace(DecodeHtmlText(captured_.data(), captured_.size()));
+            pendingName_ = TidyWhiteSpace(DecodeHtmlText(captured_.data(), captured_.size()));
             pendingFolder_ = true;
         } else if (capture == Capture::Title) {
-            current_.title = CollapseWhiteSpace(DecodeHtmlText(captured_.data(), captured_.size()));
+            current_.title = TidyWhiteSpace(DecodeHtmlText(captured_.data(), captured_.size()));
             if (result_.bookmarks.size() >= kMaxBookmarks) {
                 result_.cut = true;
                 return;
@@ -404,20 +404,32 @@ std::string DecodeHtmlText(const char* data, size_t size) {
     return out;
 }
 
-std::string CollapseWhiteSpace(const std::string& text) {
+std::string TidyWhiteSpace(const std::string& text) {
     std::string out;
     out.reserve(text.size());
-    bool space = false;
-    for (const char c : text) {
-        if (IsSpace(c)) {
-            space = !out.empty();
+    for (size_t i = 0; i < text.size();) {
+        if (!IsSpace(text[i])) {
+            out.push_back(text[i++]);
             continue;
         }
-        if (space) out.push_back(' ');
-        space = false;
-        out.push_back(c);
+        const size_t start = i;
+        bool wrapped = false;
+        for (; i < text.size() && IsSpace(text[i]); ++i) wrapped = wrapped || text[i] != ' ';
+        if (!out.empty() && i < text.size()) out.append(wrapped ? 1 : i - start, ' ');
     }
     return out;
+}
+
+std::string TidyAddress(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        if (c != '\t' && c != '\n' && c != '\r') out.push_back(c);
+    }
+    const char* const kEdges = " \f";
+    const size_t first = out.find_first_not_of(kEdges);
+    if (first == std::string::npos) return std::string();
+    return out.substr(first, out.find_last_not_of(kEdges) - first + 1);
 }
 
 bool IsIconDataUri(const std::string& value) {

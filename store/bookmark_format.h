@@ -55,8 +55,15 @@ ParsedBookmarks ParseBookmarks(const char* data, size_t size);
 // become U+FFFD, control characters other than tab, line feed and carriage return are dropped.
 std::string DecodeHtmlText(const char* data, size_t size);
 
-// Runs of ASCII white space become one space; leading and trailing white space goes.
-std::string CollapseWhiteSpace(const std::string& text);
+// A title as a button shows it: a run of ASCII white space that holds a tab, a line break or a
+// form feed (how text is wrapped in a file) becomes one space, while runs of plain spaces stay as
+// they are (a name written with two spaces reads back with two); leading and trailing white
+// space goes.
+std::string TidyWhiteSpace(const std::string& text);
+
+// An address as a link holds it: tabs and line breaks removed, leading and trailing white space
+// gone, the spaces inside kept (a path may hold two in a row).
+std::string TidyAddress(const std::string& text);
 
 // Whether a value is an image data URI ("data:image/...;base64,...") of at most kMaxIconBytes,
 // made only of the characters such a URI holds.

@@ -220,7 +220,7 @@ ImportList BuildImportList(const std::vector<ImportSource>& sources, const Butto
             continue;
         }
         if (list.folders.empty()) list.folders.emplace_back();  // shortcuts sit at the top level
-        Offer(list, CollapseWhiteSpace(source.shortcutName), source.shortcutUrl, false, 0, std::string());
+        Offer(list, TidyWhiteSpace(source.shortcutName), source.shortcutUrl, false, 0, std::string());
     }
     return list;
 }

@@ -39,7 +39,7 @@ void CheckParsed(const ParsedBookmarks& parsed) {
     for (const ParsedBookmark& bookmark : parsed.bookmarks) {
         FUZZ_CHECK(bookmark.folder < parsed.folders.size(), "a bookmark's folder exists");
         FUZZ_CHECK(ValidUtf8WithoutControls(bookmark.title) && ValidUtf8WithoutControls(bookmark.address), "clean UTF-8");
-        FUZZ_CHECK(CollapseWhiteSpace(bookmark.title) == bookmark.title, "titles are trimmed and collapsed");
+        FUZZ_CHECK(TidyWhiteSpace(bookmark.title) == bookmark.title, "titles are tidied");
         FUZZ_CHECK(bookmark.address.size() <= 4 * kMaxAddressBytes, "addresses within their limit");
         FUZZ_CHECK(bookmark.icon.empty() || IsIconDataUri(bookmark.icon), "only image data URIs as icons");
     }
