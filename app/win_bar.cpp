@@ -321,6 +321,8 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
         case IDM_SETUP: RunSetupDialog(hwnd); return 0;
         case IDM_HIDE: HideBar(); return 0;
         case IDM_OPTIONS: RunOptionsDialog(hwnd); return 0;
+        case IDM_IMPORT_BOOKMARKS: RunImportBookmarks(hwnd); return 0;
+        case IDM_EXPORT_BOOKMARKS: RunExportBookmarks(hwnd); return 0;
         case IDM_HELP: ShowHelpFile(); return 0;
         case IDM_DESTROY_BUTTONS: PostToBar(WM_BAR_DESTROYBUTTONS); return 0;
         case IDM_STAY_ON_TOP: ToggleStayOnTop(); return 0;

@@ -6,7 +6,6 @@
 
 #include <commdlg.h>
 #include <shellapi.h>
-#include <cstddef>
 #include <initializer_list>
 #include "app/bar_messages.h"
 #include "app/layout.h"
@@ -21,12 +20,6 @@
 #include "store/button_files.h"
 #include "store/settings.h"
 
-// OPENFILENAME_SIZE_VERSION_400A is the structure up to and including lpTemplateName; its
-// macro is not a constant expression, so the same size is checked from the layout.
-#if !defined(_WIN64)
-static_assert(offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) == 76,
-              "OPENFILENAMEA (4.0 layout) is 76 bytes in the 32-bit build");
-#endif
 
 namespace {
 
@@ -194,17 +187,9 @@ void OnListSelChange(HWND dialog) {
 // Shows the Save As or Open dialog on the Button folder; the chosen path is in g_fileDialogPath.
 bool AskForButtonFile(HWND dialog, bool forSaving) {
     g_fileDialogPath[0] = '\0';
-    OPENFILENAMEA request;
-    ZeroMemory(&request, sizeof request);
-    request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
-    request.hwndOwner = dialog;
-    request.lpstrFilter = kButtonFileFilter;
-    request.nFilterIndex = 1;
-    request.lpstrFile = g_fileDialogPath;
-    request.nMaxFile = sizeof g_fileDialogPath;
-    request.lpstrInitialDir = g_buttonFolder;
-    request.Flags = forSaving ? OFN_PATHMUSTEXIST : (OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST);
-    return (forSaving ? GetSaveFileNameA(&request) : GetOpenFileNameA(&request)) != FALSE;
+    const DWORD flags = forSaving ? OFN_PATHMUSTEXIST : (OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST);
+    return AskForFileName(dialog, forSaving, kButtonFileFilter, g_buttonFolder, nullptr, flags, g_fileDialogPath,
+                          sizeof g_fileDialogPath);
 }
 
 void MakeCurrentButtonFile(const char* path) {

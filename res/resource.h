@@ -21,6 +21,7 @@
 #define IDD_EDIT_BUTTON      142
 #define IDD_ADD_BUTTON       143
 #define IDD_OPTIONS          149
+#define IDD_IMPORT_BOOKMARKS 153
 
 // Bar commands
 #define IDM_ABOUT            104
@@ -30,6 +31,8 @@
 #define IDM_HIDE             144
 #define IDM_OPTIONS          148
 #define IDM_HELP             150
+#define IDM_IMPORT_BOOKMARKS 151   // "&Import Bookmarks..."; also posted after a drop of bookmarks
+#define IDM_EXPORT_BOOKMARKS 152   // "Ex&port Bookmarks..."
 #define IDM_DESTROY_BUTTONS  32772
 #define IDM_STAY_ON_TOP      32774
 #define IDC_BUTTON_FIRST     2000  // button i sends 2000 + i
@@ -66,6 +69,14 @@
 #define IDC_OPTIONS_POPUP    1026
 #define IDC_OPTIONS_HOTKEY   1042   // hotkey control: "Show the Button bar with:"
 #define IDC_OPTIONS_HOTKEY_IN_USE 1043  // says when another program holds the hotkey
+
+// Import Bookmarks dialog (153)
+#define IDC_IMPORT_LIST      1050   // list view with a check box per bookmark
+#define IDC_IMPORT_ALL       1051   // "Select &All"
+#define IDC_IMPORT_NONE      1052   // "Select &None"
+#define IDC_IMPORT_FOLDER    1053   // drop-down list of folders: choosing one checks its bookmarks
+#define IDC_IMPORT_CHOSEN    1054   // "Chosen: n of m. Free places on the bar: k."
+#define IDC_IMPORT_LEFT_OUT  1055   // what was left out, by reason
 
 // About box (103)
 #define IDC_ABOUT_LINK       1023

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Start-up, memory, reload and size benchmark of brisklet.exe against a bare Win32 program, for
+# Start-up, memory, reload, import-dialog and size benchmark of brisklet.exe against a bare Win32 program, for
 # the x64 build and then the x86 build (run in Wine's WoW64 mode), each measured by the benchmark
 # programs of its own tree (the reload hook must be of the bar's processor).
 #
 #   scripts/bench.sh            full run: 21 start-ups of each program, in turn, and 21 timed
 #                               reloads of a 1-button and of a 100-button file, and 21 timed
-#                               switches between two 100-button files
+#                               switches between two 100-button files, and 21 timed openings
+#                               of the Import Bookmarks dialog on a 10,000-bookmark file
 #   scripts/bench.sh --quick    a few of each, only to show that the benchmark still works
 #   --out FILE                  where the x64 results go (default: the build folder,
 #                               bench-results.txt); the x86 ones go beside it, NAME-x86.txt
@@ -111,7 +112,8 @@ for run in "${RUNS[@]}"; do
     --reference-platform "$(winpath "$tree/bench_reference_platform.exe")" --hook "$(winpath "$tree/bench_hook.dll")" \
     --work "C:\\brisklet-bench-$arch" --out "$(winpath "$out")" "${COUNTS[@]}"
   rc=$?
-  if [ $rc -eq 0 ] && [ -s "$out" ] && grep -q 'start-up to tray icon' "$out" && grep -q 'WM_BAR_RELOADFILE chain' "$out"; then
+  if [ $rc -eq 0 ] && [ -s "$out" ] && grep -q 'start-up to tray icon' "$out" && grep -q 'WM_BAR_RELOADFILE chain' "$out" &&
+     grep -q 'Import Bookmarks dialog' "$out"; then
     echo "PASS: benchmark of the $arch build ran and wrote its results ($out)"
   else
     echo "FAIL: benchmark of the $arch build ran and wrote its results (driver exit $rc)"

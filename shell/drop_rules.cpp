@@ -1,6 +1,9 @@
 #include "shell/drop_rules.h"
 
 #include <cstring>
+#include <string>
+#include <utility>
+#include "store/bookmark_format.h"
 #include "app/shared_state.h"
 
 namespace {
@@ -14,37 +17,94 @@ bool EqualsIgnoringAsciiCase(const char* a, const char* b) {
     return *a == *b;
 }
 
+// The address of an Internet shortcut into `target` (kDropPathSize bytes): the target the Shell
+// Link object resolves it to, or else the "URL" value of its "InternetShortcut" section (an
+// Internet shortcut is an INI file the Shell Link object cannot load). False when it has
+// neither, or the address would not fit: refused rather than cut. A link that resolves to an
+// empty target and has no URL value gives "" and true.
+bool ShortcutAddress(DragData& data, const char* path, char* target) {
+    target[0] = '\0';
+    const bool resolved = data.ResolveShortcut(path, target, kDropPathSize);
+    if (resolved && target[0] != '\0') return true;
+    char url[kDroppedTextSize] = "";
+    data.ReadShortcutUrl(path, url, sizeof url);
+    const size_t length = strnlen(url, sizeof url);
+    if (length >= kDropPathSize) return false;
+    if (length > 0) {
+        std::memcpy(target, url, length + 1);
+        return true;
+    }
+    target[0] = '\0';
+    return resolved;
+}
+
+bool IsBookmarkFile(DragData& data, const char* path) {
+    char head[kBookmarkHeadSize];
+    const size_t read = data.ReadFileHead(path, head, sizeof head);
+    return LooksLikeBookmarkFile(head, read < sizeof head ? read : sizeof head);
+}
+
+// The file name of a path without its folder and extension.
+std::string FileStem(const char* path) {
+    const char* extension = PathExtension(path);
+    const char* start = extension;
+    while (start > path && start[-1] != '\\' && start[-1] != '/' && !(start - path == 2 && start[-1] == ':')) --start;
+    return std::string(start, extension);
+}
+
+DragVerdict Accepted(bool isImport) {
+    DragVerdict verdict;
+    verdict.result = kDropResultOk;
+    verdict.effect = kDropEffectCopy;
+    verdict.acceptable = true;
+    verdict.isImport = isImport;
+    return verdict;
+}
+
+// Several files: each one a bookmark file or a shortcut with an address, or the drag is refused.
+DragVerdict JudgeSeveralFiles(DragData& data, uint32_t count, char* path, std::vector<ImportSource>* imports) {
+    std::vector<ImportSource> sources;
+    char name[kDropPathSize];
+    for (uint32_t i = 0; i < count; ++i) {
+        if (!data.FileName(i, name, sizeof name) || name[0] == '\0' || data.IsFolder(name)) return DragVerdict();
+        if (i == 0) std::memcpy(path, name, sizeof name);
+        ImportSource source;
+        char target[kDropPathSize];
+        if (HasInternetShortcutExtension(name)) {
+            if (!ShortcutAddress(data, name, target) || target[0] == '\0') return DragVerdict();
+            source.shortcutName = FileStem(name);
+            source.shortcutUrl = target;
+        } else if (HasHtmlExtension(name) && IsBookmarkFile(data, name)) {
+            source.file = name;
+        } else {
+            return DragVerdict();
+        }
+        sources.push_back(std::move(source));
+    }
+    if (imports != nullptr) *imports = std::move(sources);
+    return Accepted(true);
+}
+
 // The file-list half of the judgement; `path` is kDropPathSize bytes.
-DragVerdict JudgeFileList(DragData& data, char* path) {
+DragVerdict JudgeFileList(DragData& data, char* path, std::vector<ImportSource>* imports) {
     DragVerdict verdict;  // refused with E_INVALIDARG until a rule says otherwise
-    if (data.FileCount() != 1) return verdict;
-    if (!data.FirstFile(path, kDropPathSize) || path[0] == '\0') return verdict;
+    const uint32_t count = data.FileCount();
+    if (count == 0 || count > kMaxDroppedFiles) return verdict;
+    if (count > 1) return JudgeSeveralFiles(data, count, path, imports);
+    if (!data.FileName(0, path, kDropPathSize) || path[0] == '\0') return verdict;
     if (data.IsFolder(path)) return verdict;
+    if (HasHtmlExtension(path) && IsBookmarkFile(data, path)) {
+        if (imports != nullptr) *imports = {ImportSource{path, std::string(), std::string()}};
+        return Accepted(true);
+    }
     if (!HasInternetShortcutExtension(path)) {
         verdict.result = kDropResultOk;  // a plain file: refused, but not an error
         return verdict;
     }
-
-    char target[kDropPathSize] = "";
-    const bool resolved = data.ResolveShortcut(path, target, sizeof target);
-    if (!resolved || target[0] == '\0') {
-        // An Internet shortcut is an INI file the Shell Link object cannot load: its address is
-        // the "URL" value of the "InternetShortcut" section.
-        char url[kDroppedTextSize] = "";
-        data.ReadShortcutUrl(path, url, sizeof url);
-        const size_t length = strnlen(url, sizeof url);
-        if (length >= kDropPathSize) return verdict;  // would not fit: refused rather than cut
-        if (length > 0) {
-            std::memcpy(target, url, length + 1);
-        } else if (!resolved) {
-            return verdict;
-        }
-    }
+    char target[kDropPathSize];
+    if (!ShortcutAddress(data, path, target)) return verdict;
     std::memcpy(path, target, sizeof target);
-    verdict.result = kDropResultOk;
-    verdict.effect = kDropEffectCopy;
-    verdict.acceptable = true;
-    return verdict;
+    return Accepted(false);
 }
 
 }  // namespace
@@ -66,8 +126,13 @@ bool HasInternetShortcutExtension(const char* path) {
     return EqualsIgnoringAsciiCase(PathExtension(path), ".url");
 }
 
-DragVerdict JudgeDrag(DragData& data, char* path) {
-    if (data.HasFileList()) return JudgeFileList(data, path);
+bool HasHtmlExtension(const char* path) {
+    const char* extension = PathExtension(path);
+    return EqualsIgnoringAsciiCase(extension, ".htm") || EqualsIgnoringAsciiCase(extension, ".html");
+}
+
+DragVerdict JudgeDrag(DragData& data, char* path, std::vector<ImportSource>* imports) {
+    if (data.HasFileList()) return JudgeFileList(data, path, imports);
 
     DragVerdict verdict;
     if (data.OffersText()) {
@@ -93,3 +158,5 @@ void HandOverDroppedText(const char* text, size_t available) {
     CopyDroppedText(text, available, g_droppedText, sizeof g_droppedText);
     g_dropPending = 1;
 }
+
+void HandOverImport(std::vector<ImportSource> sources) { g_pendingImport = std::move(sources); }

@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
+#include "store/bookmark_import.h"
 
 // HRESULTs and drop effects the drop target answers with (the numbers of the Windows headers).
 constexpr int32_t kDropResultOk = 0;                                     // S_OK
@@ -15,6 +17,8 @@ constexpr uint32_t kDropEffectCopy = 1;                                  // DROP
 
 constexpr size_t kDropPathSize = 260;      // the one dragged file's path, with its NUL
 constexpr size_t kDroppedTextSize = 1024;  // the dropped text, with its NUL
+constexpr uint32_t kMaxDroppedFiles = 100;  // a longer file list is refused
+constexpr size_t kBookmarkHeadSize = 1024;  // what is read of a dropped file to judge it
 
 // The extension of the last component of `path`: from the component's last dot to the end, dot
 // included. The component starts after the last backslash or forward slash and after a drive
@@ -24,6 +28,9 @@ const char* PathExtension(const char* path);
 
 // Whether the path's extension is ".url" in any ASCII letter case (an Internet shortcut).
 bool HasInternetShortcutExtension(const char* path);
+
+// Whether the path's extension is ".htm" or ".html" in any ASCII letter case.
+bool HasHtmlExtension(const char* path);
 
 // The questions a drag is judged by, asked in this order. The Win32 layer answers them from the
 // data object (CF_HDROP, CF_TEXT), the shell and the Shell Link object; tests answer them from
@@ -35,15 +42,18 @@ public:
     virtual bool HasFileList() = 0;
     // Number of files in the list.
     virtual uint32_t FileCount() = 0;
-    // Copies file 0's path into `path` (at most size − 1 characters and the NUL); false when the
-    // name cannot be fetched.
-    virtual bool FirstFile(char* path, size_t size) = 0;
+    // Copies the path of file `index` into `path` (at most size − 1 characters and the NUL);
+    // false when the name cannot be fetched.
+    virtual bool FileName(uint32_t index, char* path, size_t size) = 0;
     virtual bool IsFolder(const char* path) = 0;
     // Reads the shortcut file through the Shell Link object; `target` gets its target.
     virtual bool ResolveShortcut(const char* path, char* target, size_t size) = 0;
     // Reads the "URL" value of the file's "InternetShortcut" section; `url` gets it, "" when
     // there is none.
     virtual void ReadShortcutUrl(const char* path, char* url, size_t size) = 0;
+    // Reads up to `size` bytes from the start of the file; the number read, 0 when it cannot
+    // be read.
+    virtual size_t ReadFileHead(const char* path, char* buffer, size_t size) = 0;
     // The data object offers text (asked only when it delivers no file list).
     virtual bool OffersText() = 0;
 };
@@ -54,6 +64,7 @@ struct DragVerdict {
     uint32_t effect = kDropEffectNone;
     bool acceptable = false;
     bool isText = false;
+    bool isImport = false;  // the files go to the Import Bookmarks dialog
 };
 
 // Judges a drag. The file list is tried first; text counts only when there is no file list.
@@ -61,7 +72,12 @@ struct DragVerdict {
 // it (its target goes into `path`) or, failing that, when the file names an address in its
 // "InternetShortcut" section (the address goes into `path`). `path` (kDropPathSize bytes)
 // holds the fetched file name otherwise, and stays "" for text drags.
-DragVerdict JudgeDrag(DragData& data, char* path);
+// Bookmarks: one *.htm or *.html file that is a bookmark file, or several files (at most
+// kMaxDroppedFiles) each of which is a bookmark file or a shortcut with an address, are
+// accepted for the Import Bookmarks dialog (isImport); `imports`, when given, receives them in
+// list order, shortcuts named after their files. One HTML file of any other content is refused
+// as any ordinary file is.
+DragVerdict JudgeDrag(DragData& data, char* path, std::vector<ImportSource>* imports = nullptr);
 
 // Copies dropped text into `out` (outSize bytes): up to its NUL, never past `available` bytes
 // of `text`, and at most outSize − 1 characters; always NUL-terminated. Returns the length.
@@ -70,3 +86,6 @@ size_t CopyDroppedText(const char* text, size_t available, char* out, size_t out
 // Hands a dropped text to the Setup and Add dialogs: fills the dropped text (cut to 1,023
 // characters) and sets the drop-pending flag.
 void HandOverDroppedText(const char* text, size_t available);
+
+// Hands dropped bookmark files and shortcuts to the bar's import command (g_pendingImport).
+void HandOverImport(std::vector<ImportSource> sources);

@@ -1,6 +1,7 @@
 // The OLE drop target on the Button bar. Text dragged onto the bar, or an Internet shortcut
 // file, becomes the address of a new button: the drop hands it to the Setup dialog, which opens
-// its Add dialog with it.
+// its Add dialog with it. Bookmark files, and several shortcuts at once, go to the Import
+// Bookmarks dialog instead.
 #include "shell/win_drop_target.h"
 
 #include <windows.h>
@@ -10,6 +11,7 @@
 #include <shlwapi.h>
 #include <cstring>
 #include <new>
+#include <utility>
 #include "res/resource.h"
 #include "shell/drop_rules.h"
 #include "shell/win_drop_target_internal.h"
@@ -56,12 +58,21 @@ public:
         HDROP drop = FileList();
         return drop ? DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) : 0;
     }
-    bool FirstFile(char* path, size_t size) override {
+    bool FileName(uint32_t index, char* path, size_t size) override {
         HDROP drop = FileList();
         path[0] = '\0';
-        if (!drop || DragQueryFileA(drop, 0, path, static_cast<UINT>(size)) == 0) return false;
+        if (!drop || DragQueryFileA(drop, index, path, static_cast<UINT>(size)) == 0) return false;
         path[size - 1] = '\0';
         return true;
+    }
+    size_t ReadFileHead(const char* path, char* buffer, size_t size) override {
+        HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return 0;
+        DWORD read = 0;
+        if (!ReadFile(file, buffer, static_cast<DWORD>(size), &read, nullptr)) read = 0;
+        CloseHandle(file);
+        return read;
     }
     bool IsFolder(const char* path) override { return PathIsDirectoryA(path) != FALSE; }
     bool ResolveShortcut(const char* path, char* target, size_t size) override {
@@ -124,7 +135,7 @@ HRESULT HandOverDroppedTextOf(IDataObject* data, HWND bar) {
 
 }  // namespace
 
-DropTarget::DropTarget() : acceptable(0), path(), refCount(0), isText(0) {}
+DropTarget::DropTarget() : acceptable(0), path(), refCount(0), isText(0), isImport(0) {}
 
 HRESULT STDMETHODCALLTYPE DropTarget::QueryInterface(REFIID iid, void** object) {
     if (!object) return E_POINTER;
@@ -151,19 +162,23 @@ ULONG STDMETHODCALLTYPE DropTarget::Release() {
 HRESULT STDMETHODCALLTYPE DropTarget::DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) {
     acceptable = 0;
     isText = 0;
+    isImport = 0;
     if (!effect) return E_INVALIDARG;
     *effect = DROPEFFECT_NONE;
     if (!data) return E_INVALIDARG;
     try {
+        imports.clear();
         DataObjectQuestions questions(data);
-        const DragVerdict verdict = JudgeDrag(questions, path);
+        const DragVerdict verdict = JudgeDrag(questions, path, &imports);
         acceptable = verdict.acceptable ? 1 : 0;
         isText = verdict.isText ? 1 : 0;
+        isImport = verdict.isImport ? 1 : 0;
         *effect = verdict.effect;
         return static_cast<HRESULT>(verdict.result);
     } catch (...) {
         acceptable = 0;
         isText = 0;
+        isImport = 0;
         *effect = DROPEFFECT_NONE;
         return E_UNEXPECTED;
     }
@@ -189,6 +204,14 @@ HRESULT STDMETHODCALLTYPE DropTarget::Drop(IDataObject* data, DWORD, POINTL, DWO
     *effect = DROPEFFECT_COPY;
     HWND bar = FindWindowExA(nullptr, nullptr, nullptr, kBarTitle);
     if (!bar) return S_OK;
+    if (isImport != 0) {
+        // The bar opens the Import Bookmarks dialog once the drop has returned.
+        HandOverImport(std::move(imports));
+        imports.clear();
+        PostMessageA(bar, WM_COMMAND, IDM_IMPORT_BOOKMARKS, 0);
+        SetForegroundWindow(bar);
+        return S_OK;
+    }
     if (isText == 0) {
         // An accepted Internet shortcut: its address (or the link's target) is handed over as
         // if it had been dragged as text. Nothing to hand over when the link had no target.

@@ -4,6 +4,9 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include <vector>
+#include "store/bookmark_import.h"
+
 // A COM object: it deletes itself in Release when the last reference goes, so its destructor
 // is private and, with the class final, needs no virtual.
 // NOLINTNEXTLINE(cppcoreguidelines-virtual-class-destructor)
@@ -27,6 +30,7 @@ public:
     bool IsAcceptable() const { return acceptable != 0; }
     const char* Path() const { return path; }
     bool IsTextDrag() const { return isText != 0; }
+    bool IsImportDrag() const { return isImport != 0; }
     LONG RefCount() const { return refCount; }
 
 private:
@@ -36,6 +40,8 @@ private:
     char path[MAX_PATH]; // the one dragged file, then the shortcut's target or address
     LONG refCount;
     BYTE isText;         // 1 when the drag carries text and no file list
+    BYTE isImport;       // 1 when the files go to the Import Bookmarks dialog
+    std::vector<ImportSource> imports;  // ... and these are they
 };
 
 // The object CreateDropTarget made; null before, or when it could not be allocated.

@@ -162,7 +162,6 @@ bool KeptBeforeWritingOver(const char* path) {
 // step. Whatever fails, the target keeps its previous bytes (or stays absent) and the temporary
 // file is removed.
 bool WriteButtonImage(const char* path) {
-    static char temporary[kPathSize + sizeof kTemporarySuffix];
     FileSystem& fs = Files();
 
     // Refuse exactly where an open for writing would fail, without truncating the file yet.
@@ -171,16 +170,7 @@ bool WriteButtonImage(const char* path) {
     // A file that is not a Button file keeps its bytes in a copy before anything goes over it.
     if (existed && !KeptBeforeWritingOver(path)) return false;
 
-    JoinPath(temporary, sizeof temporary, path, kTemporarySuffix);
-    bool written = false;
-    FileSystem::Handle file = fs.OpenWriteTruncate(temporary);
-    if (file != nullptr) {
-        written = fs.Write(file, &g_buttonTable, kButtonTableSize) == kButtonTableSize;
-        written = written && fs.Flush(file);
-        written = fs.Close(file) && written;
-        written = written && fs.ReplaceFile(temporary, path);
-        if (!written) fs.DeleteFile(temporary);
-    }
+    const bool written = WriteFileSafely(path, &g_buttonTable, kButtonTableSize);
     // The probe above creates a missing file empty; a failed save leaves no such trace.
     if (!written && !existed) fs.DeleteFile(path);
     return written;
@@ -288,6 +278,20 @@ void LeaveButtonFile(const char* why) {
 }
 
 }  // namespace
+
+bool WriteFileSafely(const char* path, const void* data, size_t size) {
+    static char temporary[kPathSize + sizeof kTemporarySuffix];
+    FileSystem& fs = Files();
+    JoinPath(temporary, sizeof temporary, path, kTemporarySuffix);
+    FileSystem::Handle file = fs.OpenWriteTruncate(temporary);
+    if (file == nullptr) return false;
+    bool written = fs.Write(file, data, size) == size;
+    written = written && fs.Flush(file);
+    written = fs.Close(file) && written;
+    written = written && fs.ReplaceFile(temporary, path);
+    if (!written) fs.DeleteFile(temporary);
+    return written;
+}
 
 void BuildStorePaths() {
     JoinPath(g_buttonFolder, sizeof g_buttonFolder, g_documentsFolder, kFolderName);

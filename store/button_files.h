@@ -46,6 +46,11 @@ void BuildStorePaths();
 // and the registry are left untouched. Returns true when saved.
 bool SaveButtonFile();
 
+// Writes size bytes to path the way every Button file is written: a complete temporary file
+// beside it ("<path>.saving"), flushed and closed, then moved over path in one step. Whatever
+// fails, path keeps its previous bytes (or stays absent) and the temporary file is removed.
+bool WriteFileSafely(const char* path, const void* data, size_t size);
+
 // Creates a Button file with the default table at the current path. When the current path
 // cannot be written, the default Button file in the Button folder becomes current: loaded when it
 // exists (an existing Button file is never overwritten with the defaults), created otherwise.

@@ -1,11 +1,12 @@
-// The small platform seam under the Button store: the file calls, the registry calls and the
-// message box. The Win32 layer fills it with the real ANSI calls; native tests fill it with
+// The small platform seam under the Button store: the file calls, the registry calls, the
+// message box and the system code page. The Win32 layer fills it with the real ANSI calls; native tests fill it with
 // POSIX files on temporary folders and an in-memory registry. Paths are ANSI strings with
 // backslashes, as on Windows; the native file system maps them to its own separators.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 class FileSystem {
 public:
@@ -75,10 +76,22 @@ public:
     virtual void ShowMessage(const char* text, const char* caption) = 0;
 };
 
+// Text between UTF-8 (bookmark files) and the system code page (the ANSI strings of the table).
+class CodePage {
+public:
+    virtual ~CodePage() = default;
+    // Valid UTF-8 to the code page; a character the code page lacks becomes '?'. False when one
+    // did.
+    virtual bool FromUtf8(const std::string& utf8, std::string* ansi) = 0;
+    // Code-page text to UTF-8.
+    virtual void ToUtf8(const std::string& ansi, std::string* utf8) = 0;
+};
+
 // The seam in force; set once at start-up (or by a test).
 struct PlatformSeam {
     FileSystem* files = nullptr;
     RegistryApi* registry = nullptr;
     MessageSink* messages = nullptr;
+    CodePage* codePage = nullptr;
 };
 extern PlatformSeam g_platform;

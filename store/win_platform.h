@@ -3,11 +3,12 @@
 
 #include "store/platform_seam.h"
 
-// Sets g_platform to the ANSI file calls, the advapi32 registry and MessageBoxA (no owner,
-// MB_OK). Start-up calls it first thing.
+// Sets g_platform to the ANSI file calls, the advapi32 registry, MessageBoxA (no owner, MB_OK)
+// and the ANSI code page. Start-up calls it first thing.
 void InstallWin32Platform();
 
 // The Win32 implementations themselves, for tests that combine them with stand-ins.
 FileSystem& Win32FileSystem();
 RegistryApi& Win32Registry();
 MessageSink& Win32MessageSink();
+CodePage& Win32CodePage();

@@ -118,6 +118,8 @@ TEST(BarResources, MenuAcceleratorsStringsVersionManifestIconsAndCursor) {
     const std::vector<std::pair<std::string, UINT>> fileItems = {{"&Setup Buttons...", IDM_SETUP},
                                                                  {"Sta&y on top", IDM_STAY_ON_TOP},
                                                                  {"&Options...", IDM_OPTIONS},
+                                                                 {"&Import Bookmarks...", IDM_IMPORT_BOOKMARKS},
+                                                                 {"Ex&port Bookmarks...", IDM_EXPORT_BOOKMARKS},
                                                                  {"&Hide", IDM_HIDE},
                                                                  {"E&xit", IDM_EXIT}};
     ASSERT_EQ(static_cast<int>(fileItems.size()), GetMenuItemCount(file));

@@ -14,7 +14,6 @@
 
 namespace {
 
-using e2e::Process;
 
 const char kSetupCaption[] = "Brisklet Setup";
 const char kAddCaption[] = "Add New URL";
@@ -29,66 +28,12 @@ std::string ReadLog(const std::string& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-class DropOnBar : public ::testing::Test {
+class DropOnBar : public e2e::ShownBarTest {
 protected:
     void SetUp() override {
-        e2e::ResetState();
-        folder_ = e2e::ScratchFolder("drop");
-        file_ = folder_ + "\\buttons.bklt";
-        const auto image = e2e::MakeButtonFile({{"Old", "http://old.example/"}});
-        ASSERT_TRUE(e2e::WriteFileBytes(file_, image.data(), image.size()));
-        // A start with a Button file shows the bar.
-        process_ = e2e::StartBrisklet("\"" + file_ + "\"");
-        bar_ = e2e::FindBar();
-        ASSERT_NE(nullptr, bar_);
-        ASSERT_TRUE(e2e::WaitUntil([&] { return IsWindowVisible(bar_) != FALSE; })) << "the bar is not shown";
+        dialogsToCancel_ = {kAddCaption, kSetupCaption};
+        StartOn("drop", {{"Old", "http://old.example/"}});
     }
-    void TearDown() override {
-        for (const char* caption : {kAddCaption, kSetupCaption}) {
-            if (HWND dialog = e2e::FindDialog(caption)) {
-                e2e::PressButton(dialog, IDCANCEL);
-                e2e::WaitForWindowGone(dialog);
-            }
-        }
-        if (process_.running()) CloseBar();
-    }
-
-    // E&xit and Yes, as CloseBrisklet does, with the answer sent as a command.
-    void CloseBar() {
-        PostMessageA(bar_, WM_COMMAND, IDM_EXIT, 0);
-        HWND box = e2e::WaitForDialog("Brisklet");
-        ASSERT_NE(nullptr, box) << "no \"Close Brisklet?\" question";
-        e2e::PressButton(box, IDYES);
-        EXPECT_TRUE(process_.WaitForExit()) << "Brisklet did not end; the question is "
-                                            << (IsWindow(box) ? "still open" : "gone");
-    }
-
-    // A point of the bar's client area above its first button.
-    POINT DropPoint() const {
-        RECT client{};
-        GetClientRect(bar_, &client);
-        POINT p = {client.right / 2, 2};
-        ClientToScreen(bar_, &p);
-        return p;
-    }
-
-    // Runs drag_source.exe with these arguments onto the bar; returns its exit code.
-    DWORD Drag(const std::string& what) {
-        const POINT at = DropPoint();
-        log_ = folder_ + "\\drag.log";
-        DeleteFileA(log_.c_str());
-        Process source = Process::Start(e2e::BuildFolder() + "\\drag_source.exe",
-                                        what + " --at " + std::to_string(at.x) + " " + std::to_string(at.y) +
-                                            " --log \"" + log_ + "\"");
-        EXPECT_TRUE(source.WaitForExit(40000)) << "the drag did not end";
-        return source.exitCode();
-    }
-
-    Process process_;
-    HWND bar_ = nullptr;
-    std::string folder_;
-    std::string file_;
-    std::string log_;
 };
 
 TEST_F(DropOnBar, DroppedTextBecomesTheUrlOfANewTopButton) {

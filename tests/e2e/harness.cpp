@@ -6,6 +6,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include "res/resource.h"
+#include "app/bar_messages.h"
 #include "store/button_table.h"
 
 namespace e2e {
@@ -419,6 +421,93 @@ std::string NotCopiedMessage(const std::string& file, size_t size, const std::st
     return file + " is not a Brisklet Button file (" + std::to_string(size) +
            " bytes). Its original content could not be copied beside it, so it was not loaded and is left as it "
            "is. Brisklet now uses - " + now;
+}
+
+// ---- Bar queue, file dialogs and drags ----
+
+void Settle(HWND bar) {
+    for (int flip = 0; flip < 2; ++flip) {
+        const bool visible = IsWindowVisible(bar) != FALSE;
+        if (visible) {
+            PostMessageA(bar, WM_COMMAND, IDM_HIDE, 0);
+        } else {
+            PostMessageA(bar, WM_BAR_ACTIVATE, 0, 0);
+        }
+        ASSERT_TRUE(WaitUntil([&] { return (IsWindowVisible(bar) != FALSE) != visible; }))
+            << "the bar's queue did not drain";
+    }
+}
+
+HWND FileNameBox(HWND fileDialog) {
+    for (int id : {0x480 /* edt1 */, 0x47C /* cmb13 */}) {
+        HWND box = GetDlgItem(fileDialog, id);
+        if (box != nullptr) return box;
+    }
+    return nullptr;
+}
+
+void ChooseInFileDialog(const char* caption, const std::string& path) {
+    HWND dialog = WaitForDialog(caption);
+    ASSERT_NE(nullptr, dialog) << "no \"" << caption << "\" dialog";
+    HWND box = FileNameBox(dialog);
+    ASSERT_NE(nullptr, box) << "no file name box in \"" << caption << "\"";
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), SMTO_NORMAL, 5000, &result);
+    PressButton(dialog, IDOK);
+    EXPECT_TRUE(WaitForWindowGone(dialog)) << "\"" << caption << "\" stayed open";
+}
+
+void ShownBarTest::StartOn(const std::string& folderName,
+                           const std::vector<std::pair<std::string, std::string>>& buttons) {
+    ResetState();
+    folder_ = ScratchFolder(folderName);
+    file_ = folder_ + "\\buttons.bklt";
+    log_ = folder_ + "\\drag.log";
+    const auto image = MakeButtonFile(buttons);
+    ASSERT_TRUE(WriteFileBytes(file_, image.data(), image.size()));
+    // A start with a Button file shows the bar.
+    process_ = StartBrisklet("\"" + file_ + "\"");
+    bar_ = FindBar();
+    ASSERT_NE(nullptr, bar_);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(bar_) != FALSE; })) << "the bar is not shown";
+}
+
+void ShownBarTest::TearDown() {
+    for (const char* caption : dialogsToCancel_) {
+        if (HWND dialog = FindDialog(caption)) {
+            PressButton(dialog, IDCANCEL);
+            WaitForWindowGone(dialog);
+        }
+    }
+    if (process_.running()) CloseBar();
+}
+
+// E&xit and Yes, as CloseBrisklet does, with the answer sent as a command.
+void ShownBarTest::CloseBar() {
+    PostMessageA(bar_, WM_COMMAND, IDM_EXIT, 0);
+    HWND box = WaitForDialog("Brisklet");
+    ASSERT_NE(nullptr, box) << "no \"Close Brisklet?\" question";
+    PressButton(box, IDYES);
+    EXPECT_TRUE(process_.WaitForExit()) << "Brisklet did not end; the question is "
+                                        << (IsWindow(box) ? "still open" : "gone");
+}
+
+POINT ShownBarTest::DropPoint() const {
+    RECT client{};
+    GetClientRect(bar_, &client);
+    POINT p = {client.right / 2, 2};
+    ClientToScreen(bar_, &p);
+    return p;
+}
+
+DWORD ShownBarTest::Drag(const std::string& what) {
+    const POINT at = DropPoint();
+    DeleteFileA(log_.c_str());
+    Process source = Process::Start(BuildFolder() + "\\drag_source.exe",
+                                    what + " --at " + std::to_string(at.x) + " " + std::to_string(at.y) + " --log \"" +
+                                        log_ + "\"");
+    EXPECT_TRUE(source.WaitForExit(40000)) << "the drag did not end";
+    return source.exitCode();
 }
 
 // ---- Registry ----

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <gtest/gtest.h>
 #include <algorithm>
 #include <chrono>
 #include <functional>
@@ -110,6 +111,39 @@ void ClickControl(HWND dialog, int id);
 // Returns the text seen ("" when no box came).
 std::string AnswerMessageBox(const char* caption, int buttonId, int timeoutMs = 10000);
 bool WaitForWindowGone(HWND hwnd, int timeoutMs = 10000);
+
+// A barrier in the bar's message queue: everything posted to the bar before it has been
+// handled once the bar's visibility flips (a posted show or hide). Two flips, so that whatever a
+// handler running at the first one posts afterwards is behind the second. The Button file is
+// read only after this: a save that finds the file held open by a reader fails under Wine.
+void Settle(HWND bar);
+// The file name box of the common Save As / Open dialog.
+HWND FileNameBox(HWND fileDialog);
+// Types a path into the common Open or Save As dialog with this caption and presses its OK
+// button.
+void ChooseInFileDialog(const char* caption, const std::string& path);
+
+// A fixture: Brisklet started on a Button file of its own in a fresh scratch folder, the bar
+// shown. TearDown cancels the dialogs named in dialogsToCancel_ that are open, then ends
+// Brisklet with E&xit and Yes.
+class ShownBarTest : public ::testing::Test {
+protected:
+    void StartOn(const std::string& folderName, const std::vector<std::pair<std::string, std::string>>& buttons);
+    void TearDown() override;
+    void CloseBar();
+    // A point of the bar's client area above its first button.
+    POINT DropPoint() const;
+    // drag_source.exe with these arguments dropped on DropPoint(); its exit code. log_ names
+    // its report.
+    DWORD Drag(const std::string& what);
+
+    Process process_;
+    HWND bar_ = nullptr;
+    std::string folder_;
+    std::string file_;
+    std::string log_;
+    std::vector<const char*> dialogsToCancel_;
+};
 
 // What the program says about a file whose size is neither 64,996 bytes nor 0: that it is not a
 // Button file and where its copy is kept; or, when no copy could be made, that it was left alone

@@ -20,7 +20,9 @@
 
 namespace {
 
+using e2e::ChooseInFileDialog;
 using e2e::Process;
+using e2e::Settle;
 using Buttons = std::vector<std::pair<std::string, std::string>>;
 
 const char kSetupCaption[] = "Brisklet Setup";
@@ -159,23 +161,6 @@ void Finish(Session& s) {
     EXPECT_TRUE(e2e::CloseBrisklet(s.process));
 }
 
-// A barrier in the bar's message queue: everything posted to the bar before it has been
-// handled once the bar's visibility flips (a posted show or hide). Two flips, so that whatever a
-// handler running at the first one posts afterwards is behind the second. The Button file is
-// read only after this: a save that finds the file held open by a reader fails under Wine.
-void Settle(HWND bar) {
-    for (int flip = 0; flip < 2; ++flip) {
-        const bool visible = IsWindowVisible(bar) != FALSE;
-        if (visible) {
-            PostMessageA(bar, WM_COMMAND, IDM_HIDE, 0);
-        } else {
-            PostMessageA(bar, WM_BAR_ACTIVATE, 0, 0);
-        }
-        ASSERT_TRUE(e2e::WaitUntil([&] { return (IsWindowVisible(bar) != FALSE) != visible; }))
-            << "the bar's queue did not drain";
-    }
-}
-
 // The Button file once the bar has handled everything queued so far.
 std::unique_ptr<ButtonTable> SettledTable(HWND bar, const std::string& path) {
     Settle(bar);
@@ -194,27 +179,6 @@ bool WaitForBarNames(HWND bar, const std::vector<std::string>& names) {
 HWND OpenAdd(HWND setup) {
     e2e::PressButton(setup, IDC_SETUP_ADD);
     return e2e::WaitForDialog(kAddCaption);
-}
-
-// The file name box of the common Save As / Open dialog.
-HWND FileNameBox(HWND fileDialog) {
-    for (int id : {0x480 /* edt1 */, 0x47C /* cmb13 */}) {
-        HWND box = GetDlgItem(fileDialog, id);
-        if (box != nullptr) return box;
-    }
-    return nullptr;
-}
-
-// Types a path into the common file dialog and presses its OK button.
-void ChooseInFileDialog(const char* caption, const std::string& path) {
-    HWND dialog = e2e::WaitForDialog(caption);
-    ASSERT_NE(nullptr, dialog) << "no \"" << caption << "\" dialog";
-    HWND box = FileNameBox(dialog);
-    ASSERT_NE(nullptr, box) << "no file name box in \"" << caption << "\"";
-    DWORD_PTR result = 0;
-    SendMessageTimeoutA(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), SMTO_NORMAL, 5000, &result);
-    e2e::PressButton(dialog, IDOK);
-    EXPECT_TRUE(e2e::WaitForWindowGone(dialog)) << "\"" << caption << "\" stayed open";
 }
 
 // ---- Opening ----

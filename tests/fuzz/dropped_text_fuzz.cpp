@@ -33,11 +33,12 @@ class ScriptedDrag : public DragData {
 public:
     bool HasFileList() override { return hasFileList; }
     uint32_t FileCount() override { return fileCount; }
-    bool FirstFile(char* path, size_t size) override {
+    bool FileName(uint32_t, char* path, size_t size) override {
         if (!firstFileOk) return false;
         CopyOut(fileName, path, size);
         return true;
     }
+    size_t ReadFileHead(const char*, char*, size_t) override { return 0; }
     bool IsFolder(const char*) override { return isFolder; }
     bool ResolveShortcut(const char*, char* target, size_t size) override {
         ++resolveCalls;
@@ -117,14 +118,21 @@ void CheckJudgement(ScriptedDrag& drag) {
     FUZZ_CHECK(!verdict.isText, "a file list is never text");
     const std::string name = CutText(drag.fileName, kDropPathSize);
     const bool shortcut = Lower(ExpectedExtension(name)) == ".url";
-    const bool candidate = drag.fileCount == 1 && drag.firstFileOk && !name.empty() && !drag.isFolder;
+    // The scripted list repeats one name; no file's head reads as a bookmark file.
+    const bool several = drag.fileCount > 1 && drag.fileCount <= kMaxDroppedFiles;
+    const bool candidate = (drag.fileCount == 1 || several) && drag.firstFileOk && !name.empty() && !drag.isFolder;
     if (!candidate || !shortcut) {
-        FUZZ_CHECK(!verdict.acceptable && drag.resolveCalls == 0, "only one *.url file that is no folder is considered");
+        FUZZ_CHECK(!verdict.acceptable && drag.resolveCalls == 0, "only *.url files that are no folders are considered");
         return;
     }
+    FUZZ_CHECK(verdict.isImport == (several && verdict.acceptable), "several shortcuts go to the import");
     const std::string target = CutText(drag.target_, kDropPathSize);
     const std::string url = CutText(drag.shortcutUrl, kDroppedTextSize);
-    if (drag.resolves && !target.empty()) {
+    const std::string address = drag.resolves && !target.empty() ? target : url;
+    if (several) {
+        const bool readable = !address.empty() && address.size() < kDropPathSize;
+        FUZZ_CHECK(verdict.acceptable == readable && std::string(path) == name, "every shortcut has an address");
+    } else if (drag.resolves && !target.empty()) {
         FUZZ_CHECK(verdict.acceptable && std::string(path) == target, "a resolved shortcut gives its target");
     } else if (!url.empty() && url.size() < kDropPathSize) {
         FUZZ_CHECK(verdict.acceptable && std::string(path) == url, "otherwise the shortcut's URL");

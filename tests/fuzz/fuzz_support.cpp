@@ -4,6 +4,7 @@
 #include "app/shared_state.h"
 #include "app/tray_logic.h"
 #include "dialogs/table_edits.h"
+#include "store/bookmark_import.h"
 #include "store/button_files.h"
 #include "store/settings.h"
 
@@ -26,6 +27,7 @@ void ResetProcessState() {
     std::memset(&g_editorResult, 0, sizeof g_editorResult);
     std::memset(g_droppedText, 0, sizeof g_droppedText);
     g_dropPending = 0;
+    g_pendingImport.clear();
     g_instantPopup = 0;
     g_layout = BarLayout();
 }
@@ -48,6 +50,7 @@ Platform::Platform() {
     g_platform.files = &files;
     g_platform.registry = &registry;
     g_platform.messages = &messages;
+    g_platform.codePage = &codePage;
 }
 
 Platform::~Platform() {

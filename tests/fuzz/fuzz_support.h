@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 #include "store/button_table.h"
+#include "store/native_code_page.h"
 #include "store/native_registry.h"
 #include "tests/fuzz/memory_files.h"
 
@@ -139,6 +140,7 @@ struct Platform {
     MemoryFileSystem files;
     NativeRegistry registry;
     CountingMessageSink messages;
+    Latin1CodePage codePage;
 
     Platform();
     ~Platform();

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Writes the seed corpus of the fuzz harnesses: well-formed and edge-case Button files, legacy
-data files and drops. Run from anywhere; the files go to tests/fuzz/corpus/<harness>/.
+data files, drops and bookmark files. Run from anywhere; the files go to tests/fuzz/corpus/<harness>/.
 
 Layouts (little-endian):
   Button file, 64,996 bytes: width i32, 3 reserved i32, count i32, Favourite URL [512],
@@ -150,6 +150,42 @@ def drop(flags, file_count=1, file_name="", target="", url="", name="Dropped", a
             text_field(url) + text_field(name) + struct.pack("<I", available) + body)
 
 
+DOCTYPE = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"
+HEAD = DOCTYPE + '<META HTTP-EQUIV="Content-Type" CONTENT="text/html; charset=UTF-8">\n<TITLE>Bookmarks</TITLE>\n'
+
+
+def bookmark_files():
+    """Small bookmark files in the shapes browsers export, and broken ones (name, text)."""
+    icon = "data:image/png;base64," + "iVBORw0KGgoAAAANSUhEUgAAABAAAAAQ" * 2
+    toolbar = (HEAD + "<H1>Bookmarks</H1>\n<DL><p>\n"
+               '    <DT><H3 ADD_DATE="1700000000" LAST_MODIFIED="1700000001" PERSONAL_TOOLBAR_FOLDER="true">Bookmarks bar</H3>\n'
+               "    <DL><p>\n"
+               '        <DT><A HREF="https://news.example/" ADD_DATE="1700000002" ICON="%s">News</A>\n'
+               "        <DT><H3>Tools</H3>\n        <DL><p>\n"
+               '            <DT><A HREF="https://tools.example/?a=1&amp;b=2">Tools &amp; more</A>\n'
+               "        </DL><p>\n    </DL><p>\n"
+               '    <DT><A HREF="https://top.example/">Top</A>\n</DL><p>\n' % icon)
+    menu = (HEAD + "<H1>Bookmarks Menu</H1>\n<DL><p>\n"
+            '    <DT><A HREF="place:sort=8&maxResults=10">Recent tags</A>\n    <HR>\n'
+            '    <DT><H3 UNFILED_BOOKMARKS_FOLDER="true">Other bookmarks</H3>\n    <DD>Kept for later\n    <DL><p>\n'
+            '        <DT><A HREF="http://later.example/" LAST_CHARSET="UTF-8" SHORTCUTURL="l">Later</A>\n'
+            "        <DD>A description\n    </DL><p>\n"
+            '    <DT><A HREF="javascript:alert(1)">Bookmarklet</A>\n    <DT><A HREF="about:blank">Blank</A>\n</DL>\n')
+    loose = ("\ufeff<!doctype netscape-bookmark-file-1>\n<dl><p>\n<dt><h3>Work</h3>\n<dl>\n"
+             "<dt><a href=http://wiki.example/>Wiki\n<dt><a href='http://mail.example/'>Mail</a>\n</dl>\n"
+             '<dt><a HREF="http://after.example/">After\n')
+    text = (DOCTYPE + '<DL><DT><A HREF="http://caf\u00e9.example/">Caf\u00e9 &#233; &#xE9; &lt;b&gt; &eacute;</A>\n'
+            '<DT><A HREF="http://x.example/\u20ac">&euro; &#x110000; &#0; &#xD800; &#99999999999; &nbsp;x</A>\n'
+            '<DT><A HREF="http://e.example/">   </A>\n')
+    deep = DOCTYPE + "<DL>" + "<DT><H3>F</H3><DL>" * 300 + '<DT><A HREF="http://deep.example/">Deep</A>' + "</DL>" * 300
+    broken = (DOCTYPE + '<DL><DT><A HREF="http://ok.example/">Ok</A>\n<!-- a comment that never ends\n'
+              '<DT><A HREF="http://never.example/">Never</A>')
+    unterminated = DOCTYPE + '<DL><DT><A HREF="http://ok.example/">Ok</A>\n<DT><A HREF="http://cut.example/>Cut</A>\n'
+    return [("toolbar.html", toolbar), ("menu.html", menu), ("loose.html", loose), ("text.html", text),
+            ("deep_300.html", deep), ("comment_never_ends.html", broken), ("unterminated.html", unterminated),
+            ("empty.html", ""), ("not_bookmarks.html", "<html><body><a href='http://x.example/'>x</a></body></html>")]
+
+
 def write(harness, name, data):
     folder = os.path.join(HERE, "corpus", harness)
     os.makedirs(folder, exist_ok=True)
@@ -209,6 +245,12 @@ def main():
           legacy_file(5, records=5) + legacy_control(1 | 2 | 4 | 8, old_button_file=bytes(full_table()[:4000])))
     write(legacy, "cannot_delete.dat", legacy_file(3) + legacy_control(4, fault_kinds=0x100, fault_bits=0x3))
     write(legacy, "save_fails.dat", legacy_file(3) + legacy_control(0, fault_kinds=0x40, fault_bits=0xFFFFFFFF))
+
+    for name, html in bookmark_files():
+        write("bookmark_file", name, html.encode("utf-8"))
+    # Invalid UTF-8 and a NUL in titles and addresses.
+    write("bookmark_file", "invalid_utf8.html",
+          DOCTYPE.encode() + b'<DL><DT><A HREF="http://b.example/\xff">\xc0\xaf\xed\xa0\x80 t\x00x\x01</A>')
 
     d = "dropped_text"
     write(d, "text_link.drop", drop(16, body=b"http://example.org/page?q=1\0"))

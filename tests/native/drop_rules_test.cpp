@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 #include "app/shared_state.h"
@@ -55,12 +57,22 @@ public:
 
     bool HasFileList() override { asked.push_back("files"); return fileList; }
     uint32_t FileCount() override { asked.push_back("count"); return static_cast<uint32_t>(files.size()); }
-    bool FirstFile(char* path, size_t size) override {
-        asked.push_back("first");
+    std::map<std::string, std::string> heads;  // the first bytes of files that can be read
+
+    bool FileName(uint32_t index, char* path, size_t size) override {
+        asked.push_back(index == 0 ? "first" : "file " + std::to_string(index));
         if (fetchFails) return false;
-        std::strncpy(path, files.at(0).c_str(), size - 1);
+        std::strncpy(path, files.at(index).c_str(), size - 1);
         path[size - 1] = '\0';
         return true;
+    }
+    size_t ReadFileHead(const char* path, char* buffer, size_t size) override {
+        asked.push_back(std::string("head ") + path);
+        const auto head = heads.find(path);
+        if (head == heads.end()) return 0;
+        const size_t length = std::min(size, head->second.size());
+        std::copy_n(head->second.data(), length, buffer);
+        return length;
     }
     bool IsFolder(const char* path) override {
         asked.push_back("folder");
@@ -104,8 +116,8 @@ void ExpectRefused(const DragVerdict& v, int32_t result) {
     EXPECT_FALSE(v.isText);
 }
 
-TEST(DropJudge, FileListsThatAreNotOneFileAreRefusedAsInvalid) {
-    for (size_t n : {0u, 2u, 3u}) {
+TEST(DropJudge, EmptyAndOverlongFileListsAreRefusedAsInvalid) {
+    for (size_t n : {0u, 101u}) {
         ScriptedDrag drag;
         drag.fileList = true;
         drag.text = true;  // never considered next to a file list
@@ -248,6 +260,42 @@ TEST(DropJudge, TextCountsOnlyWithoutFileList) {
     both.files = {"C:\\notes.txt"};
     ExpectRefused(Judge(both).verdict, kDropResultOk);
     for (const auto& q : both.asked) EXPECT_NE("text", q);
+}
+
+TEST(DropJudge, BookmarkFilesAndSeveralShortcutsGoToTheImport) {
+    const std::string bookmarks = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL>";
+    struct Case {
+        std::vector<std::string> files;
+        int32_t result;
+        std::vector<std::string> imports;  // "file PATH" or "NAME = URL"; empty when refused
+    } cases[] = {
+        {{"C:\\b\\Bookmarks.HTML"}, kDropResultOk, {"file C:\\b\\Bookmarks.HTML"}},
+        {{"C:\\page.htm"}, kDropResultOk, {}},  // any other page: refused as any ordinary file
+        {{"C:\\links\\First.url", "D:Second.url", "C:\\b.htm"}, kDropResultOk,
+         {"First = http://a.example/", "Second = http://a.example/", "file C:\\b.htm"}},
+        {{"C:\\links\\First.url", "C:\\notes.txt"}, kDropResultInvalidArg, {}},
+        {{"C:\\b.htm", "C:\\page.htm"}, kDropResultInvalidArg, {}},
+        {{"C:\\b.htm", "C:\\folder.url"}, kDropResultInvalidArg, {}},
+    };
+    for (const Case& c : cases) {
+        ScriptedDrag drag;
+        drag.fileList = true;
+        drag.files = c.files;
+        drag.iniUrl = "http://a.example/";
+        drag.folders = {"C:\\folder.url"};
+        drag.heads = {{"C:\\b\\Bookmarks.HTML", bookmarks}, {"C:\\b.htm", "\r\n" + bookmarks},
+                      {"C:\\page.htm", "<html><body>"}};
+        char path[kDropPathSize] = "";
+        std::vector<ImportSource> imports;
+        const DragVerdict verdict = JudgeDrag(drag, path, &imports);
+        std::vector<std::string> shown;
+        for (const ImportSource& source : imports) {
+            shown.push_back(source.file.empty() ? source.shortcutName + " = " + source.shortcutUrl : "file " + source.file);
+        }
+        EXPECT_EQ(c.result, verdict.result) << c.files[0];
+        EXPECT_EQ(!c.imports.empty(), verdict.acceptable && verdict.isImport) << c.files[0];
+        EXPECT_EQ(c.imports, shown) << c.files[0];
+    }
 }
 
 TEST(DroppedText, CopiedUpToNulBoundedByMemoryAndBuffer) {

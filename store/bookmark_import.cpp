@@ -1,0 +1,326 @@
+#include "store/bookmark_import.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+#include "store/bookmark_format.h"
+#include "store/button_files.h"
+#include "store/platform_seam.h"
+
+std::vector<ImportSource> g_pendingImport;
+
+const char kImportCaption[] = "Import Bookmarks";
+const char kExportCaption[] = "Export Bookmarks";
+
+namespace {
+
+constexpr size_t kMaxName = kNameSize - 1;
+constexpr size_t kMaxUrl = kUrlSize - 1;
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool IsSchemeCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' || c == '-' ||
+           c == '.';
+}
+
+// The length of the scheme before its ':', or 0 when the address starts with none.
+size_t SchemeLength(const std::string& address) {
+    if (address.empty() || !((address[0] >= 'a' && address[0] <= 'z') || (address[0] >= 'A' && address[0] <= 'Z'))) {
+        return 0;
+    }
+    size_t i = 1;
+    while (i < address.size() && IsSchemeCharacter(address[i])) ++i;
+    return i < address.size() && address[i] == ':' ? i : 0;
+}
+
+// Where the authority of "scheme://authority/..." starts and ends; false without "//".
+bool Authority(const std::string& address, size_t* start, size_t* end) {
+    const size_t scheme = SchemeLength(address);
+    if (scheme == 0 || address.compare(scheme, 3, "://") != 0) return false;
+    *start = scheme + 3;
+    *end = address.find_first_of("/?#", *start);
+    if (*end == std::string::npos) *end = address.size();
+    return true;
+}
+
+std::string Text(const std::string& utf8) {
+    std::string ansi;
+    g_platform.codePage->FromUtf8(utf8, &ansi);
+    return ansi;
+}
+
+std::string Utf8(const std::string& ansi) {
+    std::string utf8;
+    g_platform.codePage->ToUtf8(ansi, &utf8);
+    return utf8;
+}
+
+// An address in the code page. One with characters the code page lacks keeps them as %XX
+// escapes of their UTF-8 bytes, as a browser sends them, rather than as '?'.
+std::string AddressText(const std::string& utf8) {
+    std::string ansi;
+    if (g_platform.codePage->FromUtf8(utf8, &ansi)) return ansi;
+    static const char kHex[] = "0123456789ABCDEF";
+    ansi.clear();
+    for (const char c : utf8) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            ansi.push_back(c);
+        } else {
+            ansi.push_back('%');
+            ansi.push_back(kHex[byte >> 4]);
+            ansi.push_back(kHex[byte & 0x0F]);
+        }
+    }
+    return ansi;
+}
+
+void TrimSpaces(std::string& text) {
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        text.clear();
+        return;
+    }
+    text.erase(0, first);
+    text.erase(text.find_last_not_of(' ') + 1);
+}
+
+// A button name: trimmed, cut to 63 characters; without one, the address's host, or the
+// address itself.
+std::string ButtonName(std::string name, const std::string& url) {
+    TrimSpaces(name);
+    if (name.empty()) name = HostName(url);
+    if (name.empty()) name = url;
+    if (name.size() > kMaxName) name.resize(kMaxName);
+    TrimSpaces(name);
+    return name;
+}
+
+// Keeps the row unless its address cannot be a button's; counts it under its reason if so.
+void Offer(ImportList& list, std::string name, const std::string& url, bool tooLong, size_t folder,
+           const std::string& icon) {
+    if (!IsPlaceToGo(url)) {
+        ++list.leftOut[kNoPlace];
+        return;
+    }
+    if (tooLong || url.size() > kMaxUrl) {
+        ++list.leftOut[kTooLong];
+        return;
+    }
+    if (!list.seen.insert(AddressKey(url)).second) {
+        ++list.leftOut[kAlreadyThere];
+        return;
+    }
+    ImportRow row;
+    row.name = ButtonName(std::move(name), url);
+    row.url = url;
+    row.folder = folder;
+    row.icon = icon;
+    list.rows.push_back(std::move(row));
+}
+
+enum class FileRead { Read, Unreadable, TooLarge, NotBookmarks };
+
+FileRead ReadBookmarkFile(const char* path, std::vector<char>* bytes) {
+    FileSystem& fs = *g_platform.files;
+    uint64_t size = 0;
+    if (!fs.FileSize(path, &size)) return FileRead::Unreadable;
+    if (size > kBookmarkFileMaxBytes) return FileRead::TooLarge;
+    FileSystem::Handle file = fs.OpenRead(path);
+    if (file == nullptr) return FileRead::Unreadable;
+    bytes->resize(static_cast<size_t>(size));
+    const size_t read = size > 0 ? fs.Read(file, bytes->data(), bytes->size()) : 0;
+    fs.Close(file);
+    if (read != size) return FileRead::Unreadable;
+    return LooksLikeBookmarkFile(bytes->data(), bytes->size()) ? FileRead::Read : FileRead::NotBookmarks;
+}
+
+std::string Problem(FileRead read, const std::string& path) {
+    switch (read) {
+    case FileRead::Unreadable: return "Cannot read the bookmark file - " + path;
+    case FileRead::TooLarge: return path + " is larger than 32 MB: too large to be a bookmark file.";
+    case FileRead::NotBookmarks:
+        return path + " is not a bookmark file.\nExport the bookmarks from the web browser as an HTML file, "
+                      "then import that file.";
+    case FileRead::Read: break;
+    }
+    return std::string();
+}
+
+void AddFile(ImportList& list, const std::string& path) {
+    std::vector<char> bytes;
+    const FileRead read = ReadBookmarkFile(path.c_str(), &bytes);
+    if (read != FileRead::Read) {
+        list.problems.push_back(Problem(read, path));
+        return;
+    }
+    const ParsedBookmarks parsed = ParseBookmarks(bytes.data(), bytes.size());
+    if (parsed.bookmarks.empty()) {
+        list.problems.push_back(path + " holds no bookmarks.");
+        return;
+    }
+    const size_t firstFolder = list.folders.size();
+    for (const std::string& folder : parsed.folders) list.folders.push_back(Text(folder));
+    for (const ParsedBookmark& bookmark : parsed.bookmarks) {
+        Offer(list, Text(bookmark.title), AddressText(bookmark.address), bookmark.addressTooLong,
+              firstFolder + bookmark.folder, bookmark.icon);
+    }
+    list.cut = list.cut || parsed.cut;
+}
+
+std::string Number(size_t value) { return std::to_string(value); }
+
+}  // namespace
+
+std::string AddressKey(const std::string& address) {
+    std::string key = address;
+    size_t start = 0;
+    size_t end = 0;
+    if (!Authority(key, &start, &end)) end = SchemeLength(key);
+    for (size_t i = 0; i < end; ++i) key[i] = Lower(key[i]);
+    if (!key.empty() && key.back() == '/') key.pop_back();
+    return key;
+}
+
+bool IsPlaceToGo(const std::string& address) {
+    static const char* const kPlaces[] = {"http",  "https", "ftp",  "ftps", "sftp",   "file",   "mailto",
+                                          "news",  "nntp",  "snews", "telnet", "ssh", "irc",    "ircs",
+                                          "tel",   "sip",   "sips", "smb",  "callto", "webcal", "feed", "gopher"};
+    if (address.empty()) return false;
+    const size_t scheme = SchemeLength(address);
+    if (scheme <= 1) return true;  // a path, a host name, or a drive letter
+    std::string name = address.substr(0, scheme);
+    std::transform(name.begin(), name.end(), name.begin(), Lower);
+    return std::any_of(std::begin(kPlaces), std::end(kPlaces), [&](const char* place) { return name == place; });
+}
+
+std::string HostName(const std::string& address) {
+    size_t start = 0;
+    size_t end = 0;
+    if (!Authority(address, &start, &end)) return std::string();
+    const size_t at = address.rfind('@', end);
+    if (at != std::string::npos && at >= start) start = at + 1;
+    const size_t colon = address.find(':', start);
+    if (colon != std::string::npos && colon < end && address[start] != '[') end = colon;
+    return address.substr(start, end - start);
+}
+
+ImportList BuildImportList(const std::vector<ImportSource>& sources, const ButtonTable& table) {
+    ImportList list;
+    const int count = ButtonCount(table);
+    for (int i = 0; i < count; ++i) {
+        const ButtonRecord& record = table.records[i];
+        list.seen.insert(AddressKey(std::string(record.url, strnlen(record.url, sizeof record.url))));
+    }
+    for (const ImportSource& source : sources) {
+        if (!source.file.empty()) {
+            AddFile(list, source.file);
+            continue;
+        }
+        if (list.folders.empty()) list.folders.emplace_back();  // shortcuts sit at the top level
+        Offer(list, TidyWhiteSpace(source.shortcutName), source.shortcutUrl, false, 0, std::string());
+    }
+    return list;
+}
+
+std::vector<std::string> FolderChoices(const ImportList& list) {
+    std::vector<std::string> choices;
+    std::unordered_set<std::string> taken;
+    for (const ImportRow& row : list.rows) {
+        const std::string& folder = list.folders[row.folder];
+        if (taken.insert(folder).second) choices.push_back(folder);
+    }
+    return choices;
+}
+
+bool RowInFolder(const ImportList& list, size_t row, const std::string& folder) {
+    const std::string& path = list.folders[list.rows[row].folder];
+    if (folder.empty() || path.size() == folder.size()) return path == folder;
+    const size_t separator = std::strlen(kFolderPathSeparator);
+    return path.size() > folder.size() + separator && path.compare(0, folder.size(), folder) == 0 &&
+           path.compare(folder.size(), separator, kFolderPathSeparator) == 0;
+}
+
+int FreePlaces(const ButtonTable& table) { return kMaxButtons - ButtonCount(table); }
+
+bool StartChecked(const ImportList& list, const ButtonTable& table) {
+    return list.rows.size() <= static_cast<size_t>(FreePlaces(table));
+}
+
+std::string ChosenLine(size_t chosen, size_t rows, int freePlaces) {
+    return "Chosen: " + Number(chosen) + " of " + Number(rows) + ". Free places on the bar: " +
+           Number(static_cast<size_t>(freePlaces)) + ".";
+}
+
+std::string LeftOutLine(const ImportList& list) {
+    static const char* const kReasons[kLeftOutReasons] = {
+        " already on the bar or in the list", " longer than 511 characters",
+        " with no place to go (scripts, queries, browser pages, empty addresses)"};
+    std::string line;
+    for (int reason = 0; reason < kLeftOutReasons; ++reason) {
+        if (list.leftOut[reason] == 0) continue;
+        line += line.empty() ? "Left out: " : ", ";
+        line += Number(list.leftOut[reason]) + kReasons[reason];
+    }
+    line += line.empty() ? "Nothing left out." : ".";
+    if (list.cut) line += " Only the first " + Number(kMaxBookmarks) + " bookmarks of a file were read.";
+    return line;
+}
+
+std::string TooManyMessage(size_t chosen, int freePlaces) {
+    return "Chosen: " + Number(chosen) + ". The bar has only " + Number(static_cast<size_t>(freePlaces)) +
+           (freePlaces == 1 ? " free place" : " free places") + " (it holds at most 100 buttons).\nPlease choose fewer bookmarks.";
+}
+
+bool AppendImported(ButtonTable& table, const ImportList& list, const std::vector<size_t>& chosen) {
+    const int count = ButtonCount(table);
+    if (chosen.size() > static_cast<size_t>(FreePlaces(table))) return false;
+    int slot = count;
+    for (const size_t index : chosen) {
+        if (index >= list.rows.size()) continue;
+        ButtonRecord& record = table.records[slot++];
+        std::memset(&record, 0, sizeof record);
+        CopyTextToField(record.name, sizeof record.name, list.rows[index].name.c_str());
+        CopyTextToField(record.url, sizeof record.url, list.rows[index].url.c_str());
+        record.ownFont = table.globalFont;
+    }
+    table.buttonCount = slot;
+    return true;
+}
+
+std::string ExportFolderName(const char* buttonFilePath) {
+    std::string name(buttonFilePath);
+    const size_t slash = name.find_last_of("\\/:");
+    if (slash != std::string::npos) name.erase(0, slash + 1);
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) name.erase(dot);
+    return name.empty() ? std::string("Brisklet") : name;
+}
+
+std::string TableAsBookmarks(const ButtonTable& table, const char* buttonFilePath,
+                             const std::vector<std::string>* icons) {
+    std::vector<BookmarkToWrite> bookmarks;
+    const int count = ButtonCount(table);
+    for (int i = 0; i < count; ++i) {
+        const ButtonRecord& record = table.records[i];
+        BookmarkToWrite bookmark;
+        bookmark.title = Utf8(std::string(record.name, strnlen(record.name, sizeof record.name)));
+        bookmark.address = Utf8(std::string(record.url, strnlen(record.url, sizeof record.url)));
+        if (icons != nullptr && static_cast<size_t>(i) < icons->size()) bookmark.icon = (*icons)[i];
+        bookmarks.push_back(std::move(bookmark));
+    }
+    return WriteBookmarks(Utf8(ExportFolderName(buttonFilePath)), bookmarks);
+}
+
+bool ExportBookmarks(const ButtonTable& table, const char* buttonFilePath, const char* path,
+                     const std::vector<std::string>* icons) {
+    const std::string text = TableAsBookmarks(table, buttonFilePath, icons);
+    return WriteFileSafely(path, text.data(), text.size());
+}
+
+std::string ExportFailedMessage(const char* path) {
+    return std::string("Cannot write the bookmark file - ") + path +
+           "\nPlease check that you have 'write' access to this folder. An existing file there is left as it was.";
+}
