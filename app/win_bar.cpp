@@ -10,6 +10,7 @@
 #include "app/startup_rules.h"
 #include "app/win_bar_keys.h"
 #include "app/win_dpi.h"
+#include "app/win_site_icons.h"
 #include "app/win_state.h"
 #include "app/win_tray.h"
 #include "dialogs/win_dialogs.h"
@@ -369,6 +370,7 @@ LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_BAR_RELOADFILE: ReloadCurrentFile(nullptr); return 0;
         case WM_COPYDATA: return OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
         case WM_BAR_SHOWRELAID: ShowRelaid(); return 0;
+        case WM_BAR_ICONREADY: OnIconReady(lParam); return 0;
         default:
             if (IsTaskbarCreatedMessage(message)) {
                 AddTrayIcon(hwnd);
@@ -444,6 +446,7 @@ void CreateButtonWindows() {
         if (SetButtonFont(button, font)) redraw = true;
         if (redraw) changed.Add(place);
     }
+    ShowButtonIcons();
     if (hold) {
         SendMessageA(s_bar, WM_SETREDRAW, TRUE, 0);
         changed.Redraw();

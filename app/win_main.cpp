@@ -124,6 +124,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
     // 4. Instant popup.
     g_instantPopup = ReadAutoPopup() ? 1 : 0;
+    g_showSiteIcons = ReadShowSiteIcons() ? 1 : 0;
 
     // 5-6. Shell folders and the paths built from them.
     ReadShellFolders();
