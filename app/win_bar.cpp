@@ -177,8 +177,15 @@ void PostToBar(UINT message) {
 // drawing, so the bar is not invalidated as a whole: that would draw every button again.
 void Relayout() {
     ComputeLayout();
+    RECT before;
+    GetWindowRect(s_bar, &before);
     MoveBarToLayout();
+    RECT after;
+    GetWindowRect(s_bar, &after);
     CreateButtonWindows();
+    // A bar that moved or changed its size draws its kept buttons again: the platform does not
+    // keep what they showed (a reload with more buttons left them blank).
+    if (EqualRect(&before, &after) == FALSE) RedrawWindow(s_bar, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
     UpdateWindow(s_bar);
     PostToBar(WM_BAR_APPLYFONTS);
 }
