@@ -69,16 +69,35 @@ private:
 
 bool TimeLeft(DWORD deadline) { return static_cast<LONG>(deadline - GetTickCount()) > 0; }
 
+void SetTimeouts(HINTERNET handle) {
+    DWORD timeout = kTimeoutMs;
+    InternetSetOptionA(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout);
+    InternetSetOptionA(handle, INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof timeout);
+    InternetSetOptionA(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
+}
+
 // One GET, redirects followed by hand (at most five, each resolved against the address it came
 // from), the body cut at 256 KiB. No cookies, no authentication, no user interface; a
-// certificate error fails the request. `address` ends as the address the body came from.
+// certificate error fails the request. `address` ends as the address the body came from. The
+// request is made step by step rather than with InternetOpenUrl so that its own handle carries
+// the time-outs: Wine does not pass a session's on to the requests of InternetOpenUrl.
 bool Get(HINTERNET session, std::string* address, std::vector<uint8_t>* body, DWORD deadline) {
-    const DWORD flags = INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_NO_UI |
-                        INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD;
     body->clear();
     for (int hop = 0; hop <= kIconMaxRedirects && TimeLeft(deadline); ++hop) {
-        Internet request(InternetOpenUrlA(session, address->c_str(), nullptr, 0, flags, 0));
+        WebAddress target;
+        if (!ParseWebAddress(*address, &target)) return false;
+        const bool secure = target.scheme == "https";
+        Internet connection(InternetConnectA(session, target.host.c_str(), static_cast<INTERNET_PORT>(target.port),
+                                             nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+        if (connection.get() == nullptr) return false;
+        const DWORD flags = INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_NO_UI |
+                            INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD |
+                            (secure ? INTERNET_FLAG_SECURE : 0);
+        Internet request(HttpOpenRequestA(connection.get(), "GET", target.path.c_str(), nullptr, nullptr, nullptr,
+                                          flags, 0));
         if (request.get() == nullptr) return false;
+        SetTimeouts(request.get());
+        if (!HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return false;
         DWORD status = 0;
         DWORD size = sizeof status;
         if (!HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) {
@@ -115,10 +134,7 @@ HINTERNET Session() {
     if (session != nullptr) return session;
     session = InternetOpenA("Brisklet", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (session != nullptr) {
-        DWORD timeout = kTimeoutMs;
-        InternetSetOptionA(session, INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout);
-        InternetSetOptionA(session, INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof timeout);
-        InternetSetOptionA(session, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
+        SetTimeouts(session);
         DWORD retries = 1;
         InternetSetOptionA(session, INTERNET_OPTION_CONNECT_RETRIES, &retries, sizeof retries);
     }
