@@ -326,13 +326,22 @@ bool ParseWebAddress(const std::string& text, WebAddress* address) {
         }
     }
     if (host.empty()) return false;
-    for (char c : host) {
-        if (static_cast<unsigned char>(c) <= ' ') return false;
+    const bool bracketed = host.front() == '[' && host.back() == ']';
+    for (size_t i = 0; i < host.size(); ++i) {
+        const char c = host[i];
+        // A bracketed IPv6 address keeps its colons; no host has the others.
+        const bool bracket = (c == '[' && i == 0) || (c == ']' && i + 1 == host.size());
+        if (static_cast<unsigned char>(c) <= ' ' || (std::strchr("<>\"^`{|}[]", c) != nullptr && !(bracketed && bracket)) ||
+            (c == ':' && !bracketed)) {
+            return false;
+        }
     }
     std::string path = trimmed.substr(authorityEnd);
     path = path.substr(0, path.find('#'));
     std::replace(path.begin(), path.end(), '\\', '/');
     if (path.empty() || path[0] != '/') path.insert(0, "/");
+    const size_t query = path.find('?');
+    path = RemoveDotSegments(path.substr(0, query)) + (query != std::string::npos ? path.substr(query) : "");
     address->scheme = scheme;
     address->host = Lowered(host);
     address->port = port;
@@ -354,7 +363,7 @@ std::string FaviconAddress(const WebAddress& address) {
 
 std::string ResolveAddress(const std::string& base, const std::string& reference) {
     const std::string ref = Trimmed(reference);
-    if (StartsWithFolded(ref, "data:")) return ref;
+    if (StartsWithFolded(ref, "data:")) return "data:" + ref.substr(5);
     WebAddress address;
     if (!SchemeOf(ref).empty()) return ParseWebAddress(ref, &address) ? FormatWebAddress(address) : std::string();
     if (!ParseWebAddress(base, &address)) return std::string();
@@ -374,9 +383,9 @@ std::string ResolveAddress(const std::string& base, const std::string& reference
     } else {
         path = basePath.substr(0, basePath.rfind('/') + 1) + relative;
     }
-    const size_t query = path.find('?');
-    address.path = RemoveDotSegments(path.substr(0, query)) + (query != std::string::npos ? path.substr(query) : "");
-    return FormatWebAddress(address);
+    address.path = path;
+    // Parsed again: the dot segments go, and what is left must still be a web address.
+    return ParseWebAddress(FormatWebAddress(address), &address) ? FormatWebAddress(address) : std::string();
 }
 
 std::string IconCacheName(const WebAddress& address) {

@@ -45,8 +45,8 @@ std::string FormatWebAddress(const WebAddress& address);
 // "/favicon.ico" of the address's scheme, host and port.
 std::string FaviconAddress(const WebAddress& address);
 // A reference found on a page or in a redirect, made absolute against the page's address, dot
-// segments removed, the fragment dropped. A data URI comes back as it is; "" when the result is
-// no http or https address.
+// segments removed, the fragment dropped. A data URI comes back as it is, its "data:" in lower
+// case; "" when the result is no http or https address.
 std::string ResolveAddress(const std::string& base, const std::string& reference);
 
 // The cache file of the address's site: the host, and "_port" when the port is not the scheme's,

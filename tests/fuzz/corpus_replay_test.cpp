@@ -57,4 +57,6 @@ TEST(FuzzCorpus, LegacyFilesKeepEveryInvariant) { EXPECT_GE(Replay("legacy_file"
 
 TEST(FuzzCorpus, DroppedTextsKeepEveryInvariant) { EXPECT_GE(Replay("dropped_text", FuzzDroppedText), 4u); }
 
+TEST(FuzzCorpus, SiteIconsKeepEveryInvariant) { EXPECT_GE(Replay("site_icon", FuzzSiteIcon), 6u); }
+
 }  // namespace
