@@ -294,6 +294,8 @@ void RunSiteJob(const IconJob& job) {
 }
 
 void RunPathJob(const IconJob& job) {
+    static const bool apartment = SUCCEEDED(CoInitialize(nullptr));  // the shell's icons want one
+    static_cast<void>(apartment);
     SHFILEINFOA info{};
     if (SHGetFileInfoA(job.address.c_str(), 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON) == 0 ||
         info.hIcon == nullptr) {
@@ -312,7 +314,6 @@ bool TakeJob(IconJob* job) {
 }
 
 DWORD WINAPI IconWorkerMain(LPVOID) {
-    CoInitialize(nullptr);  // the shell's icons want an apartment
     for (;;) {
         WaitForSingleObject(TheQueue().wake, INFINITE);
         IconJob job;

@@ -109,14 +109,6 @@ void SettleIconSize(RetiredIcons& retired) {
     retired.Add(s_webIcon);
     s_webIcon = static_cast<HICON>(
         LoadImageA(g_hInstance, MAKEINTRESOURCEA(IDI_WEB), IMAGE_ICON, pixels, pixels, LR_DEFAULTCOLOR));
-    if (s_pathIcon == nullptr) {
-        // The shell's icon for any file, from its type alone: no disk is touched.
-        SHFILEINFOA info{};
-        if (SHGetFileInfoA("file", FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
-                           SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON) != 0) {
-            s_pathIcon = info.hIcon;
-        }
-    }
     for (auto& known : s_known) {
         if (known.second.bytes.empty()) continue;
         retired.Add(known.second.icon);
@@ -124,12 +116,25 @@ void SettleIconSize(RetiredIcons& retired) {
     }
 }
 
+// The shell's icon for any file, from its type alone (no disk is touched), made when a path
+// first needs it: asking the shell for it costs megabytes of its icon machinery.
+HICON PathPlaceholder() {
+    if (s_pathIcon == nullptr) {
+        SHFILEINFOA info{};
+        if (SHGetFileInfoA("file", FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
+                           SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON) != 0) {
+            s_pathIcon = info.hIcon;
+        }
+    }
+    return s_pathIcon != nullptr ? s_pathIcon : s_webIcon;
+}
+
 HICON ShownIcon(const IconJob& job, bool hasJob) {
     if (hasJob) {
         auto found = s_known.find(job.key);
         if (found != s_known.end() && found->second.icon != nullptr) return found->second.icon;
     }
-    return hasJob && job.path && s_pathIcon != nullptr ? s_pathIcon : s_webIcon;
+    return hasJob && job.path ? PathPlaceholder() : s_webIcon;
 }
 
 // Icons of sites no button wants any more go once more are kept than a reload can bring back.
