@@ -9,6 +9,6 @@ set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# ctest runs the Windows test programs under Wine's 64-bit loader, in its WoW64 mode (WINEDLLPATH
-# must name Wine's 32-bit DLLs: scripts/setup.sh fetches them, scripts/test.sh sets it).
-set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
+# ctest runs the Windows test programs under the Wine of the test scripts (scripts/wine.sh), in
+# its WoW64 mode.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine.sh)

@@ -34,11 +34,8 @@ done
 ARCH=${BRISKLET_ARCH:-}
 if [ "$ARCH" = x86 ]; then BUILD=${BRISKLET_BUILD:-$ROOT/build/win32}; else BUILD=${BRISKLET_BUILD:-$ROOT/build/win64}; fi
 OUT=${OUT:-$BUILD/bench-results.txt}
-WINE=${WINE:-/usr/lib/wine/wine64}
-# Wine's 32-bit DLLs (scripts/setup.sh fetches them) for the x86 build.
-# shellcheck source=scripts/wine32_dir.sh
-. "$ROOT/scripts/wine32_dir.sh"
-export WINEDLLPATH=${WINEDLLPATH:-$BRISKLET_WINEDLLPATH}
+# The Wine of the test run (scripts/wine.sh also runs the x86 build in its WoW64 mode).
+WINE=${WINE:-$ROOT/scripts/wine.sh}
 
 # The runs: "ARCH TREE RESULTS" per line.
 if [ -n "$ARCH" ]; then
@@ -80,7 +77,7 @@ if [ -z "${WINEPREFIX:-}" ] || [ ! -d "${WINEPREFIX:-/nonexistent}" ] || [ -z "$
   XVFB_PID=$!
   export DISPLAY=":$DISPLAY_NUM"
   cleanup() {
-    /usr/lib/wine/wineserver -k >/dev/null 2>&1
+    $WINE wineserver -k >/dev/null 2>&1
     kill "$XVFB_PID" >/dev/null 2>&1
     wait "$XVFB_PID" 2>/dev/null
     rm -rf "$SCRATCH"
@@ -92,7 +89,7 @@ if [ -z "${WINEPREFIX:-}" ] || [ ! -d "${WINEPREFIX:-/nonexistent}" ] || [ -z "$
   # As in the test runner: no window manager runs on the private display, so Wine manages the
   # windows itself (otherwise hiding a window waits for a window manager that never answers).
   $WINE reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-  /usr/lib/wine/wineserver -w
+  $WINE wineserver -w
 fi
 
 # Brisklet asks for its buttons' site icons: in this prefix nothing reaches beyond this machine
@@ -109,6 +106,7 @@ else
   COUNTS=(--runs "${BENCH_RUNS:-21}" --reloads "${BENCH_RELOADS:-21}")
 fi
 STATUS=0
+echo "== $($WINE --version 2>&1)"
 for run in "${RUNS[@]}"; do
   read -r arch tree out <<<"$run"
   rm -f "$out"

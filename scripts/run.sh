@@ -13,8 +13,8 @@ set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD="$ROOT/build/win64"
-WINE=/usr/lib/wine/wine64
-WINESERVER=/usr/lib/wine/wineserver
+# Wine 10 (the system's, or the Debian 13 root scripts/setup.sh makes), through the launcher.
+WINE="$ROOT/scripts/wine.sh"
 SIZE=${BRISKLET_DESKTOP:-1024x768}
 export WINEPREFIX=${BRISKLET_WINEPREFIX:-$HOME/.local/share/brisklet-wine}
 # No Mono/Gecko download offers (there is no network for them), and no Linux menu entries.
@@ -52,7 +52,7 @@ finish() {
   trap - EXIT INT TERM
   if [ -n "$DESKTOP_PID" ] && kill -0 "$DESKTOP_PID" 2>/dev/null; then
     say "ending Brisklet's Wine session"
-    "$WINESERVER" -k >/dev/null 2>&1 || true
+    "$WINE" wineserver -k >/dev/null 2>&1 || true
   fi
   rm -f "$SESSION_FILE"
   if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; fi
@@ -77,7 +77,7 @@ mkdir -p "$(dirname "$WINEPREFIX")"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   say "making the Wine prefix $WINEPREFIX (once; about half a minute)"
   "$WINE" wineboot -i >/dev/null 2>&1
-  "$WINESERVER" -w
+  "$WINE" wineserver -w
 fi
 # Marlett, for the glyphs of the caption buttons (Wine does not pick it up by itself).
 FONTS="$WINEPREFIX/drive_c/windows/Fonts"
@@ -95,6 +95,8 @@ INSTALLED=$("$WINE" reg query 'HKLM\Software\Vantaro\Brisklet' /v InstalledPath 
 [ -n "$INSTALLED" ] || { say "setup did not record InstalledPath"; exit 1; }
 say "installed in $INSTALLED"
 
+# The desktop's taskbar, with its notification area, is there only when asked for (Wine 10).
+"$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops\Brisklet' /v EnableShell /t REG_DWORD /d 1 /f >/dev/null 2>&1
 "$WINE" explorer "/desktop=Brisklet,$SIZE" "$INSTALLED\\brisklet.exe" >/dev/null 2>&1 &
 DESKTOP_PID=$!
 echo "$DESKTOP_PID $DISPLAY" >"$SESSION_FILE"

@@ -9,6 +9,7 @@ PACKAGES=(
   nsis fp-utils-3.2.2
   clang libclang-rt-14-dev
   clang-tidy cppcheck
+  mmdebstrap uidmap
 )
 
 missing=()
@@ -31,11 +32,26 @@ else
   $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
-# Wine's 32-bit DLLs, for running the 32-bit build in Wine's WoW64 mode. They come from the
-# package libwine:i386 of the installed Wine's version, unpacked (never installed: its 32-bit
-# loader cannot run on this kernel) into a cache folder outside the repository, once.
-# shellcheck source=scripts/wine32_dir.sh
-. "$(dirname "$0")/wine32_dir.sh"
+# Wine 10 or later runs every suite, the 32-bit build's whole in its WoW64 mode. The system's is
+# used where it is that new; otherwise a Debian 13 root with Wine 10 is made once
+# (scripts/make_wine_root.sh) and scripts/wine.sh runs Wine from it.
+# shellcheck source=scripts/wine_env.sh
+. "$(dirname "$0")/wine_env.sh"
+if [ "$(brisklet_system_wine_major)" -ge "$BRISKLET_WINE_MIN_MAJOR" ]; then
+  echo "setup: the system's Wine is $(/usr/lib/wine/wine64 --version): used as it is"
+else
+  bash "$(dirname "$0")/make_wine_root.sh"
+  case $? in
+    0) echo "setup: Wine 10 runs from $BRISKLET_WINE_ROOT ($(cat "$BRISKLET_WINE_ROOT/$BRISKLET_WINE_ROOT_MARK"))"
+       exit 0 ;;
+    2) ;;  # the system's older Wine, as make_wine_root.sh said
+    *) exit 1 ;;
+  esac
+fi
+
+# Wine's 32-bit DLLs for the system's Wine, for running the 32-bit build in its WoW64 mode. They
+# come from the package libwine:i386 of the installed Wine's version, unpacked (never installed:
+# its 32-bit loader cannot run on this kernel) into the cache folder, once.
 DLLS32=$BRISKLET_WINE32_DIR/unpacked/usr/lib/i386-linux-gnu/wine/i386-windows
 UNIX64=/usr/lib/x86_64-linux-gnu/wine/x86_64-unix
 if [ ! -f "$DLLS32/user32.dll" ]; then

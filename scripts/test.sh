@@ -2,12 +2,15 @@
 # Installs what is missing, builds the three trees (native, win64, win32), runs every test
 # suite and ends with one line "N passed, N failed" over all of them.
 #
-# Windows-side suites run under Wine's 64-bit loader in a throwaway prefix, on a private Xvfb
+# Windows-side suites run under the Wine that scripts/wine.sh starts (Wine 10: the system's, or
+# the Debian 13 root that scripts/setup.sh makes once) in a throwaway prefix, on a private Xvfb
 # display, with HOME pointing at a throwaway folder (a new prefix links Documents to $HOME).
 # Each of them runs once per build: against build/win64, then against build/win32 in Wine's WoW64
-# mode (WINEDLLPATH names the 32-bit DLLs that scripts/setup.sh keeps). The 32-bit run of a suite
-# is named NAME_x86 for BRISKLET_SUITES (e2e_tests_x86, win_tests_x86, installer_x86, ...) and
-# printed as "NAME (x86)"; the plain NAME is the 64-bit run.
+# mode. The 32-bit run of a suite is named NAME_x86 for BRISKLET_SUITES (e2e_tests_x86,
+# win_tests_x86, installer_x86, ...) and printed as "NAME (x86)"; the plain NAME is the 64-bit run.
+# The 32-bit runs need a machine that runs 32-bit code and a Wine whose WoW64 mode runs the
+# program's dialogs: a small 32-bit probe asks first, and where it cannot, each 32-bit suite is
+# printed as not run, with the reason, and counted apart; the result then rests on the rest.
 # Every process started here is ended by its id on exit.
 set -uo pipefail
 
@@ -18,12 +21,11 @@ BUILD=${BRISKLET_BUILD_DIR:-$ROOT/build}
 SUITE_TIMEOUT=${BRISKLET_SUITE_TIMEOUT:-600}
 
 bash scripts/setup.sh || { echo "setup failed"; echo "0 passed, 1 failed"; exit 1; }
-# shellcheck source=scripts/wine32_dir.sh
-. "$ROOT/scripts/wine32_dir.sh"
 
 PASSED=0
 FAILED=0
 SKIPPED=0
+NOT_RUN=()
 FAILED_SUITES=()
 LOGDIR="$BUILD/test-logs"
 
@@ -54,21 +56,55 @@ wanted() {
   [ -z "${BRISKLET_SUITES:-}" ] || echo "$1" | grep -qE "^(${BRISKLET_SUITES})\$"
 }
 
+# A suite that cannot run on this machine (NOT_RUN_REASON set): printed and counted apart from
+# passes, failures and skips. True when the suite was set aside.
+set_aside() {
+  [ -n "${NOT_RUN_REASON:-}" ] || return 1
+  echo "== $(shown "$1" per-build): not run ($NOT_RUN_REASON)"
+  NOT_RUN+=("$(shown "$1" per-build)")
+}
+
+# summed WORD LOG: the test counts of GoogleTest's "[  WORD  ] N tests" summaries in LOG, added up.
+summed() {
+  grep -aE "^\[  $1\] [0-9]+ test" "$2" | sed -E 's/^\[[^]]*\] ([0-9]+).*/\1/' | awk '{ n += $1 } END { print n + 0 }'
+}
+
+# The end-to-end program (its path as the argument), in two Wine sessions. The cases that change
+# the display scale (suites named *DisplayScale) run last, in a session of their own: once Wine 10
+# has applied a larger scale and taken it back, its desktop finds windows under the pointer only in
+# the part of the screen the larger scale left (the top left quarter after 192 DPI), so a drag or
+# a click of a later case would miss. GTEST_FILTER narrows both passes.
+run_e2e() {
+  local exe=$1 filter=${GTEST_FILTER:-*} scaled rc
+  scaled=$($WINE "$exe" --gtest_list_tests "--gtest_filter=$filter" 2>/dev/null | tr -d '\r' |
+    awk '/^[^ ]/ { suite = $1 } /^  [^ ]/ && suite ~ /DisplayScale\.$/ { printf "%s%s:", suite, $1 }')
+  case "$filter" in *-*) filter="$filter:*DisplayScale.*" ;; *) filter="$filter-*DisplayScale.*" ;; esac
+  $WINE "$exe" "--gtest_filter=$filter"
+  rc=$?
+  [ -n "$scaled" ] || return $rc
+  $WINE wineserver -k
+  $WINE wineserver -w
+  $WINE "$exe" "--gtest_filter=${scaled%:}" || rc=1
+  return $rc
+}
+
 # Runs a GoogleTest program (its command line as arguments) and counts its results; a program
 # that ends without a summary counts as one failure. PER_BUILD=1 prints the build and the skips.
 run_gtest() {
   local name=$1; shift
   local per_build=${PER_BUILD:-}
   wanted "$name" || return 0
+  set_aside "$name" && return 0
   local log="$LOGDIR/$name.log"
   echo "== running $name"
   timeout -k 10 "$SUITE_TIMEOUT" "$@" >"$log" 2>&1
   local rc=$?
   [ $rc -eq 124 ] && echo "   $name ran past ${SUITE_TIMEOUT}s and was stopped"
   local passed failed skipped
-  passed=$(grep -aE '^\[  PASSED  \] [0-9]+ test' "$log" | tail -1 | grep -oE '[0-9]+' | head -1)
-  failed=$(grep -aE '^\[  FAILED  \] [0-9]+ test' "$log" | tail -1 | grep -oE '[0-9]+' | head -1)
-  skipped=$(grep -aE '^\[  SKIPPED \] [0-9]+ test' "$log" | tail -1 | grep -oE '[0-9]+' | head -1)
+  # (A program run in several passes prints a summary per pass: they add up.)
+  passed=$(summed "PASSED  " "$log")
+  failed=$(summed "FAILED  " "$log")
+  skipped=$(summed "SKIPPED " "$log")
   passed=${passed:-0}
   failed=${failed:-0}
   skipped=${skipped:-0}
@@ -89,6 +125,7 @@ run_gtest() {
 run_checks() {
   local name=$1; shift
   wanted "$name" || return 0
+  set_aside "$name" && return 0
   local log="$LOGDIR/$name.log"
   echo "== running $name"
   timeout -k 10 "$SUITE_TIMEOUT" "$@" >"$log" 2>&1
@@ -135,9 +172,9 @@ if [ $WIN64_OK -eq 0 ]; then
   # A private display, prefix and home for everything that runs under Wine.
   SCRATCH=$(mktemp -d /tmp/brisklet-test.XXXXXX)
   export HOME="$SCRATCH/home" WINEPREFIX="$SCRATCH/pfx" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  # Wine's 32-bit DLLs for the 32-bit build (WoW64 mode); the prefix is made with them.
-  export WINEDLLPATH="$BRISKLET_WINEDLLPATH"
-  export WINE=/usr/lib/wine/wine64 BRISKLET_BUILD="$BUILD/win64" BRISKLET_SCREENSHOTS="$BUILD/screenshots"
+  # Every Windows program, and Wine's server, through the one launcher (it also sets WINEDLLPATH
+  # to its Wine's 32-bit DLLs, for the 32-bit build).
+  export WINE="$ROOT/scripts/wine.sh" BRISKLET_BUILD="$BUILD/win64" BRISKLET_SCREENSHOTS="$BUILD/screenshots"
   mkdir -p "$HOME" "$BRISKLET_SCREENSHOTS"
   DISPLAY_NUM=$(( (RANDOM % 400) + 100 ))
   while [ -e "/tmp/.X11-unix/X$DISPLAY_NUM" ] || [ -e "/tmp/.X$DISPLAY_NUM-lock" ]; do DISPLAY_NUM=$((DISPLAY_NUM + 1)); done
@@ -145,13 +182,14 @@ if [ $WIN64_OK -eq 0 ]; then
   XVFB_PID=$!
   export DISPLAY=":$DISPLAY_NUM"
   cleanup() {
-    WINEPREFIX="$SCRATCH/pfx" /usr/lib/wine/wineserver -k >/dev/null 2>&1
+    WINEPREFIX="$SCRATCH/pfx" "$WINE" wineserver -k >/dev/null 2>&1
     kill "$XVFB_PID" >/dev/null 2>&1
     wait "$XVFB_PID" 2>/dev/null
     rm -rf "$SCRATCH"
   }
   trap cleanup EXIT
   for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$DISPLAY_NUM" ] && break; sleep 0.1; done
+  echo "== Wine: $($WINE --version 2>&1) ($($WINE --which))"
   echo "== making the Wine prefix"
   $WINE wineboot -i >"$LOGDIR/wineboot.log" 2>&1
   # No window manager runs on the private display: let Wine draw and manage the windows itself.
@@ -162,13 +200,14 @@ if [ $WIN64_OK -eq 0 ]; then
   # shellcheck source=scripts/offline_prefix.sh
   . "$ROOT/scripts/offline_prefix.sh"
   keep_prefix_offline >>"$LOGDIR/wineboot.log" 2>&1
-  /usr/lib/wine/wineserver -w
+  $WINE wineserver -w
   # Marlett, for the glyphs of the caption buttons (Wine does not pick it up by itself).
   cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 
   winpath() { $WINE winepath -w "$1" 2>/dev/null | tr -d '\r'; }
   # Every Windows-side suite, against one build: x64 (the win64 tree) or x86 (the win32 tree).
   # The end-to-end program stays 64-bit and drives the 32-bit brisklet.exe across processes.
+  # NOT_RUN_REASON, when set, sets every suite of the build aside with that reason.
   run_windows_suites() {
     local arch=$1 tree=$2 suffix=""
     [ "$arch" = x86 ] && suffix=_x86
@@ -182,7 +221,7 @@ if [ $WIN64_OK -eq 0 ]; then
         export BRISKLET_E2E_BITS=64
       fi
       run_gtest "win_tests$suffix" $WINE "$tree/win_tests.exe"
-      run_gtest "e2e_tests$suffix" $WINE "$BUILD/win64/e2e_tests.exe"
+      run_gtest "e2e_tests$suffix" bash -c "$(declare -f run_e2e); run_e2e \"\$1\"" run_e2e "$BUILD/win64/e2e_tests.exe"
       # Shell-driven end-to-end suites (mouse on the real tray, installer and the like).
       for suite in "$ROOT"/tests/e2e/*.sh; do
         [ -e "$suite" ] || continue
@@ -190,14 +229,31 @@ if [ $WIN64_OK -eq 0 ]; then
       done
       run_checks "bench_quick$suffix" bash "$ROOT/scripts/bench.sh" --quick  # figures are not pass/fail here
       echo "$PASSED $FAILED $SKIPPED ${FAILED_SUITES[*]}" >"$SCRATCH/counts"
+      printf '%s\n' "${NOT_RUN[@]}" >"$SCRATCH/not-run"
     )
     local p f k rest
     read -r p f k rest <"$SCRATCH/counts"
     PASSED=$p FAILED=$f SKIPPED=$k
     [ -n "$rest" ] && read -r -a FAILED_SUITES <<<"$rest"
+    mapfile -t NOT_RUN < <(grep -v '^$' "$SCRATCH/not-run")
   }
   run_windows_suites x64 "$BUILD/win64"
-  if [ $WIN32_OK -eq 0 ]; then run_windows_suites x86 "$BUILD/win32"; fi
+  if [ $WIN32_OK -eq 0 ]; then
+    # Can the 32-bit build be tested here? One small 32-bit program started under WoW64 tells.
+    timeout -k 5 60 $WINE "$BUILD/win32/wow64_probe.exe" >"$SCRATCH/probe" 2>/dev/null
+    probe_rc=$?
+    probe=$(tr -d '\r' <"$SCRATCH/probe")
+    case "$probe_rc:$probe" in
+      "0:a 32-bit process:"*) echo "== 32-bit code: this machine runs it ($probe)" ;;
+      "10:a 32-bit process:"*)
+        NOT_RUN_REASON="this Wine's WoW64 mode ${probe#a 32-bit process: } in a 32-bit process: scripts/setup.sh run as root makes the Wine 10 root"
+        echo "== 32-bit code: runs, but $NOT_RUN_REASON" ;;
+      *)
+        NOT_RUN_REASON="this machine runs no 32-bit code: a 32-bit program cannot start under WoW64 here (its kernel offers no 32-bit code segment)"
+        echo "== 32-bit code: $NOT_RUN_REASON" ;;
+    esac
+    NOT_RUN_REASON=${NOT_RUN_REASON:-} run_windows_suites x86 "$BUILD/win32"
+  fi
   # Screenshots taken by the tests as BMP become PNG for the README.
   for bmp in "$BRISKLET_SCREENSHOTS"/*.bmp "$BRISKLET_SCREENSHOTS"/x86/*.bmp; do
     [ -e "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
@@ -206,5 +262,6 @@ fi
 
 if [ ${#FAILED_SUITES[@]} -gt 0 ]; then echo "failed suites: ${FAILED_SUITES[*]}"; fi
 [ "$SKIPPED" -gt 0 ] && echo "$SKIPPED skipped (named in the suites' logs)"
+[ ${#NOT_RUN[@]} -gt 0 ] && echo "${#NOT_RUN[@]} suites not run on this machine: ${NOT_RUN[*]}"
 echo "$PASSED passed, $FAILED failed"
 [ "$FAILED" -eq 0 ]

@@ -237,10 +237,7 @@ TEST_F(AboutBox, ShowsItsTextsAndTheHyperlinkControl) {
     EXPECT_TRUE(GetWindowLongA(link, GWL_STYLE) & WS_TABSTOP);
     HWND icon = GetDlgItem(about, 130);
     ASSERT_NE(nullptr, icon);
-    // (A 32-bit process under Wine's WoW64 mode loads no icon: see E2E_REQUIRES_32BIT_GDI.)
-    if (e2e::GdiWorksInTarget()) {
-        EXPECT_NE(0, SendMessageA(icon, STM_GETICON, 0, 0)) << "the icon control shows no icon";
-    }
+    EXPECT_NE(0, SendMessageA(icon, STM_GETICON, 0, 0)) << "the icon control shows no icon";
     e2e::PressButton(about, IDOK);
     EXPECT_TRUE(e2e::WaitForWindowGone(about));
 }
@@ -286,7 +283,6 @@ int BandHeight(const std::vector<int>& perRow) {
 // whole address at the About box's own size, and clipped on both sides when the control is
 // narrower than the text.
 TEST_F(AboutBox, LinkIsPaintedBlueUnderlinedAndCentred) {
-    E2E_REQUIRES_32BIT_GDI();
     ASSERT_NO_FATAL_FAILURE(Start());
     HWND about = OpenFromMenu();
     ASSERT_NE(nullptr, about);

@@ -92,7 +92,6 @@ protected:
 };
 
 TEST_F(DropOnBar, DroppedTextBecomesTheUrlOfANewTopButton) {
-    E2E_REQUIRES_COMBO_BOX();
     const std::string url = "http://dropped.example/path?q=1";
     ASSERT_EQ(kDroppedWithCopy, Drag("--text \"" + url + "\"")) << ReadLog(log_);
     EXPECT_NE(std::string::npos, ReadLog(log_).find("feedback=1")) << "the bar showed the copy effect";
@@ -131,7 +130,6 @@ TEST_F(DropOnBar, DroppedTextBecomesTheUrlOfANewTopButton) {
 }
 
 TEST_F(DropOnBar, InternetShortcutFileHandsOverItsAddress) {
-    E2E_REQUIRES_COMBO_BOX();
     const std::string shortcut = folder_ + "\\Example Page.url";
     const std::string content = "[InternetShortcut]\r\nURL=https://www.example.org/from-shortcut\r\n";
     ASSERT_TRUE(e2e::WriteFileBytes(shortcut, content.data(), content.size()));

@@ -989,7 +989,6 @@ std::vector<std::string> AnswerAllSaveMessages(DWORD pid) {
 }
 
 TEST(FaultSave, TemporaryFileThatCannotBeWrittenLeavesThePreviousFileWhole) {
-    E2E_REQUIRES_COMBO_BOX();
     e2e::ResetState();
     const std::string folder = e2e::ScratchFolder("fault-save");
     const Bytes image = NamedTable("S", 2);
@@ -1129,7 +1128,7 @@ TEST(FaultInstances, SecondStartWhileTheBarIsSavingLoadsTheGivenFile) {
     Finish(run);
 }
 
-// Live GDI objects of a 64-bit process under Wine 8. Its PEB points at its GDI handle table
+// Live GDI objects of a process under Wine (8 and 10). Its PEB points at its GDI handle table
 // (GdiSharedHandleTable): 65,536 entries of 24 bytes, where the byte at offset 14 holds the
 // object type while the handle is in use and 0 once it is freed. -1 when it cannot be read.
 int LiveGdiObjects(HANDLE process) {
@@ -1246,10 +1245,7 @@ TEST(FaultRebuilds, ThousandRebuildsKeepGdiObjectsAndWindowsFlat) {
     const int windowsAfter = WindowsOfProcess(pid, &ignored);
     std::printf("1,000 rebuilds in %lu ms: GDI objects %d -> %d, windows %d -> %d (top-level: %s)\n", elapsed,
                 gdiBefore, gdiAfter, windowsBefore, windowsAfter, topLevel.c_str());
-    // (A 32-bit process under Wine's WoW64 mode deletes no GDI object: see E2E_REQUIRES_32BIT_GDI.)
-    if (e2e::GdiWorksInTarget()) {
-        EXPECT_EQ(gdiBefore, gdiAfter);
-    }
+    EXPECT_EQ(gdiBefore, gdiAfter);
     EXPECT_EQ(windowsBefore, windowsAfter);
     EXPECT_TRUE(e2e::WaitUntil(iconsShown));
 

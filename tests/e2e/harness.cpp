@@ -17,6 +17,34 @@ namespace {
 const char kUserKey[] = "Software\\Vantaro\\Brisklet";
 const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
+// Started with this argument, the program only makes the display take the DPI it read at its
+// start (see ApplyDisplayScale) and ends.
+const char kApplyDpiArgument[] = "--apply-display-scale";
+
+// This program measures the windows of a per-monitor DPI-aware program at display scales set
+// while it runs. Wine 10, as Windows, shows a program of another awareness every such window's
+// rectangle scaled by the ratio of the two DPIs (and the system metrics at its own start-up
+// DPI), so this one is per-monitor aware as well, before its first window call.
+const bool g_dpiAware = [] {
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    using SetContext = BOOL(WINAPI*)(HANDLE);
+    const auto setContext = reinterpret_cast<SetContext>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "SetProcessDpiAwarenessContext")));
+    const HANDLE perMonitorV2 = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4));
+    bool aware = setContext != nullptr && setContext(perMonitorV2) != FALSE;
+    if (!aware) {
+        using SetAware = BOOL(WINAPI*)();
+        const auto setAware =
+            reinterpret_cast<SetAware>(reinterpret_cast<void*>(GetProcAddress(user32, "SetProcessDPIAware")));
+        aware = setAware != nullptr && setAware() != FALSE;
+    }
+    if (std::strstr(GetCommandLineA(), kApplyDpiArgument) != nullptr) {
+        ChangeDisplaySettingsExA(nullptr, nullptr, nullptr, 0, nullptr);
+        ExitProcess(0);
+    }
+    return aware;
+}();
+
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.find_last_of("\\/");
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
@@ -104,8 +132,6 @@ bool Target32Bit() {
     }();
     return is32;
 }
-
-bool GdiWorksInTarget() { return !Target32Bit(); }
 
 std::string DocumentsFolder() {
     char path[MAX_PATH] = "";
@@ -571,13 +597,29 @@ namespace {
 const char kDesktopKey[] = "Control Panel\\Desktop";
 }  // namespace
 
+namespace {
+
+// Wine 10 gives a per-monitor aware program the monitor's DPI, which it takes from the system DPI
+// of the process that last reset the display mode, not from "LogPixels" itself. A new process
+// (this program started again) reads the value and resets the mode, as Windows applies a new
+// scale to the display. Under Wine 8 every program reads "LogPixels" at its start, and the reset
+// changes nothing.
+bool ApplyDisplayScale() {
+    char self[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    Process helper = Process::Start(self, kApplyDpiArgument);
+    return helper.WaitForExit(20000) && helper.exitCode() == 0;
+}
+
+}  // namespace
+
 ScopedDpi::ScopedDpi(int dpi) {
     DWORD type = 0;
     std::vector<unsigned char> data;
     had_ = ReadValue(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", &type, &data) && data.size() == 4;
     if (had_) std::memcpy(&previous_, data.data(), 4);
     const DWORD value = static_cast<DWORD>(dpi);
-    ok_ = WriteValue(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", REG_DWORD, &value, 4);
+    ok_ = WriteValue(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", REG_DWORD, &value, 4) && ApplyDisplayScale();
 }
 
 ScopedDpi::~ScopedDpi() {
@@ -585,13 +627,14 @@ ScopedDpi::~ScopedDpi() {
     ResetState();
     if (had_) {
         WriteValue(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", REG_DWORD, &previous_, 4);
-        return;
+    } else {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+            RegDeleteValueA(key, "LogPixels");
+            RegCloseKey(key);
+        }
     }
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-        RegDeleteValueA(key, "LogPixels");
-        RegCloseKey(key);
-    }
+    ApplyDisplayScale();
 }
 
 // ---- Screen ----

@@ -16,28 +16,6 @@
 
 #include "store/button_table.h"
 
-// First statement of a test that opens a dialog holding a combo box: the Setup dialog, the Add
-// and Edit dialogs, a file dialog or the font dialog. Wine 8's WoW64 mode cannot create a combo
-// box in a 32-bit process, so such a test is skipped against the 32-bit program;
-// Wow64Canary.ComboBoxCannotBeCreatedInThe32BitProcess fails the day it can.
-#define E2E_REQUIRES_COMBO_BOX()                                                                  \
-    do {                                                                                          \
-        if (e2e::Target32Bit())                                                                   \
-            GTEST_SKIP() << "Wine's WoW64 mode cannot create a combo box in a 32-bit process";    \
-    } while (false)
-
-// First statement of a test that looks at what the program's own GDI calls did (objects deleted,
-// text colours, icons loaded by the process). Wine 8's WoW64 mode cannot do them in a 32-bit
-// process: its 32-bit GDI finds none of its objects, so DeleteObject, SetTextColor,
-// CreateCompatibleDC and LoadIcon fail there. Such a test is skipped against the 32-bit program;
-// Wow64Canary.GdiFailsInThe32BitProcess fails the day they work.
-#define E2E_REQUIRES_32BIT_GDI()                                                                  \
-    do {                                                                                          \
-        if (!e2e::GdiWorksInTarget())                                                             \
-            GTEST_SKIP() << "Wine's WoW64 mode cannot delete GDI objects, set text colours or "   \
-                            "load icons in a 32-bit process";                                     \
-    } while (false)
-
 namespace e2e {
 
 // Folder holding e2e_tests.exe and the helper programs (no trailing backslash).
@@ -47,11 +25,8 @@ std::string BuildFolder();
 std::string TargetFolder();
 std::string BriskletExe();
 // Whether the brisklet.exe under test is a 32-bit program. It then reads the 32-bit registry view
-// of HKLM, and runs in Wine's WoW64 mode, which cannot create a combo box.
+// of HKLM, and runs in Wine's WoW64 mode.
 bool Target32Bit();
-// Whether the program's own GDI calls work in its process: not in a 32-bit one under Wine 8's
-// WoW64 mode (see E2E_REQUIRES_32BIT_GDI). A test checks the GDI part of a behaviour only then.
-bool GdiWorksInTarget();
 // The user's documents folder and its "\brisklet" Button folder, as the program sees them.
 std::string DocumentsFolder();
 std::string ButtonFolder();
@@ -184,9 +159,13 @@ Metrics ScreenMetricsNow();
 Metrics ScreenMetricsAt(int dpi);
 
 // The DPI every program started from now on sees: "LogPixels" of HKCU\Control Panel\Desktop,
-// which Wine reads when a process starts (this one keeps the DPI it started with). Leaving the
+// which Wine reads when a process starts, applied to the display (this program is per-monitor
+// aware, so it sees the others' windows as they are). Leaving the
 // scope ends any running Brisklet and puts the value back as it was (none: 96 DPI), so no later
-// test runs at the changed DPI.
+// test runs at the changed DPI. A test that uses it belongs to a suite named *DisplayScale: the
+// test runner runs those last, in a Wine session of their own, because Wine 10 does not give its
+// desktop back the whole screen for finding windows under the pointer once a larger scale has
+// been applied and taken back.
 class ScopedDpi {
 public:
     explicit ScopedDpi(int dpi);

@@ -15,7 +15,7 @@
 #
 # Environment (set by scripts/test.sh): WINE, BRISKLET_BUILD (the win64 tree), DISPLAY.
 # BRISKLET_ARCH=x86 with BRISKLET_BUILD naming the win32 tree checks brisklet-setup-x86.exe
-# instead (WINEDLLPATH naming Wine's 32-bit DLLs): "Program Files (x86)" and the 32-bit
+# instead, in Wine's WoW64 mode: "Program Files (x86)" and the 32-bit
 # registry view, where a 32-bit program reads and writes HKLM.
 # Without DISPLAY the suite starts a private Xvfb. Everything it starts under Wine runs in its
 # own prefix, whose processes are ended on exit.
@@ -24,8 +24,8 @@ set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD=${BRISKLET_BUILD:-$ROOT/build/win64}
 BUILD32=$(dirname "$BUILD")/win32
-WINE=${WINE:-/usr/lib/wine/wine64}
-WINESERVER=$(dirname "$WINE")/wineserver
+# The Wine of the test run (scripts/wine.sh, which also runs its server).
+WINE=${WINE:-$ROOT/scripts/wine.sh}
 SETUP64="$BUILD/brisklet-setup-x64.exe"
 SETUP32="$BUILD32/brisklet-setup-x86.exe"
 PROBE="$BUILD/install_probe.exe"
@@ -85,7 +85,7 @@ XVFB_PID=
 BRISKLET_PID=
 cleanup() {
   [ -n "$BRISKLET_PID" ] && kill "$BRISKLET_PID" >/dev/null 2>&1
-  "$WINESERVER" -k >/dev/null 2>&1
+  "$WINE" wineserver -k >/dev/null 2>&1
   [ -n "$XVFB_PID" ] && kill "$XVFB_PID" >/dev/null 2>&1 && wait "$XVFB_PID" 2>/dev/null
   rm -rf "$SCRATCH"
 }
@@ -99,7 +99,7 @@ if [ -z "${DISPLAY:-}" ]; then
   wait_until 10 test -e "/tmp/.X11-unix/X$n"
 fi
 "$WINE" wineboot -i >/dev/null 2>&1
-timeout 60 "$WINESERVER" -w
+timeout 60 "$WINE" wineserver -w
 # Marlett, for the glyphs of the caption buttons in the screenshots.
 cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
 
@@ -214,7 +214,7 @@ expect "the silent uninstall starts" "$?" "0"
 wait_until 60 test ! -e "$INSTALLED"
 if [ -e "$INSTALLED" ]; then fail "the installation folder is still there: $(ls "$INSTALLED" | tr '\n' ' ')"
 else pass "the installation folder and the program files are gone"; fi
-timeout 60 "$WINESERVER" -w
+timeout 60 "$WINE" wineserver -w
 
 if [ -e "$SHORTCUT" ]; then fail "the Start-menu shortcut is still there"; else pass "the Start-menu shortcut is gone"; fi
 expect "InstalledPath is gone" "$(reg_value "$APP_KEY" InstalledPath)" ""
@@ -252,23 +252,11 @@ else
 fi
 
 # --- The wizard, as a person clicks through it: its last page offers to start Brisklet. -------
-# The 32-bit setup's wizard cannot be clicked through in Wine 8's WoW64 mode: its pages paint
-# black (the 32-bit process's GDI finds none of its objects) and the folder page ends in Wine's
-# "Program Error" box. Its silent run, checked above, installs the same files and values.
 WIZARD="Brisklet Setup"
-SETUP_PID=
-if [ "$ARCH" = x86 ]; then
-  echo "SKIP: the wizard of the 32-bit setup (Wine's WoW64 mode cannot paint it; it crashes on its folder page)"
-  # What the wizard would have installed, for the virtual-desktop checks below.
-  run_with_timeout 120 "$WINE" "$SETUP" /S
-else
 "$WINE" "$SETUP" >/dev/null 2>&1 &
 SETUP_PID=$!
-fi
 wizard() { run_with_timeout 90 "$WINE" "$PROBE" "$@" | tr -d '\r'; }
-if [ "$ARCH" = x86 ]; then
-  :
-elif wizard page "$WIZARD" "Welcome to" 30000 && wizard press "$WIZARD" 1 &&
+if wizard page "$WIZARD" "Welcome to" 30000 && wizard press "$WIZARD" 1 &&
    wizard page "$WIZARD" "Destination Folder" 30000 && wizard press "$WIZARD" 1 &&
    wizard page "$WIZARD" "Completing" 60000; then
   expect "the wizard's last page offers to start Brisklet, ticked" \
@@ -307,6 +295,8 @@ in_desktop() {
   grep -v '^rc=' "$out" 2>/dev/null | tr -d '\r'
   return "${rc:-1}"
 }
+# A virtual desktop has its taskbar, with the notification area, only when asked for (Wine 10).
+"$WINE" reg add "HKCU\\Software\\Wine\\Explorer\\Desktops\\$DESK" /v EnableShell /t REG_DWORD /d 1 /f >/dev/null 2>&1
 "$WINE" explorer "/desktop=$DESK,1024x768" "$DEFAULT_DIR\\brisklet.exe" >/dev/null 2>&1 &
 DESKTOP_PID=$!
 # The first explorer on a desktop owns it and runs until the desktop ends; the probe's explorer

@@ -39,16 +39,6 @@ HFONT FontOf(HWND button) { return reinterpret_cast<HFONT>(SendMessageA(button, 
 
 bool IsLiveFont(HFONT font) { return font != nullptr && GetObjectType(font) == OBJ_FONT; }
 
-// Whether a deleted GDI object goes in this process. Not in a 32-bit process under Wine 8's WoW64
-// mode, whose 32-bit GDI finds none of its objects (DeleteObject fails): there the fonts a rebuild
-// releases stay, and only the rest of the rebuild is checked. The end-to-end canary
-// Wow64Canary.GdiFailsInThe32BitProcess fails the day Wine can, and then this exception must go.
-bool DeletedGdiObjectsGo() {
-    static const bool go = sizeof(void*) == 8 ||
-                           GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") == nullptr;
-    return go;
-}
-
 // A callback of its own, not a lambda: the 32-bit build needs the system's calling convention.
 BOOL CALLBACK CountChild(HWND, LPARAM param) {
     ++*reinterpret_cast<int*>(param);
@@ -158,7 +148,7 @@ TEST_F(BarWindowTest, RebuildsKeepUnchangedFontsAndReleaseTheOnesTheyReplace) {
         if (!change) {
             ASSERT_EQ(old0, FontOf(Button(0))) << "round " << round;
             ASSERT_EQ(oldBar, g_barFont) << "round " << round;
-        } else if (DeletedGdiObjectsGo()) {
+        } else {
             ASSERT_FALSE(IsLiveFont(old0)) << "replaced own font kept, round " << round;
             ASSERT_FALSE(IsLiveFont(oldBar)) << "replaced bar font kept, round " << round;
         }
@@ -175,7 +165,7 @@ TEST_F(BarWindowTest, RebuildsKeepUnchangedFontsAndReleaseTheOnesTheyReplace) {
     PostMessageA(bar_, WM_BAR_RELAYOUT, 0, 0);
     Pump();
     EXPECT_EQ(g_barFont, FontOf(Button(0)));
-    if (DeletedGdiObjectsGo()) EXPECT_FALSE(IsLiveFont(own0));
+    EXPECT_FALSE(IsLiveFont(own0));
     g_buttonTable.records[0].hasOwnFont = 1;
     PostMessageA(bar_, WM_BAR_RELAYOUT, 0, 0);
     Pump();
@@ -194,10 +184,8 @@ TEST_F(BarWindowTest, ABarFontReplacedFromOutsideIsReleasedWithTheOneBeforeIt) {
     Pump();
     EXPECT_TRUE(IsLiveFont(g_barFont));
     EXPECT_EQ(g_barFont, FontOf(Button(3)));
-    if (DeletedGdiObjectsGo()) {
-        EXPECT_FALSE(IsLiveFont(before));
-        EXPECT_FALSE(IsLiveFont(fromOutside));
-    }
+    EXPECT_FALSE(IsLiveFont(before));
+    EXPECT_FALSE(IsLiveFont(fromOutside));
 }
 
 TEST_F(BarWindowTest, SameFontFlagGivesEveryButtonTheBarFont) {
@@ -206,9 +194,7 @@ TEST_F(BarWindowTest, SameFontFlagGivesEveryButtonTheBarFont) {
     PostMessageA(bar_, WM_BAR_APPLYFONTS, 0, 0);
     Pump();
     for (int i = 0; i < 4; ++i) EXPECT_EQ(g_barFont, FontOf(Button(i))) << i;
-    if (DeletedGdiObjectsGo()) {
-        EXPECT_FALSE(IsLiveFont(own0));
-    }
+    EXPECT_FALSE(IsLiveFont(own0));
 }
 
 TEST_F(BarWindowTest, NewNameShowsAtTheNextPaintAndDestroyLeavesAnEmptyBar) {

@@ -1,16 +1,12 @@
-// Tells whether something that Wine 8's WoW64 mode cannot do in a 32-bit process works in the
-// process of this build: exit code 0 when it works, 1 when it fails, 2 for an unknown question.
-//
-//   wow64_canary.exe combo-box   a bare combo box is created
-//   wow64_canary.exe gdi         GDI objects are deleted, a DC takes a text colour, a memory DC
-//                                is made and a system icon is loaded
-//   wow64_canary.exe menu-bar    a narrow captioned window's menu bar of three short items
-//                                takes one line, as AdjustWindowRectEx reckons it
-//
-// Built for both processors; the end-to-end tests run the build of the program under test.
+// Started by scripts/test.sh, built for the 32-bit processor, to find out whether the 32-bit
+// build can be tested here: whether this machine runs 32-bit code at all (some kernels offer no
+// 32-bit code segment, and then no Wine can start a 32-bit program), and whether this Wine's WoW64
+// mode does in a 32-bit process what the program's dialogs and the tests need (Wine 8's cannot).
+// Prints what it found, one line. Exit code 0 when everything works, 10 when something does not;
+// a program that could not start at all ends with Wine's own code instead.
 #include <windows.h>
 
-#include <cstring>
+#include <string>
 
 namespace {
 
@@ -43,7 +39,7 @@ bool MenuBarWorks(HINSTANCE instance) {
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = PlainWindowProc;
     windowClass.hInstance = instance;
-    windowClass.lpszClassName = "Wow64CanaryMenuBar";
+    windowClass.lpszClassName = "Wow64ProbeMenuBar";
     RegisterClassExA(&windowClass);
     HMENU menu = CreateMenu();
     HMENU file = CreatePopupMenu();
@@ -54,7 +50,7 @@ bool MenuBarWorks(HINSTANCE instance) {
     AppendMenuA(menu, MF_STRING, 3, "&Hide");
     AppendMenuA(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(help), "&Help");
     const DWORD style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-    HWND window = CreateWindowExA(0, windowClass.lpszClassName, "Canary", style, 100, 100, 160, 78, nullptr, menu,
+    HWND window = CreateWindowExA(0, windowClass.lpszClassName, "Probe", style, 100, 100, 160, 78, nullptr, menu,
                                   instance, nullptr);
     if (window == nullptr) return false;
     ShowWindow(window, SW_SHOWNORMAL);
@@ -72,9 +68,14 @@ bool MenuBarWorks(HINSTANCE instance) {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
-    if (std::strcmp(commandLine, "combo-box") == 0) return ComboBoxWorks(instance) ? 0 : 1;
-    if (std::strcmp(commandLine, "gdi") == 0) return GdiWorks() ? 0 : 1;
-    if (std::strcmp(commandLine, "menu-bar") == 0) return MenuBarWorks(instance) ? 0 : 1;
-    return 2;
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    std::string failing;
+    if (!ComboBoxWorks(instance)) failing += " combo box,";
+    if (!GdiWorks()) failing += " GDI,";
+    if (!MenuBarWorks(instance)) failing += " menu bar,";
+    std::string line = "a " + std::to_string(sizeof(void*) * 8) + "-bit process: ";
+    line += failing.empty() ? "combo box, GDI and menu bar work\n" : "fails at" + failing.substr(0, failing.size() - 1) + "\n";
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    return failing.empty() ? 0 : 10;
 }
