@@ -453,7 +453,7 @@ void CreateButtonWindows() {
         if (SetButtonFont(button, font)) redraw = true;
         if (redraw) changed.Add(place);
     }
-    ShowButtonIcons();
+    for (int i : ShowButtonIcons()) changed.Add(RectInBar(g_buttonWindows[i]));
     if (hold) {
         SendMessageA(s_bar, WM_SETREDRAW, TRUE, 0);
         changed.Redraw();

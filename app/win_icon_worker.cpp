@@ -8,6 +8,7 @@
 #include <shlobj.h>
 #include <wininet.h>
 
+#include <atomic>
 #include <deque>
 #include <memory>
 
@@ -28,6 +29,8 @@ struct Queue {
     std::deque<IconJob> jobs;
     HWND bar = nullptr;
     bool started = false;
+    // Cleared when the icons are switched off: a job under way asks nothing more of any server.
+    std::atomic<bool> wanted{true};
 };
 
 Queue& TheQueue() {
@@ -67,7 +70,10 @@ private:
     HINTERNET handle_;
 };
 
-bool TimeLeft(DWORD deadline) { return static_cast<LONG>(deadline - GetTickCount()) > 0; }
+bool Wanted() { return TheQueue().wanted.load(); }
+
+// Whether another request may be made: the site's time is not up and the icons are still on.
+bool TimeLeft(DWORD deadline) { return static_cast<LONG>(deadline - GetTickCount()) > 0 && Wanted(); }
 
 void SetTimeouts(HINTERNET handle) {
     DWORD timeout = kTimeoutMs;
@@ -116,11 +122,11 @@ bool Get(HINTERNET session, std::string* address, std::vector<uint8_t>* body, DW
         while (body->size() < kIconResponseLimit) {
             if (!TimeLeft(deadline)) return false;
             const size_t room = kIconResponseLimit - body->size();
-            const DWORD wanted = room < kReadChunk ? static_cast<DWORD>(room) : kReadChunk;
+            const DWORD chunk = room < kReadChunk ? static_cast<DWORD>(room) : kReadChunk;
             const size_t at = body->size();
-            body->resize(at + wanted);
+            body->resize(at + chunk);
             DWORD read = 0;
-            if (!InternetReadFile(request.get(), body->data() + at, wanted, &read)) return false;
+            if (!InternetReadFile(request.get(), body->data() + at, chunk, &read)) return false;
             body->resize(at + read);
             if (read == 0) break;
         }
@@ -145,6 +151,7 @@ HINTERNET Session() {
 // there is none.
 std::vector<uint8_t> FetchSiteIcon(const IconJob& job) {
     std::vector<uint8_t> icon;
+    if (!Wanted()) return icon;
     HINTERNET session = Session();
     WebAddress site;
     if (session == nullptr || !ParseWebAddress(job.address, &site)) return icon;
@@ -281,6 +288,7 @@ void RunSiteJob(const IconJob& job) {
     const IconPlan plan = PlanIconFetch(file, now);
     if (plan == IconPlan::UseCached || plan == IconPlan::Wait) return;
     std::vector<uint8_t> icon = FetchSiteIcon(job);
+    if (!Wanted()) return;  // switched off under way: what was found is neither kept nor shown
     if (icon.empty()) {
         if (haveCached) {
             SetModified(path, FailedRefreshTime(now));  // kept, and asked again in a day
@@ -352,6 +360,7 @@ void QueueIconJob(const IconJob& job) {
     {
         Lock lock(queue.lock);
         queue.jobs.push_back(job);
+        queue.wanted = true;
     }
     SetEvent(queue.wake);
 }
@@ -360,6 +369,7 @@ void ClearIconJobs() {
     Queue& queue = TheQueue();
     Lock lock(queue.lock);
     queue.jobs.clear();
+    queue.wanted = false;
 }
 
 std::string IconFolder() {

@@ -25,7 +25,8 @@ struct IconDelivery {
 // Starts the worker once; it posts to `bar`. Jobs queued before it starts wait for it.
 void StartIconWorker(HWND bar);
 void QueueIconJob(const IconJob& job);
-// Drops the jobs not yet begun (the icons were switched off).
+// Drops the jobs not yet begun, and the job under way makes no further request (the icons were
+// switched off). The next job queued lets requests go out again.
 void ClearIconJobs();
 // %LOCALAPPDATA%\Brisklet\icons, "" when the folder is not known.
 std::string IconFolder();

@@ -76,11 +76,13 @@ HICON IconFromBytes(const std::vector<uint8_t>& bytes, int pixels) {
                                     LR_DEFAULTCOLOR);
 }
 
-void SetButtonIcon(HWND button, HICON icon) {
-    if (button == nullptr) return;
-    if (reinterpret_cast<HICON>(SendMessageA(button, BM_GETIMAGE, IMAGE_ICON, 0)) != icon) {
-        SendMessageA(button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
+// Answers whether the button's icon changed.
+bool SetButtonIcon(HWND button, HICON icon) {
+    if (button == nullptr || reinterpret_cast<HICON>(SendMessageA(button, BM_GETIMAGE, IMAGE_ICON, 0)) == icon) {
+        return false;
     }
+    SendMessageA(button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
+    return true;
 }
 
 // Icons that buttons may still show: destroyed once every button has its new one.
@@ -152,8 +154,9 @@ void ForgetUnshown() {
 
 }  // namespace
 
-void ShowButtonIcons() {
-    if (g_showSiteIcons == 0) return;
+std::vector<int> ShowButtonIcons() {
+    std::vector<int> changed;
+    if (g_showSiteIcons == 0) return changed;
     RetiredIcons retired;  // after every button has its new icon
     SettleIconSize(retired);
     ++s_walk;
@@ -174,9 +177,10 @@ void ShowButtonIcons() {
                 QueueIconJob(job);
             }
         }
-        SetButtonIcon(g_buttonWindows[i], ShownIcon(job, hasJob));
+        if (SetButtonIcon(g_buttonWindows[i], ShownIcon(job, hasJob))) changed.push_back(i);
     }
     ForgetUnshown();
+    return changed;
 }
 
 void StartButtonIcons() {

@@ -5,9 +5,12 @@
 
 #include <windows.h>
 
+#include <vector>
+
 // Gives every button the icon known for its address, and asks the worker for the ones not yet
-// known. Called at the end of every rebuild.
-void ShowButtonIcons();
+// known. Called at the end of every rebuild; answers the buttons whose icon changed, for a bar
+// that draws only what changed.
+std::vector<int> ShowButtonIcons();
 // Starts the worker once the rest of start-up is done (only while the icons are on).
 void StartButtonIcons();
 // WM_BAR_ICONREADY: takes over the delivery and shows it on the buttons whose address it is for.
