@@ -76,26 +76,29 @@ TEST_F(SiteIcons, FaviconsAndLinkedIconsAppearAndAreCached) {
 }
 
 TEST_F(SiteIcons, ARestartShowsCachedIconsWithoutAskingTheNetwork) {
-    e2e::HttpServer cached({{"/favicon.ico", {200, "", Text(e2e::SquareIcon(kBlue))}}});
+    e2e::HttpServer red({{"/favicon.ico", {200, "", Text(e2e::SquareIcon(kBlue))}}});
+    e2e::HttpServer blue({});
     e2e::HttpServer missing({});
     CreateDirectoryA((e2e::IconCacheFolder() + "\\..").c_str(), nullptr);
     CreateDirectoryA(e2e::IconCacheFolder().c_str(), nullptr);
-    const Bytes red = e2e::SquareIcon(kRed);
-    ASSERT_TRUE(e2e::WriteFileBytes(cached.CacheFile(), red.data(), red.size()));
+    for (const auto& cached : {std::make_pair(&red, kRed), std::make_pair(&blue, kBlue)}) {
+        const Bytes icon = e2e::SquareIcon(cached.second);
+        ASSERT_TRUE(e2e::WriteFileBytes(cached.first->CacheFile(), icon.data(), icon.size()));
+    }
     ASSERT_TRUE(e2e::WriteFileBytes(missing.CacheFile(), "", 0));  // had none an hour ago
-    Bar run = StartOn({{"Cached", cached.Url("/")}, {"Missing", missing.Url("/")}});
+    Bar run = StartOn({{"Site", red.Url("/")}, {"Missing", missing.Url("/")}});
     ASSERT_TRUE(e2e::WaitUntil([&] { return Shows(run, 0, kRed); })) << "the cached icon did not appear";
-    // The worker takes its jobs in order: once a third button's site has been asked, the first
-    // two were settled without a request.
+    // The same caption on another site, the bar in its place: the button is drawn with that
+    // site's icon. The worker takes its jobs in order: once the last site has been asked, the
+    // others were settled without a request.
     e2e::HttpServer later({});
-    Bytes image = e2e::MakeButtonFile({{"Cached", cached.Url("/")}, {"Missing", missing.Url("/")}, {"Later", later.Url("/")}});
+    Bytes image = e2e::MakeButtonFile({{"Site", blue.Url("/")}, {"Later", later.Url("/")}});
     ASSERT_TRUE(e2e::WriteFileBytes(run.file, image.data(), image.size()));
     DWORD_PTR result = 0;
     SendMessageTimeoutA(run.bar, 1430 /* WM_BAR_RELOADFILE */, 0, 0, SMTO_NORMAL, 10000, &result);
     ASSERT_TRUE(e2e::WaitUntil([&] { return later.Requests() > 0; }));
-    EXPECT_EQ(0, cached.Requests());
-    EXPECT_EQ(0, missing.Requests());
-    EXPECT_TRUE(e2e::WaitUntil([&] { return Shows(run, 0, kRed); }));
+    EXPECT_EQ(0, red.Requests() + blue.Requests() + missing.Requests());
+    EXPECT_TRUE(e2e::WaitUntil([&] { return Shows(run, 0, kBlue) && !Shows(run, 0, kRed); }));
     EXPECT_TRUE(e2e::CloseBrisklet(run.process));
 }
 
