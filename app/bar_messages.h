@@ -1,4 +1,4 @@
-// The Button bar's private window messages (WM_USER + 300 and WM_USER + 400 ... 407).
+// The Button bar's private window messages (WM_USER + 300 and WM_USER + 400 ... 408).
 #pragma once
 
 constexpr unsigned kWmUser = 0x0400;
@@ -11,5 +11,7 @@ constexpr unsigned WM_BAR_DESTROYBUTTONS = kWmUser + 404;  // 1428
 constexpr unsigned WM_BAR_ACTIVATE       = kWmUser + 405;  // 1429
 constexpr unsigned WM_BAR_RELOADFILE     = kWmUser + 406;  // 1430
 constexpr unsigned WM_BAR_SHOWRELAID     = kWmUser + 407;  // 1431
+// Posted by the icon worker: lParam is an IconDelivery the bar takes over (app/win_icon_worker.h).
+constexpr unsigned WM_BAR_ICONREADY      = kWmUser + 408;  // 1432
 static_assert(WM_BAR_TRAYICON == 1324 && WM_BAR_REBUILD == 1424 && WM_BAR_SHOWRELAID == 1431,
               "private message numbers");

@@ -10,6 +10,7 @@
 #include "app/startup_rules.h"
 #include "app/win_bar_keys.h"
 #include "app/win_dpi.h"
+#include "app/win_site_icons.h"
 #include "app/win_state.h"
 #include "app/win_tray.h"
 #include "dialogs/win_dialogs.h"
@@ -176,8 +177,15 @@ void PostToBar(UINT message) {
 // drawing, so the bar is not invalidated as a whole: that would draw every button again.
 void Relayout() {
     ComputeLayout();
+    RECT before;
+    GetWindowRect(s_bar, &before);
     MoveBarToLayout();
+    RECT after;
+    GetWindowRect(s_bar, &after);
     CreateButtonWindows();
+    // A bar that moved or changed its size draws its kept buttons again: the platform does not
+    // keep what they showed (a reload with more buttons left them blank).
+    if (EqualRect(&before, &after) == FALSE) RedrawWindow(s_bar, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
     UpdateWindow(s_bar);
     PostToBar(WM_BAR_APPLYFONTS);
 }
@@ -371,6 +379,7 @@ LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_BAR_RELOADFILE: ReloadCurrentFile(nullptr); return 0;
         case WM_COPYDATA: return OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
         case WM_BAR_SHOWRELAID: ShowRelaid(); return 0;
+        case WM_BAR_ICONREADY: OnIconReady(lParam); return 0;
         default:
             if (IsTaskbarCreatedMessage(message)) {
                 AddTrayIcon(hwnd);
@@ -446,6 +455,7 @@ void CreateButtonWindows() {
         if (SetButtonFont(button, font)) redraw = true;
         if (redraw) changed.Add(place);
     }
+    for (int i : ShowButtonIcons()) changed.Add(RectInBar(g_buttonWindows[i]));
     if (hold) {
         SendMessageA(s_bar, WM_SETREDRAW, TRUE, 0);
         changed.Redraw();

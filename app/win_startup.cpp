@@ -12,6 +12,7 @@
 #include "app/win_bar.h"
 #include "app/win_bar_keys.h"
 #include "app/win_dpi.h"
+#include "app/win_site_icons.h"
 #include "app/win_state.h"
 #include "app/win_tray.h"
 #include "dialogs/win_dialogs.h"
@@ -88,6 +89,9 @@ void FinishButtonBar() {
     // The drop target is registered before the bar can first be shown: by the start itself just
     // below, or by the tray once the message loop runs.
     CreateDropTarget(bar);
+
+    // The icons come from the background once everything else is up.
+    StartButtonIcons();
 
     // The font step is queued last: registering the drop target may pump the thread's messages.
     PostMessageA(bar, WM_BAR_APPLYFONTS, 0, 0);

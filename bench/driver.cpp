@@ -24,6 +24,7 @@
 #include <windows.h>
 #include <psapi.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <cstdarg>
@@ -53,6 +54,7 @@ struct Program {
     const char* windowClass;
     const char* title;
     bool isBrisklet;
+    DWORD siteIcons = 1;  // Brisklet's "ShowSiteIcons" for this program's runs
 };
 
 struct Options {
@@ -143,7 +145,8 @@ bool WriteBytes(const std::string& path, const void* data, DWORD size) {
 
 // A Button file with `count` buttons, laid out as a default file is (width 140, bold "System"
 // at 10 points, every button in the bar font).
-// Buttons named "<prefix> 1", "<prefix> 2" ...
+// Buttons named "<prefix> 1", "<prefix> 2" ..., each of a site of its own,
+// "http://site1.<prefix>.example/" ...
 bool WriteButtonFile(const std::string& path, int count, const char* prefix = "Button") {
     static ButtonTable table;
     std::memset(&table, 0, sizeof table);
@@ -156,10 +159,59 @@ bool WriteButtonFile(const std::string& path, int count, const char* prefix = "B
     for (int i = 0; i < count; ++i) {
         ButtonRecord& record = table.records[i];
         std::snprintf(record.name, sizeof record.name, "%s %d", prefix, i + 1);
-        std::snprintf(record.url, sizeof record.url, "http://www.example.com/%s%d.html", prefix, i + 1);
+        std::snprintf(record.url, sizeof record.url, "http://site%d.%s.example/", i + 1, prefix);
         record.ownFont = table.globalFont;
     }
     return WriteBytes(path, &table, sizeof table);
+}
+
+bool WriteDword(const char* name, DWORD value) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kUserKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return false;
+    const LONG rc = RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+// An icon of 16 and 32 pixels, one colour each, as a site serves it.
+std::string SiteIcon(int seed) {
+    std::string ico("\0\0\1\0\2\0", 6);
+    const int sides[2] = {16, 32};
+    DWORD offset = 6 + 2 * 16;
+    std::string images;
+    for (int side : sides) {
+        const DWORD size = 40 + side * side * 4 + side * 4;
+        const unsigned char entry[16] = {static_cast<unsigned char>(side), static_cast<unsigned char>(side), 0, 0, 1, 0, 32, 0,
+                                         static_cast<unsigned char>(size), static_cast<unsigned char>(size >> 8), 0, 0,
+                                         static_cast<unsigned char>(offset), static_cast<unsigned char>(offset >> 8), 0, 0};
+        ico.append(reinterpret_cast<const char*>(entry), 16);
+        BITMAPINFOHEADER header{sizeof header, side, 2 * side, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        images.append(reinterpret_cast<const char*>(&header), sizeof header);
+        for (int p = 0; p < side * side; ++p) images += std::string{static_cast<char>(seed * 37), static_cast<char>(seed * 11), static_cast<char>(200), '\xff'};
+        images.append(static_cast<size_t>(side) * 4, '\0');
+        offset += size;
+    }
+    return ico + images;
+}
+
+// The icon cache holds a fresh icon for each site of a file written by WriteButtonFile.
+bool SeedIconCache(int count, const char* prefix) {
+    char local[MAX_PATH] = "";
+    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, local))) return false;
+    std::string folder = std::string(local) + "\\Brisklet";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    folder += "\\icons";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    std::string lower = prefix;
+    for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    for (int i = 1; i <= count; ++i) {
+        const std::string icon = SiteIcon(i);
+        const std::string path = folder + "\\site" + std::to_string(i) + "." + lower + ".example.ico";
+        if (!WriteBytes(path, icon.data(), static_cast<DWORD>(icon.size()))) return false;
+    }
+    return true;
 }
 
 DWORD WindowProcessId(HWND window) {
@@ -205,6 +257,7 @@ struct Running {
 
 // Starts the program and waits for its tray icon; the time between the two is the start-up.
 bool Start(const Program& program, Running* running, StartSample* sample) {
+    if (program.isBrisklet && !WriteDword("ShowSiteIcons", program.siteIcons)) Error("cannot write ShowSiteIcons");
     std::string commandLine = "\"" + program.exe + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -523,7 +576,8 @@ int main(int argc, char** argv) {
     QueryPerformanceFrequency(&frequency);
     g_frequency = frequency.QuadPart;
 
-    const Program brisklet{"brisklet", options.brisklet, "BRISKLET", "Brisklet", true};
+    const Program brisklet{"brisklet", options.brisklet, "BRISKLET", "Brisklet", true, 1};
+    const Program briskletPlain{"brisklet, icons off", options.brisklet, "BRISKLET", "Brisklet", true, 0};
     const Program reference{"reference", options.reference, "BRISKLET_BENCH_REFERENCE", "Bench reference", false};
     const Program platform{"reference+platform", options.platform, "BRISKLET_BENCH_REFERENCE", "Bench reference",
                            false};
@@ -539,15 +593,17 @@ int main(int argc, char** argv) {
     if (!WriteString(HKEY_LOCAL_MACHINE, kUserKey, "InstalledPath", FolderOf(options.brisklet)) ||
         !WriteString(HKEY_CURRENT_USER, kUserKey, "CurrentButtonFileName", startFile) ||
         !WriteButtonFile(startFile, 1) || !WriteButtonFile(oneFile, 1) || !WriteButtonFile(hundredFile, 100) ||
-        !WriteButtonFile(otherHundredFile, 100, "Other")) {
+        !WriteButtonFile(otherHundredFile, 100, "Other") || !SeedIconCache(100, "Button") ||
+        !SeedIconCache(100, "Other")) {
         std::fprintf(stderr, "bench: cannot prepare the registry and the Button files in %s\n", options.work.c_str());
         return 1;
     }
 
-    // Start-up and memory, the three programs in turn, the order reversed every other run.
-    constexpr int kPrograms = 3;
+    // Start-up and memory, the programs in turn, the order reversed every other run. Brisklet runs
+    // with its site icons (all cached) and without them.
+    constexpr int kPrograms = 4;
     std::vector<StartSample> samples[kPrograms];
-    const Program* programs[kPrograms] = {&brisklet, &reference, &platform};
+    const Program* programs[kPrograms] = {&brisklet, &reference, &platform, &briskletPlain};
     const int warmUps = options.warmUp ? 1 : 0;
     for (int run = -warmUps; run < options.runs && g_errors == 0; ++run) {
         for (int k = 0; k < kPrograms && g_errors == 0; ++k) {
@@ -576,14 +632,15 @@ int main(int argc, char** argv) {
     constexpr int kCases = 3;
     const int counts[kCases] = {1, 100, 100};
     const char* const caseNames[kCases] = {"same file", "same file", "switch"};
-    std::vector<ReloadSample> reloads[kCases];
+    // [0] with the site icons (every site's icon in the cache), [1] without them.
+    std::vector<ReloadSample> reloads[2][kCases];
     std::vector<double> floors[kCases];
     StartSample afterReloads;
-    if (g_errors == 0) {
-        ReloadBench bench{options, brisklet, {}, nullptr, nullptr, nullptr};
+    for (int icons = 0; icons < 2 && g_errors == 0; ++icons) {
+        ReloadBench bench{options, icons == 0 ? brisklet : briskletPlain, {}, nullptr, nullptr, nullptr};
         Running platformRunning;
         StartSample ignored;
-        if (Start(brisklet, &bench.running, &ignored) && PrepareReload(bench) &&
+        if (Start(bench.program, &bench.running, &ignored) && PrepareReload(bench) &&
             Start(platform, &platformRunning, &ignored)) {
             // The file brought in first, then the one timed.
             const std::string firstFiles[kCases] = {oneFile, hundredFile, hundredFile};
@@ -597,26 +654,27 @@ int main(int argc, char** argv) {
                     if (Reload(bench, flip ? timedFiles[which] : firstFiles[which], counts[which], &sample) &&
                         Reload(bench, flip ? firstFiles[which] : timedFiles[which], counts[which], &sample) &&
                         round >= 0)
-                        reloads[which].push_back(sample);
+                        reloads[icons][which].push_back(sample);
                     if (PlatformRebuild(platformRunning, counts[which], &floorMs)) {
                         DWORD_PTR result;
                         SendMessageTimeoutA(platformRunning.window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
                         Sleep(30);
-                        if (PlatformRebuild(platformRunning, counts[which], &floorMs) && round >= 0)
+                        if (PlatformRebuild(platformRunning, counts[which], &floorMs) && round >= 0 && icons == 0)
                             floors[which].push_back(floorMs);
                     }
-                    std::printf("reload of %d button(s), %s%s: %.2f ms (platform alone %.2f ms)\n", counts[which],
-                                caseNames[which], round < 0 ? " (warm-up)" : "", sample.totalMs, floorMs);
+                    std::printf("reload of %d button(s), %s%s, %s: %.2f ms (platform alone %.2f ms)\n", counts[which],
+                                caseNames[which], round < 0 ? " (warm-up)" : "", bench.program.label, sample.totalMs,
+                                floorMs);
                     std::fflush(stdout);
                 }
             }
             PROCESS_MEMORY_COUNTERS memory{};
             memory.cb = sizeof memory;
-            if (GetProcessMemoryInfo(bench.running.info.hProcess, &memory, sizeof memory))
+            if (icons == 0 && GetProcessMemoryInfo(bench.running.info.hProcess, &memory, sizeof memory))
                 afterReloads.peakWorkingSetKiB = memory.PeakWorkingSetSize / 1024.0;
         }
         if (bench.hook != nullptr) UnhookWindowsHookEx(bench.hook);
-        End(brisklet, &bench.running);
+        End(bench.program, &bench.running);
         End(platform, &platformRunning);
     }
 
@@ -663,9 +721,12 @@ int main(int argc, char** argv) {
                  wsP = median(2, &StartSample::peakWorkingSetKiB);
     const double privB = median(0, &StartSample::peakPrivateKiB), privR = median(1, &StartSample::peakPrivateKiB),
                  privP = median(2, &StartSample::peakPrivateKiB);
-    const double reload1 = Median(reloadColumn(reloads[0], &ReloadSample::totalMs));
-    const double reload100 = Median(reloadColumn(reloads[1], &ReloadSample::totalMs));
-    const double switch100 = Median(reloadColumn(reloads[2], &ReloadSample::totalMs));
+    auto reloadMedian = [&](int icons, int which) {
+        return Median(reloadColumn(reloads[icons][which], &ReloadSample::totalMs));
+    };
+    const double reload1 = reloadMedian(0, 0), reload100 = reloadMedian(0, 1), switch100 = reloadMedian(0, 2);
+    const double plain1 = reloadMedian(1, 0), plain100 = reloadMedian(1, 1), plainSwitch = reloadMedian(1, 2);
+    const double startPlain = median(3, &StartSample::ms);
     const double floor1 = Median(floors[0]), floor100 = Median(floors[1]), floorSwitch = Median(floors[2]);
     const double sizeB = FileSizeKiB(options.brisklet), sizeR = FileSizeKiB(options.reference),
                  sizeP = FileSizeKiB(options.platform);
@@ -677,6 +738,7 @@ int main(int argc, char** argv) {
                 "ratio");
     report.Line("%-36s %10.1f %10.1f %7.3f %10.1f %7.3f", "start-up to tray icon (ms)", startB, startR,
                 startB / startR, startP, startB / startP);
+    report.Line("%-36s %10.1f %10s %7.3f", "  the same, site icons off (ms)", startPlain, "on / off", startB / startPlain);
     report.Line("%-36s %10.0f %10.0f %7.3f %10.0f %7.3f", "peak working set (KiB)", wsB, wsR, wsB / wsR, wsP,
                 wsB / wsP);
     report.Line("%-36s %10.0f %10.0f %7.3f %10.0f %7.3f", "peak private bytes (KiB)", privB, privR, privB / privR,
@@ -690,15 +752,23 @@ int main(int argc, char** argv) {
                 reload100 / reload1);
     report.Line("%-36s %10.2f %10.2f %7.2f", "  brisklet, switch of two 100-b. files", reload1, switch100,
                 switch100 / reload1);
+    report.Line("%-36s %10.2f %10.2f %7.2f", "  the same, site icons off", plain1, plain100, plain100 / plain1);
+    report.Line("%-36s %10.2f %10.2f %7.2f", "  switch, site icons off", plain1, plainSwitch, plainSwitch / plain1);
+    report.Line("%-36s %10.3f %10.3f %10.3f", "  icons on / off: 1, 100, switch", reload1 / plain1, reload100 / plain100,
+                switch100 / plainSwitch);
     report.Line("%-36s %10.2f %10.2f %7.2f", "  platform alone, destroy+create+font", floor1, floor100,
                 floor100 / floor1);
     report.Line("%-36s %10.2f %10.2f %7.2f", "  platform alone, beside the switch", floor1, floorSwitch,
                 floorSwitch / floor1);
-    for (int which = 0; which < kCases; ++which) {
-        report.Line("  brisklet, %3d button(s), %-9s: reload %.2f ms, show+layout+buttons %.2f ms, fonts+save %.2f ms",
-                    counts[which], caseNames[which], Median(reloadColumn(reloads[which], &ReloadSample::reloadMs)),
-                    Median(reloadColumn(reloads[which], &ReloadSample::relayoutMs)),
-                    Median(reloadColumn(reloads[which], &ReloadSample::fontsMs)));
+    for (int icons = 0; icons < 2; ++icons) {
+        for (int which = 0; which < kCases; ++which) {
+            const std::vector<ReloadSample>& from = reloads[icons][which];
+            report.Line("  brisklet%s, %3d button(s), %-9s: reload %.2f ms, show+layout+buttons %.2f ms, fonts+save %.2f ms",
+                        icons == 0 ? "" : " (icons off)", counts[which], caseNames[which],
+                        Median(reloadColumn(from, &ReloadSample::reloadMs)),
+                        Median(reloadColumn(from, &ReloadSample::relayoutMs)),
+                        Median(reloadColumn(from, &ReloadSample::fontsMs)));
+        }
     }
     report.Line("%-36s %10.0f", "brisklet peak working set after reloads (KiB)", afterReloads.peakWorkingSetKiB);
     const double importMs = Median(imports);
@@ -712,6 +782,8 @@ int main(int argc, char** argv) {
                 Verdict(reload100 <= 4 * reload1), Verdict(reload100 <= 20), Verdict(switch100 <= 4 * reload1),
                 Verdict(switch100 <= 20));
     report.Line("targets: Import Bookmarks dialog for 10,000 bookmarks <= 500 ms %s", Verdict(importMs <= 500));
+    report.Line("targets: 100-button reload and switch with cached icons <= 1.25x without %s %s",
+                Verdict(reload100 <= 1.25 * plain100), Verdict(switch100 <= 1.25 * plainSwitch));
     for (int which = 0; which < kPrograms; ++which) {
         report.Line("raw start-up ms, %s: %s", programs[which]->label,
                     Joined(column(samples[which], &StartSample::ms)).c_str());
@@ -721,7 +793,9 @@ int main(int argc, char** argv) {
     report.Line("raw Import Bookmarks dialog ms: %s", Joined(imports).c_str());
     for (int which = 0; which < kCases; ++which) {
         report.Line("raw reload ms, %d button(s), %s: %s", counts[which], caseNames[which],
-                    Joined(reloadColumn(reloads[which], &ReloadSample::totalMs), 2).c_str());
+                    Joined(reloadColumn(reloads[0][which], &ReloadSample::totalMs), 2).c_str());
+        report.Line("raw reload ms, icons off, %d button(s), %s: %s", counts[which], caseNames[which],
+                    Joined(reloadColumn(reloads[1][which], &ReloadSample::totalMs), 2).c_str());
         report.Line("raw platform rebuild ms, %d button(s), %s: %s", counts[which], caseNames[which],
                     Joined(floors[which], 2).c_str());
     }

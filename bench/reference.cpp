@@ -5,9 +5,10 @@
 // command once the loop runs), so the difference between the two is what the real program adds.
 //
 // Built a second time with BENCH_PLATFORM_PARTS (bench_reference_platform.exe), it also takes
-// on the platform parts Brisklet cannot do without: OLE for its drop target, version 6 of the
-// common controls (the manifest) for its buttons, and the shell folder library. That one shows
-// how much of Brisklet's cost those parts are.
+// on the platform parts Brisklet cannot do without: OLE and a drop target registered on its
+// window (which makes OLE marshal it and start its RPC machinery, as Brisklet's does), version 6
+// of the common controls (the manifest) for its buttons, and the shell folder library. That one
+// shows how much of Brisklet's cost those parts are.
 //
 // Both answer kRebuildMessage (wParam = a count of buttons) by doing what a rebuild of the bar
 // costs the platform at least: destroy the push buttons they have, move the window, create
@@ -100,6 +101,7 @@ LRESULT CALLBACK ReferenceWindowProc(HWND window, UINT message, WPARAM wParam, L
             RemoveTrayIcon(window);
             PostQuitMessage(0);
 #if defined(BENCH_PLATFORM_PARTS)
+            RevokeDragDrop(window);
             OleUninitialize();
 #endif
             return 0;
@@ -112,6 +114,33 @@ LRESULT CALLBACK ReferenceWindowProc(HWND window, UINT message, WPARAM wParam, L
 }  // namespace
 
 #if defined(BENCH_PLATFORM_PARTS)
+// A drop target that takes nothing: only its registration is the platform's cost.
+class RefusingDropTarget : public IDropTarget {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (riid == IID_IUnknown || riid == IID_IDropTarget) {
+            *object = this;
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE DragEnter(IDataObject*, DWORD, POINTL, DWORD* effect) override { return Refuse(effect); }
+    HRESULT STDMETHODCALLTYPE DragOver(DWORD, POINTL, DWORD* effect) override { return Refuse(effect); }
+    HRESULT STDMETHODCALLTYPE DragLeave() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Drop(IDataObject*, DWORD, POINTL, DWORD* effect) override { return Refuse(effect); }
+
+private:
+    static HRESULT Refuse(DWORD* effect) {
+        *effect = DROPEFFECT_NONE;
+        return S_OK;
+    }
+};
+
+RefusingDropTarget g_dropTarget;
+
 void TakeOnPlatformParts() {
     OleInitialize(nullptr);
     InitCommonControls();
@@ -145,6 +174,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     HWND window = CreateWindowExA(0, kClassName, kTitle, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 800, 500, 160,
                                   100, nullptr, nullptr, instance, nullptr);
     if (window == nullptr) return 0;
+#if defined(BENCH_PLATFORM_PARTS)
+    // Registered before the window can first be shown, as Brisklet does.
+    RegisterDragDrop(window, &g_dropTarget);
+#endif
     ShowWindow(window, SW_HIDE);
     UpdateWindow(window);
     PostMessageA(window, WM_COMMAND, kAddTrayCommand, 0);

@@ -1,5 +1,5 @@
-// The Options dialog: auto-start at logon (the per-user Run value), instant popup ("AutoPopup")
-// and the popup hotkey ("PopupHotKey"). The controls are the dialog's only state; they are
+// The Options dialog: auto-start at logon (the per-user Run value), instant popup ("AutoPopup"),
+// the buttons' site icons ("ShowSiteIcons") and the popup hotkey ("PopupHotKey"). The controls are the dialog's only state; they are
 // filled from the registry when it opens and written back, where the registry differs, when it
 // closes.
 #include "dialogs/win_dialogs.h"
@@ -8,6 +8,7 @@
 
 #include "app/shared_state.h"
 #include "app/win_bar_keys.h"
+#include "app/win_site_icons.h"
 #include "app/win_state.h"
 #include "res/resource.h"
 #include "store/settings.h"
@@ -38,6 +39,7 @@ INT_PTR OnOptionsInit(HWND dialog) {
     CentreOnScreen(dialog);
     SetCheck(dialog, IDC_OPTIONS_AUTORUN, RunValueExists());
     SetCheck(dialog, IDC_OPTIONS_POPUP, ReadAutoPopup());
+    SetCheck(dialog, IDC_OPTIONS_SITE_ICONS, ReadShowSiteIcons());
     // A key without Alt, Ctrl or Shift, or with Shift alone, would take a character from every
     // program: the control adds Alt to it.
     SendDlgItemMessageA(dialog, IDC_OPTIONS_HOTKEY, HKM_SETRULES, HKCOMB_NONE | HKCOMB_S, MAKELPARAM(HOTKEYF_ALT, 0));
@@ -72,6 +74,12 @@ void ApplyInstantPopup(HWND dialog) {
     if (wanted != on) SetAutoPopup(wanted);
 }
 
+// Switched icons are stored, and the buttons gain or lose theirs at once.
+void ApplySiteIcons(HWND dialog) {
+    const bool wanted = IsChecked(dialog, IDC_OPTIONS_SITE_ICONS);
+    if (wanted != ReadShowSiteIcons() || wanted != (g_showSiteIcons != 0)) SwitchButtonIcons(wanted);
+}
+
 // A changed hotkey is stored; the bar registers it as the dialog ends.
 void ApplyPopupHotKey(HWND dialog) {
     const uint32_t wanted = ShownHotKey(dialog);
@@ -89,6 +97,7 @@ INT_PTR OnOptionsCommand(HWND dialog, WPARAM wParam) {
     ApplyAutoStart(dialog);
     ApplyInstantPopup(dialog);
     ApplyPopupHotKey(dialog);
+    ApplySiteIcons(dialog);
     EndDialog(dialog, id);
     return TRUE;
 }

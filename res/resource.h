@@ -13,6 +13,7 @@
 #define IDI_TRAY_NORMAL      120
 #define IDI_TRAY_PRESSED     121
 #define IDI_APP              130
+#define IDI_WEB              131   // a button's icon until its site's own has come
 #define IDC_HAND_CURSOR      147
 
 // Dialog templates
@@ -69,6 +70,7 @@
 #define IDC_OPTIONS_POPUP    1026
 #define IDC_OPTIONS_HOTKEY   1042   // hotkey control: "Show the Button bar with:"
 #define IDC_OPTIONS_HOTKEY_IN_USE 1043  // says when another program holds the hotkey
+#define IDC_OPTIONS_SITE_ICONS 1044  // "Show site &icons"
 
 // Import Bookmarks dialog (153)
 #define IDC_IMPORT_LIST      1050   // list view with a check box per bookmark

@@ -93,6 +93,12 @@ if [ -z "${WINEPREFIX:-}" ] || [ ! -d "${WINEPREFIX:-/nonexistent}" ] || [ -z "$
   $WINE wineserver -w
 fi
 
+# Brisklet asks for its buttons' site icons: in this prefix nothing reaches beyond this machine
+# (the benchmark's sites are all in the icon cache, so nothing is asked for at all).
+# shellcheck source=scripts/offline_prefix.sh
+. "$ROOT/scripts/offline_prefix.sh"
+keep_prefix_offline >/dev/null 2>&1
+
 winpath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 
 if [ "$QUICK" -eq 1 ]; then

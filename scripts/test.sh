@@ -196,6 +196,10 @@ if [ $WIN64_OK -eq 0 ]; then
   # Captions then show in screenshots, and hiding a window does not wait two seconds for a window
   # manager that never answers.
   $WINE reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$LOGDIR/wineboot.log" 2>&1
+  # No program under test reaches beyond this machine (site icons are asked for by address).
+  # shellcheck source=scripts/offline_prefix.sh
+  . "$ROOT/scripts/offline_prefix.sh"
+  keep_prefix_offline >>"$LOGDIR/wineboot.log" 2>&1
   $WINE wineserver -w
   # Marlett, for the glyphs of the caption buttons (Wine does not pick it up by itself).
   cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"

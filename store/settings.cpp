@@ -8,12 +8,14 @@ const char kRunValueName[] = "Brisklet";
 const char kHtmlHelpClsidKeyPath[] = "CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32";
 
 int32_t g_instantPopup = 0;
+int32_t g_showSiteIcons = 1;
 
 namespace {
 
 const char kAutoPopupValueName[] = "AutoPopup";
 const char kLegacyMigratedValueName[] = "LegacyDataMigrated";
 const char kPopupHotKeyValueName[] = "PopupHotKey";
+const char kShowSiteIconsValueName[] = "ShowSiteIcons";
 // Readers spell it this way; value names are compared without regard to case.
 const char kCurrentButtonFileReadName[] = "CurrentButtonFilename";
 
@@ -141,6 +143,19 @@ bool SetAutoPopup(bool on) {
 bool ReadAutoPopup() {
     uint32_t type = 0;
     return ReadUserNumber(kAutoPopupValueName, &type) == 1;
+}
+
+bool ReadShowSiteIcons() {
+    uint32_t number = 0;
+    uint32_t type = 0;
+    uint32_t size = 0;
+    return !QueryUserNumber(kShowSiteIconsValueName, &type, &number, &size) || type != kRegDword ||
+           size != sizeof number || number != 0;
+}
+
+bool SetShowSiteIcons(bool on) {
+    g_showSiteIcons = on ? 1 : 0;
+    return StoreUserNumber(kShowSiteIconsValueName, on ? 1 : 0);
 }
 
 bool SetLegacyDataMigrated() { return StoreUserNumber(kLegacyMigratedValueName, 1); }

@@ -42,6 +42,13 @@ struct HotKeyRegistration {
 };
 HotKeyRegistration ToHotKeyRegistration(uint32_t hotKey);
 
+// "ShowSiteIcons" (HKCU, REG_DWORD): whether the buttons show their sites' icons. On unless the
+// value is the number 0. g_showSiteIcons holds it from start-up on; SetShowSiteIcons stores it
+// (creating the per-user key when needed) and sets the flag.
+extern int32_t g_showSiteIcons;
+bool ReadShowSiteIcons();
+bool SetShowSiteIcons(bool on);
+
 // "LegacyDataMigrated" (HKCU, REG_DWORD 1): the legacy data file has been migrated but could be
 // neither deleted nor renamed, so start-up must not migrate it again.
 bool SetLegacyDataMigrated();

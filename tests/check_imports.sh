@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Both executables import system DLLs only, so they run on a bare Windows.
 BUILD=$1
-ALLOWED='^(KERNEL32|USER32|GDI32|ADVAPI32|SHELL32|OLE32|OLEAUT32|COMCTL32|COMDLG32|msvcrt|SHLWAPI)\.dll$'
+ALLOWED='^(KERNEL32|USER32|GDI32|ADVAPI32|SHELL32|OLE32|OLEAUT32|COMCTL32|COMDLG32|msvcrt|SHLWAPI|WININET)\.dll$'
 for arch in win64 win32; do
   exe="$BUILD/$arch/brisklet.exe"
   prefix=x86_64-w64-mingw32; [ $arch = win32 ] && prefix=i686-w64-mingw32

@@ -184,7 +184,7 @@ TEST(BarResources, MenuAcceleratorsStringsVersionManifestIconsAndCursor) {
     EXPECT_NE(std::string::npos, xml.find("<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2"));
     EXPECT_NE(std::string::npos, xml.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true"));
 
-    for (int id : {IDI_TRAY_NORMAL, IDI_TRAY_PRESSED, IDI_APP}) {
+    for (int id : {IDI_TRAY_NORMAL, IDI_TRAY_PRESSED, IDI_APP, IDI_WEB}) {
         for (int edge : {16, 32}) {
             HICON icon = static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(id), IMAGE_ICON, edge, edge, 0));
             ASSERT_NE(nullptr, icon) << id << " at " << edge;
@@ -197,7 +197,8 @@ TEST(BarResources, MenuAcceleratorsStringsVersionManifestIconsAndCursor) {
             DeleteObject(iconInfo.hbmMask);
             DestroyIcon(icon);
         }
-        // Each size the platform asks for at 96 to 192 DPI is an image of its own, none stretched.
+        // Each size the platform asks for at 96 to 192 DPI is an image of its own, none stretched:
+        // a bitmap up to 24 pixels, a PNG from 32 on.
         HRSRC group = FindResourceA(module, MAKEINTRESOURCEA(id), RT_GROUP_ICON);
         ASSERT_NE(nullptr, group) << id;
         auto* directory = static_cast<PBYTE>(LockResource(LoadResource(module, group)));
@@ -205,8 +206,14 @@ TEST(BarResources, MenuAcceleratorsStringsVersionManifestIconsAndCursor) {
             const int imageId = LookupIconIdFromDirectoryEx(directory, TRUE, edge, edge, LR_DEFAULTCOLOR);
             HRSRC image = FindResourceA(module, MAKEINTRESOURCEA(imageId), RT_ICON);
             ASSERT_NE(nullptr, image) << id << " at " << edge;
+            const auto* bytes = static_cast<const unsigned char*>(LockResource(LoadResource(module, image)));
+            if (edge >= 32) {
+                ASSERT_EQ(0, std::memcmp(bytes, "\x89PNG\r\n\x1a\n", 8)) << id << " at " << edge;
+                EXPECT_EQ(edge, (bytes[16] << 24) | (bytes[17] << 16) | (bytes[18] << 8) | bytes[19]) << id;
+                continue;
+            }
             BITMAPINFOHEADER header{};
-            std::memcpy(&header, LockResource(LoadResource(module, image)), sizeof header);
+            std::memcpy(&header, bytes, sizeof header);
             EXPECT_EQ(edge, header.biWidth) << id;
             EXPECT_EQ(2 * edge, header.biHeight) << id;  // the colours and the mask
         }

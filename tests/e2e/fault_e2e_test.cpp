@@ -1200,10 +1200,24 @@ TEST(FaultRebuilds, ThousandRebuildsKeepGdiObjectsAndWindowsFlat) {
         std::memcpy(table.records[i].ownFont.lfFaceName, "Tahoma", 7);
     }
     const std::string path = WriteButtonFile(e2e::ScratchFolder("fault-rebuild") + "\\rebuild.bklt", image);
+    // Every button shows its site's icon, from the cache.
+    CreateDirectoryA((e2e::IconCacheFolder() + "\\..").c_str(), nullptr);
+    CreateDirectoryA(e2e::IconCacheFolder().c_str(), nullptr);
+    const Bytes icon = e2e::SquareIcon(RGB(255, 0, 0));
+    for (int i = 0; i < 5; ++i) {
+        const std::string site = e2e::IconCacheFolder() + "\\r0" + std::to_string(i) + ".example.ico";
+        ASSERT_TRUE(e2e::WriteFileBytes(site, icon.data(), icon.size()));
+    }
     Started run = StartAnswering("\"" + path + "\"");  // shown, so that every rebuild paints
     ASSERT_TRUE(run.boxes.empty()) << Describe(run.boxes);
     ASSERT_TRUE(Alive(run));
     const DWORD pid = run.process.id();
+    auto iconsShown = [&] {
+        const auto buttons = e2e::BarButtons(run.bar);
+        return std::all_of(buttons.begin(), buttons.end(),
+                           [](const e2e::ButtonInfo& b) { return e2e::ButtonPixels(b.hwnd, RGB(255, 0, 0)) >= 100; });
+    };
+    ASSERT_TRUE(e2e::WaitUntil(iconsShown)) << "the cached icons are not shown";
 
     const UINT kinds[] = {WM_BAR_REBUILD, WM_BAR_CREATEBUTTONS, WM_BAR_RELAYOUT};
     auto rebuild = [&](int rounds) {
@@ -1233,6 +1247,7 @@ TEST(FaultRebuilds, ThousandRebuildsKeepGdiObjectsAndWindowsFlat) {
                 gdiBefore, gdiAfter, windowsBefore, windowsAfter, topLevel.c_str());
     EXPECT_EQ(gdiBefore, gdiAfter);
     EXPECT_EQ(windowsBefore, windowsAfter);
+    EXPECT_TRUE(e2e::WaitUntil(iconsShown));
 
     ASSERT_TRUE(Alive(run));
     EXPECT_EQ((std::vector<std::string>{"R00", "R01", "R02", "R03", "R04"}), BarNames(run.bar));

@@ -1,3 +1,5 @@
+#include <winsock2.h>  // before <windows.h>, which the harness brings
+
 #include "tests/e2e/harness.h"
 
 #include <gtest/gtest.h>
@@ -250,6 +252,12 @@ void ResetState() {
     DeleteUserKey();
     DeleteRunValue();
     DeleteTree(ButtonFolder());
+    DeleteTree(IconCacheFolder());
+    const char kInternet[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+    const DWORD on = 1;
+    WriteValue(HKEY_CURRENT_USER, kInternet, "ProxyEnable", REG_DWORD, &on, sizeof on);
+    WriteValue(HKEY_CURRENT_USER, kInternet, "ProxyServer", REG_SZ, "127.0.0.1:9", 12);
+    WriteValue(HKEY_CURRENT_USER, kInternet, "ProxyOverride", REG_SZ, "127.0.0.1", 10);
 }
 
 HWND FindBar() { return FindWindowA("BRISKLET", "Brisklet"); }
@@ -801,6 +809,138 @@ COLORREF ScreenPixel(int x, int y) {
     const COLORREF colour = GetPixel(screen, x, y);
     ReleaseDC(nullptr, screen);
     return colour;
+}
+
+// ---- Site icons ----
+
+std::string IconCacheFolder() {
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, path);
+    return std::string(path) + "\\Brisklet\\icons";
+}
+
+std::vector<unsigned char> SquareIcon(COLORREF colour) {
+    std::vector<unsigned char> ico = {0, 0, 1, 0, 1, 0, 16, 16, 0, 0, 1, 0, 32, 0};
+    const DWORD size = 40 + 16 * 16 * 4 + 16 * 4;
+    const DWORD offset = 22;
+    for (DWORD v : {size, offset})
+        for (int i = 0; i < 4; ++i) ico.push_back(static_cast<unsigned char>(v >> (8 * i)));
+    BITMAPINFOHEADER header{};
+    header.biSize = 40;
+    header.biWidth = 16;
+    header.biHeight = 32;
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&header);
+    ico.insert(ico.end(), bytes, bytes + 40);
+    for (int i = 0; i < 256; ++i) ico.insert(ico.end(), {GetBValue(colour), GetGValue(colour), GetRValue(colour), 255});
+    ico.resize(ico.size() + 16 * 4, 0);  // the mask: nothing transparent
+    return ico;
+}
+
+int ButtonPixels(HWND button, COLORREF colour) {
+    RECT rect;
+    if (!GetWindowRect(button, &rect)) return 0;
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SelectObject(memory, old);
+    BITMAPINFOHEADER header{sizeof header, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
+    GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    const DWORD wanted = (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
+    return static_cast<int>(std::count_if(pixels.begin(), pixels.end(), [&](DWORD p) { return (p & 0xFFFFFF) == wanted; }));
+}
+
+HANDLE ButtonImage(HWND button) {
+    DWORD_PTR image = 0;
+    SendMessageTimeoutA(button, BM_GETIMAGE, IMAGE_ICON, 0, SMTO_NORMAL, 5000, &image);
+    return reinterpret_cast<HANDLE>(image);
+}
+
+HttpServer::HttpServer(std::map<std::string, HttpReply> routes) : routes_(std::move(routes)) {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof address;
+    if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listener, 16) != 0 ||
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        ADD_FAILURE() << "the test server cannot listen on 127.0.0.1 (error " << WSAGetLastError() << ")";
+    }
+    listener_ = listener;
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { Serve(); });
+}
+
+HttpServer::~HttpServer() {
+    stop_ = true;
+    thread_.join();
+    for (uintptr_t client : held_) closesocket(client);
+    closesocket(listener_);
+}
+
+int HttpServer::Requests(const std::string& path) const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return static_cast<int>(std::count_if(seen_.begin(), seen_.end(), [&](const std::string& p) { return path.empty() || p == path; }));
+}
+
+void HttpServer::Serve() {
+    const DWORD end = GetTickCount() + 120000;
+    while (!stop_ && static_cast<LONG>(end - GetTickCount()) > 0 && Requests() < 200) {
+        fd_set ready;
+        FD_ZERO(&ready);
+        FD_SET(listener_, &ready);
+        timeval wait{0, 50000};
+        if (select(0, &ready, nullptr, nullptr, &wait) != 1) continue;
+        const SOCKET client = accept(listener_, nullptr, nullptr);
+        if (client != INVALID_SOCKET) Answer(client);
+    }
+}
+
+void HttpServer::Answer(uintptr_t client) {
+    const DWORD timeout = 2000;
+    setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+    setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+    std::string request;
+    char buffer[4096];
+    int got = 0;
+    while (request.find("\r\n\r\n") == std::string::npos && request.size() < 16384 &&
+           (got = recv(client, buffer, sizeof buffer, 0)) > 0) {
+        request.append(buffer, static_cast<size_t>(got));
+    }
+    const size_t start = request.find(' ') + 1;
+    const std::string path = start > 0 ? request.substr(start, request.find(' ', start) - start) : std::string();
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        seen_.push_back(path);
+    }
+    auto route = routes_.find(path);
+    const HttpReply reply = route != routes_.end() ? route->second : HttpReply{404, "", "", false, 0};
+    if (reply.never) {
+        held_.push_back(client);
+        return;
+    }
+    const size_t length = reply.endless > 0 ? reply.endless : reply.body.size();
+    const std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " Reply\r\nContent-Length: " +
+                             std::to_string(length) + "\r\nConnection: close\r\n" + reply.headers + "\r\n";
+    std::string out = head + reply.body;
+    bool sending = send(client, out.data(), static_cast<int>(out.size()), 0) == static_cast<int>(out.size());
+    const std::string block(65536, 'x');
+    for (size_t sent = 0; sending && !stop_ && sent < reply.endless; sent += block.size()) {
+        sending = send(client, block.data(), static_cast<int>(block.size()), 0) > 0;
+    }
+    shutdown(client, SD_SEND);
+    closesocket(client);
 }
 
 }  // namespace e2e

@@ -6,8 +6,11 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <chrono>
+#include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -66,7 +69,9 @@ private:
 
 // Resets the machine state every test starts from: no Brisklet running, "InstalledPath" naming
 // the build folder, no per-user key "Software\Vantaro\Brisklet", no Run value, an empty Button
-// folder.
+// folder, no cached site icons. The system proxy is set to a closed port on 127.0.0.1 for every
+// address but 127.0.0.1 itself, so that whatever a program under test asks for never leaves this
+// machine.
 void ResetState();
 
 // Starts brisklet.exe and waits until its start-up has run to the end and the bar has handled
@@ -207,6 +212,52 @@ private:
     bool ok_ = false;
     bool had_ = false;
     DWORD previous_ = 0;
+};
+
+// ---- Site icons ----
+
+// The program's icon cache, %LOCALAPPDATA%\Brisklet\icons.
+std::string IconCacheFolder();
+// A 16-pixel square icon of one colour, as an ICO file.
+std::vector<unsigned char> SquareIcon(COLORREF colour);
+// How many pixels of the button, as the screen shows it, have this colour.
+int ButtonPixels(HWND button, COLORREF colour);
+// The icon a button shows (BM_GETIMAGE; handles of icons are the same in every process).
+HANDLE ButtonImage(HWND button);
+
+// What the test server answers for one path.
+struct HttpReply {
+    int status = 200;
+    std::string headers;   // more header lines, each ending in "\r\n"
+    std::string body;
+    bool never = false;    // takes the request and never answers it
+    size_t endless = 0;    // announces this many bytes and sends them as long as they are read
+};
+
+// An HTTP server on 127.0.0.1, on a free port, serving fixed replies (404 for any other path) to
+// at most 200 requests, for at most two minutes; stopped when it goes out of scope.
+class HttpServer {
+public:
+    explicit HttpServer(std::map<std::string, HttpReply> routes);
+    ~HttpServer();
+    HttpServer(const HttpServer&) = delete;
+    HttpServer& operator=(const HttpServer&) = delete;
+    std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+    std::string CacheFile() const { return IconCacheFolder() + "\\127.0.0.1_" + std::to_string(port_) + ".ico"; }
+    // Requests taken for the path, or for all paths when it is "".
+    int Requests(const std::string& path = "") const;
+
+private:
+    void Serve();
+    void Answer(uintptr_t client);
+    std::map<std::string, HttpReply> routes_;
+    uintptr_t listener_;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    mutable std::mutex lock_;
+    std::vector<std::string> seen_;
+    std::vector<uintptr_t> held_;
+    std::thread thread_;
 };
 
 // Saves the whole screen as BMP in the screenshots folder (BRISKLET_SCREENSHOTS, converted to

@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "res/resource.h"
 #include "tests/e2e/harness.h"
 
 // The Options dialog of the running program, opened from the bar's menu command 148 and closed
@@ -167,7 +168,10 @@ TEST_F(OptionsDialog, TemplateShowsTheControlsInTabOrderCentredAndOwnedByTheBar)
     std::vector<int> ids;
     for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
         ids.push_back(GetDlgCtrlID(child));
-    EXPECT_EQ((std::vector<int>{IDOK, kAutoStartBox, kInstantPopupBox, -1, kHotKeyControl, kHotKeyInUse}), ids);
+    EXPECT_EQ((std::vector<int>{IDOK, kAutoStartBox, kInstantPopupBox, IDC_OPTIONS_SITE_ICONS, -1, kHotKeyControl,
+                                kHotKeyInUse}),
+              ids);
+    EXPECT_EQ("Show site &icons", e2e::ControlText(dialog, IDC_OPTIONS_SITE_ICONS));
     EXPECT_EQ("&OK", e2e::ControlText(dialog, IDOK));
     char hotKeyClass[64] = "";
     GetClassNameA(GetDlgItem(dialog, kHotKeyControl), hotKeyClass, sizeof hotKeyClass);

@@ -58,5 +58,6 @@ TEST(FuzzCorpus, LegacyFilesKeepEveryInvariant) { EXPECT_GE(Replay("legacy_file"
 TEST(FuzzCorpus, DroppedTextsKeepEveryInvariant) { EXPECT_GE(Replay("dropped_text", FuzzDroppedText), 4u); }
 
 TEST(FuzzCorpus, BookmarkFilesKeepEveryInvariant) { EXPECT_GE(Replay("bookmark_file", FuzzBookmarkFile), 6u); }
+TEST(FuzzCorpus, SiteIconsKeepEveryInvariant) { EXPECT_GE(Replay("site_icon", FuzzSiteIcon), 6u); }
 
 }  // namespace

@@ -10,3 +10,4 @@ int FuzzButtonFile(const uint8_t* data, size_t size);
 int FuzzLegacyFile(const uint8_t* data, size_t size);
 int FuzzDroppedText(const uint8_t* data, size_t size);
 int FuzzBookmarkFile(const uint8_t* data, size_t size);
+int FuzzSiteIcon(const uint8_t* data, size_t size);

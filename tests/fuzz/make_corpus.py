@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Writes the seed corpus of the fuzz harnesses: well-formed and edge-case Button files, legacy
-data files, drops and bookmark files. Run from anywhere; the files go to tests/fuzz/corpus/<harness>/.
+data files, drops, bookmark files, and what servers send for a site's icon (the program's own icons,
+pages with icon links, data URIs, hostile icons). Run from anywhere; the files go to
+tests/fuzz/corpus/<harness>/.
 
 Layouts (little-endian):
   Button file, 64,996 bytes: width i32, 3 reserved i32, count i32, Favourite URL [512],
@@ -11,6 +13,7 @@ Layouts (little-endian):
     100 records of 2,116 (name [64], URL [2048], legacy value i32).
 Bytes after a whole Button file or legacy file steer the harness (see the harness sources).
 """
+import base64
 import os
 import struct
 
@@ -265,6 +268,33 @@ def main():
     write(d, "plain_file.drop", drop(1, file_name="C:\\notes.txt"))
     write(d, "command_line.drop", drop(0, file_name="C:\\My Buttons\\work.BkLt", body=b"x"))
     write(d, "bad_extension.drop", drop(0, file_name="C:\\work.bklt.bak"))
+
+    s = "site_icon"
+    res = os.path.join(HERE, "..", "..", "res")
+    with open(os.path.join(res, "web.ico"), "rb") as f:
+        web = f.read()
+    with open(os.path.join(res, "brisklet.ico"), "rb") as f:
+        program = f.read()
+    write(s, "web.ico", web)
+    write(s, "brisklet.ico", program)
+    png_at = web.find(b"\x89PNG")
+    png_end = web.find(b"IEND", png_at) + 8
+    write(s, "globe.png", web[png_at:png_end])
+    write(s, "truncated.ico", web[:len(web) // 2])
+    write(s, "entries_65535.ico", b"\0\0\1\0\xff\xff" + b"\x10" * 200)
+    huge = bytearray(web[png_at:png_end])
+    huge[16:24] = struct.pack(">II", 100000, 100000)
+    write(s, "png_100000.png", huge)
+    write(s, "page.html", b"<!doctype html>\n<html><head><!-- <link rel=icon href=old.ico> -->\n"
+          b"<link rel=\"apple-touch-icon\" href=\"/touch.png\">\n<LINK REL='shortcut icon' HREF='../s.ico?a=1&amp;b=2'>\n"
+          b"<link rel=icon type=image/svg+xml href=i.svg><link rel=icon href=//cdn.example.net/i.ico>\n</head></html>")
+    write(s, "data_uri.txt", b"data:image/png;base64," + base64.b64encode(web[png_at:png_end]))
+    write(s, "page_data_link.html", b"http://example.org:8080/x/y.html\n<link rel=icon href=\"data:image/x-icon;base64,"
+          + base64.b64encode(program[:300]) + b"\">")
+    # Found by fuzzing: a host with a colon in it read back as another address, and a data URI
+    # whose scheme was not in lower case was taken for an address.
+    write(s, "regress_host_colon.html", b"<link rel=icon href=//cme.org:80<hhettp://et/i.ico>")
+    write(s, "regress_data_case.html", b"<link rel=icon href=\"dAta:image/png;base64,QUJD\">")
 
 
 if __name__ == "__main__":

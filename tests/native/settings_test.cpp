@@ -124,6 +124,27 @@ TEST_F(SettingsTest, SetAutoPopupNeedsThePerUserKeyAndSetsTheFlag) {
     EXPECT_FALSE(ReadAutoPopup());
 }
 
+TEST_F(SettingsTest, ShowSiteIconsIsOnUnlessItHoldsTheNumberZero) {
+    EXPECT_TRUE(ReadShowSiteIcons());  // no key
+    const struct {
+        uint32_t type;
+        std::string bytes;
+        bool on;
+    } cases[] = {{kRegDword, std::string(4, '\0'), false}, {kRegDword, "\x02\0\0\0", true},
+                 {kRegSz, std::string("0\0\0\0", 4), true}, {kRegDword, std::string(8, '\0'), true}};
+    for (const auto& c : cases) {
+        registry_.Put(RegRoot::CurrentUser, kBriskletKeyPath, "ShowSiteIcons", c.type, c.bytes.data(), c.bytes.size());
+        EXPECT_EQ(c.on, ReadShowSiteIcons()) << c.type << " of " << c.bytes.size() << " bytes";
+    }
+    registry_.Put(RegRoot::CurrentUser, kBriskletKeyPath, "ShowSiteIcons", kRegSz, "x", 2);
+    EXPECT_TRUE(SetShowSiteIcons(false));  // replaces a value of any type with the number
+    EXPECT_EQ(0, g_showSiteIcons);
+    EXPECT_EQ(std::string(4, '\0'), registry_.Get(RegRoot::CurrentUser, kBriskletKeyPath, "showsiteicons")->bytes);
+    EXPECT_FALSE(ReadShowSiteIcons());
+    EXPECT_TRUE(SetShowSiteIcons(true));
+    EXPECT_EQ(1, g_showSiteIcons);
+}
+
 TEST_F(SettingsTest, RunValueNeedsAnExistingRunKey) {
     EXPECT_FALSE(SetRunValue("\"C:\\Program Files\\Brisklet\\brisklet.exe\""));
     EXPECT_FALSE(registry_.HasKey(RegRoot::CurrentUser, kRunKeyPath));   // never created

@@ -1,0 +1,230 @@
+// The bar's side of the buttons' icons. Icons are kept per site (or path), never per button: a
+// delivery is shown on whichever buttons have its address when it arrives, so a rebuild, a sort
+// or a delete while a fetch runs shows nothing on the wrong button. An icon is destroyed only
+// once no button shows it.
+#include "app/win_site_icons.h"
+
+#include <shellapi.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/site_icons.h"
+#include "app/win_dpi.h"
+#include "app/win_icon_worker.h"
+#include "app/win_state.h"
+#include "res/resource.h"
+#include "store/button_table.h"
+#include "store/settings.h"
+
+namespace {
+
+// A site's (or a path's) icon, as far as it is known.
+struct KnownIcon {
+    std::vector<uint8_t> bytes;  // a site's checked ICO; empty for a path or while none has come
+    HICON icon = nullptr;        // made at s_pixels from bytes, or the shell's for a path
+    DWORD askedAt = 0;           // GetTickCount when the worker was last asked
+    unsigned shownIn = 0;        // the last walk over the buttons that wanted it
+};
+
+std::map<std::string, KnownIcon> s_known;
+// Icons of sites no button shows are kept up to this many, for a reload that brings them back.
+constexpr size_t kKeptIcons = 2 * kMaxButtons;
+constexpr DWORD kAskAgainMs = 24 * 60 * 60 * 1000;
+
+int s_pixels = 0;               // the small-icon size the icons are made at
+HICON s_webIcon = nullptr;      // the built-in icon, at s_pixels
+HICON s_pathIcon = nullptr;     // the shell's icon for a file, until a path's own comes
+unsigned s_walk = 0;
+
+// The job that gets the icon for an address: false when the address has none to fetch (not a
+// web address or path, or a host that is no file name), which shows the built-in icon.
+bool JobFor(const char* address, IconJob* job) {
+    switch (ClassifyButtonAddress(address)) {
+        case ButtonAddressKind::Web: {
+            WebAddress web;
+            ParseWebAddress(address, &web);
+            job->path = false;
+            job->cacheName = IconCacheName(web);
+            job->key = "site:" + job->cacheName;
+            job->address = FormatWebAddress(web);
+            return !job->cacheName.empty();
+        }
+        case ButtonAddressKind::Path: {
+            job->path = true;
+            job->address = address;
+            std::string folded = job->address;  // paths name the same file in any letter case
+            CharLowerBuffA(&folded[0], static_cast<DWORD>(folded.size()));
+            job->key = "path:" + folded;
+            return true;
+        }
+        case ButtonAddressKind::Other: break;
+    }
+    return false;
+}
+
+HICON IconFromBytes(const std::vector<uint8_t>& bytes, int pixels) {
+    const std::vector<IconImage> images = ReadIconImages(bytes.data(), bytes.size());
+    const int chosen = ChooseIconImage(images, pixels);
+    if (chosen < 0) return nullptr;
+    const IconImage& image = images[static_cast<size_t>(chosen)];
+    // CreateIconFromResourceEx does not write through the pointer.
+    auto* data = const_cast<PBYTE>(bytes.data() + image.offset);
+    return CreateIconFromResourceEx(data, static_cast<DWORD>(image.size), TRUE, 0x00030000, pixels, pixels,
+                                    LR_DEFAULTCOLOR);
+}
+
+// Answers whether the button's icon changed.
+bool SetButtonIcon(HWND button, HICON icon) {
+    if (button == nullptr || reinterpret_cast<HICON>(SendMessageA(button, BM_GETIMAGE, IMAGE_ICON, 0)) == icon) {
+        return false;
+    }
+    SendMessageA(button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
+    return true;
+}
+
+// Icons that buttons may still show: destroyed once every button has its new one.
+class RetiredIcons {
+public:
+    RetiredIcons() = default;
+    RetiredIcons(const RetiredIcons&) = delete;
+    RetiredIcons& operator=(const RetiredIcons&) = delete;
+    ~RetiredIcons() {
+        for (HICON icon : icons_) DestroyIcon(icon);
+    }
+    void Add(HICON icon) {
+        if (icon != nullptr) icons_.push_back(icon);
+    }
+
+private:
+    std::vector<HICON> icons_;
+};
+
+// The built-in icons and the sites' icons at the small-icon size of the bar's DPI; made again
+// when the DPI has changed.
+void SettleIconSize(RetiredIcons& retired) {
+    const int pixels = MetricForDpi(SM_CXSMICON, BarDpi());
+    if (pixels == s_pixels && s_webIcon != nullptr) return;
+    s_pixels = pixels;
+    retired.Add(s_webIcon);
+    s_webIcon = static_cast<HICON>(
+        LoadImageA(g_hInstance, MAKEINTRESOURCEA(IDI_WEB), IMAGE_ICON, pixels, pixels, LR_DEFAULTCOLOR));
+    for (auto& known : s_known) {
+        if (known.second.bytes.empty()) continue;
+        retired.Add(known.second.icon);
+        known.second.icon = IconFromBytes(known.second.bytes, pixels);
+    }
+}
+
+// The shell's icon for any file, from its type alone (no disk is touched), made when a path
+// first needs it: asking the shell for it costs megabytes of its icon machinery.
+HICON PathPlaceholder() {
+    if (s_pathIcon == nullptr) {
+        SHFILEINFOA info{};
+        if (SHGetFileInfoA("file", FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
+                           SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON) != 0) {
+            s_pathIcon = info.hIcon;
+        }
+    }
+    return s_pathIcon != nullptr ? s_pathIcon : s_webIcon;
+}
+
+HICON ShownIcon(const IconJob& job, bool hasJob) {
+    if (hasJob) {
+        auto found = s_known.find(job.key);
+        if (found != s_known.end() && found->second.icon != nullptr) return found->second.icon;
+    }
+    return hasJob && job.path ? PathPlaceholder() : s_webIcon;
+}
+
+// Icons of sites no button wants any more go once more are kept than a reload can bring back.
+void ForgetUnshown() {
+    if (s_known.size() <= kKeptIcons) return;
+    for (auto it = s_known.begin(); it != s_known.end();) {
+        if (it->second.shownIn != s_walk) {
+            if (it->second.icon != nullptr) DestroyIcon(it->second.icon);
+            it = s_known.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<int> ShowButtonIcons() {
+    std::vector<int> changed;
+    if (g_showSiteIcons == 0) return changed;
+    RetiredIcons retired;  // after every button has its new icon
+    SettleIconSize(retired);
+    ++s_walk;
+    const int count = ButtonCount(g_buttonTable);
+    const DWORD now = GetTickCount();
+    for (int i = 0; i < count; ++i) {
+        char address[kUrlSize];
+        CopyTextToField(address, sizeof address, g_buttonTable.records[i].url);
+        IconJob job;
+        const bool hasJob = JobFor(address, &job);
+        if (hasJob) {
+            auto inserted = s_known.emplace(job.key, KnownIcon{});
+            KnownIcon& known = inserted.first->second;
+            known.shownIn = s_walk;
+            // Asked once, and again a day later in a bar that runs that long.
+            if (inserted.second || now - known.askedAt >= kAskAgainMs) {
+                known.askedAt = now;
+                QueueIconJob(job);
+            }
+        }
+        if (SetButtonIcon(g_buttonWindows[i], ShownIcon(job, hasJob))) changed.push_back(i);
+    }
+    ForgetUnshown();
+    return changed;
+}
+
+void StartButtonIcons() {
+    if (g_showSiteIcons != 0) StartIconWorker(g_hwndBar);
+}
+
+void OnIconReady(LPARAM lParam) {
+    std::unique_ptr<IconDelivery> delivery(reinterpret_cast<IconDelivery*>(lParam));
+    if (delivery == nullptr) return;
+    auto found = s_known.find(delivery->key);
+    if (g_showSiteIcons == 0 || found == s_known.end() || s_pixels == 0) {
+        // Switched off, or no button has wanted it for a while.
+        if (delivery->shellIcon != nullptr) DestroyIcon(delivery->shellIcon);
+        return;
+    }
+    KnownIcon& known = found->second;
+    HICON icon = delivery->shellIcon != nullptr ? delivery->shellIcon : IconFromBytes(delivery->icon, s_pixels);
+    if (icon == nullptr) return;  // the platform could not draw it: the built-in icon stays
+    RetiredIcons retired;
+    retired.Add(known.icon);
+    known.icon = icon;
+    known.bytes = std::move(delivery->icon);
+    const int count = ButtonCount(g_buttonTable);
+    for (int i = 0; i < count; ++i) {
+        char address[kUrlSize];
+        CopyTextToField(address, sizeof address, g_buttonTable.records[i].url);
+        IconJob job;
+        if (JobFor(address, &job) && job.key == delivery->key) SetButtonIcon(g_buttonWindows[i], icon);
+    }
+}
+
+void SwitchButtonIcons(bool on) {
+    const bool was = g_showSiteIcons != 0;
+    SetShowSiteIcons(on);
+    if (on == was) return;
+    if (on) {
+        ShowButtonIcons();
+        StartButtonIcons();
+        return;
+    }
+    ClearIconJobs();
+    for (HWND button : g_buttonWindows) SetButtonIcon(button, nullptr);
+    for (auto& known : s_known) {
+        if (known.second.icon != nullptr) DestroyIcon(known.second.icon);
+    }
+    s_known.clear();
+}
