@@ -1045,6 +1045,8 @@ TEST(BarDisplayScale, BarButtonsAndFontsFollowTheDpi) {
         const std::string path = e2e::ScratchFolder("dpi") + "\\scaled.bklt";
         ASSERT_TRUE(e2e::WriteFileBytes(path, image.data(), image.size()));
 
+        // The labels' ink is measured below: no site icon beside them.
+        ASSERT_TRUE(e2e::WriteUserDword("ShowSiteIcons", 0));
         e2e::ScopedDpi scale(dpi);
         ASSERT_TRUE(scale.ok());
         Process bar = e2e::StartBrisklet("\"" + path + "\"");
