@@ -284,6 +284,15 @@ void RunSiteJob(const IconJob& job) {
         if (haveCached) Deliver(std::move(delivery));
         if (!haveCached) file = IconCacheFile{};
     }
+    if (!job.carried.empty()) {
+        if (haveCached) return;
+        std::vector<uint8_t> icon;
+        if (DecodeIconDataUri(job.carried, &icon)) icon = CleanIcon(icon.data(), icon.size());
+        if (icon.empty() || !WriteWhole(path, icon)) return;
+        TrimFolder(folder);
+        Deliver(std::unique_ptr<IconDelivery>(new IconDelivery{job.key, std::move(icon), nullptr}));
+        return;
+    }
     const int64_t now = Now();
     const IconPlan plan = PlanIconFetch(file, now);
     if (plan == IconPlan::UseCached || plan == IconPlan::Wait) return;
@@ -380,4 +389,12 @@ std::string IconFolder() {
     folder += "\\icons";
     CreateDirectoryA(folder.c_str(), nullptr);
     return folder;
+}
+
+std::string CachedIconUri(const std::string& cacheName) {
+    const std::string folder = IconFolder();
+    if (folder.empty() || cacheName.empty()) return "";
+    const std::vector<uint8_t> bytes = ReadSmallFile(folder + "\\" + cacheName);
+    const std::vector<uint8_t> icon = CleanIcon(bytes.data(), bytes.size());
+    return icon.empty() ? std::string() : IconDataUri(icon);
 }

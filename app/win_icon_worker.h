@@ -14,6 +14,9 @@ struct IconJob {
     std::string key;        // what the delivery is matched by
     std::string address;    // the button's address (the page for a site)
     std::string cacheName;  // a site's cache file, "example.org.ico"
+    // An icon a bookmark file carried for the site ("data:image/...;base64,..."): checked like
+    // any other and kept in the cache unless a sound icon is there already; no request is made.
+    std::string carried;
 };
 
 struct IconDelivery {
@@ -30,3 +33,5 @@ void QueueIconJob(const IconJob& job);
 void ClearIconJobs();
 // %LOCALAPPDATA%\Brisklet\icons, "" when the folder is not known.
 std::string IconFolder();
+// The sound icon cached under this name, as a data URI; "" when there is none.
+std::string CachedIconUri(const std::string& cacheName);

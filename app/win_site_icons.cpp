@@ -228,3 +228,26 @@ void SwitchButtonIcons(bool on) {
     }
     s_known.clear();
 }
+
+void KeepCarriedIcons(const std::vector<std::pair<std::string, std::string>>& carried) {
+    if (g_showSiteIcons == 0) return;
+    for (const auto& icon : carried) {
+        IconJob job;
+        if (icon.second.empty() || !JobFor(icon.first.c_str(), &job) || job.path) continue;
+        job.carried = icon.second;
+        QueueIconJob(job);
+    }
+}
+
+std::vector<std::string> ButtonIconUris() {
+    const int count = ButtonCount(g_buttonTable);
+    std::vector<std::string> uris(static_cast<size_t>(count));
+    if (g_showSiteIcons == 0) return uris;
+    for (int i = 0; i < count; ++i) {
+        char address[kUrlSize];
+        CopyTextToField(address, sizeof address, g_buttonTable.records[i].url);
+        IconJob job;
+        if (JobFor(address, &job) && !job.path) uris[static_cast<size_t>(i)] = CachedIconUri(job.cacheName);
+    }
+    return uris;
+}

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string>
+#include <utility>
 #include <vector>
 
 // Gives every button the icon known for its address, and asks the worker for the ones not yet
@@ -17,3 +19,8 @@ void StartButtonIcons();
 void OnIconReady(LPARAM delivery);
 // The Options dialog switched the icons on or off: the buttons get their icons, or lose them.
 void SwitchButtonIcons(bool on);
+// Icons a bookmark file carried, as (address, image data URI): each is checked and kept in the
+// cache for its address's site, so the imported buttons show it without asking the network.
+void KeepCarriedIcons(const std::vector<std::pair<std::string, std::string>>& carried);
+// For an export: the cached icon of each button's site as a data URI, "" where there is none.
+std::vector<std::string> ButtonIconUris();

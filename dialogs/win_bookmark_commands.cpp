@@ -1,6 +1,7 @@
 // The bar's two bookmark commands: "&Import Bookmarks..." asks for a bookmark file (unless a
 // drop has already brought the files) and opens the Import Bookmarks dialog with it;
-// "Ex&port Bookmarks..." asks where to write and writes every button there as a bookmark.
+// "Ex&port Bookmarks..." asks where to write and writes every button there as a bookmark, with
+// its site's cached icon.
 #include "dialogs/win_dialogs.h"
 
 #include <commdlg.h>
@@ -8,6 +9,7 @@
 #include <new>
 #include <string>
 #include <vector>
+#include "app/win_site_icons.h"
 #include "res/resource.h"
 #include "store/bookmark_import.h"
 #include "store/button_files.h"
@@ -52,7 +54,8 @@ void RunExportBookmarks(HWND bar) {
                     kExportCaption, MB_OK | MB_ICONWARNING);
         return;
     }
-    if (!ExportBookmarks(g_buttonTable, g_currentButtonFile, path)) {
+    const std::vector<std::string> icons = ButtonIconUris();
+    if (!ExportBookmarks(g_buttonTable, g_currentButtonFile, path, &icons)) {
         MessageBoxA(bar, ExportFailedMessage(path).c_str(), kExportCaption, MB_OK | MB_ICONWARNING);
     }
 }

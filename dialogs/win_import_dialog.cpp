@@ -9,8 +9,10 @@
 #include <iterator>
 #include <numeric>
 #include <string>
+#include <utility>
 #include <vector>
 #include "app/bar_messages.h"
+#include "app/win_site_icons.h"
 #include "app/win_state.h"
 #include "res/resource.h"
 #include "store/bookmark_import.h"
@@ -174,6 +176,13 @@ void OnImportOk(HWND dialog, ImportState& state) {
             return;
         }
         SaveButtonFile();
+        // The icons the file carried reach the cache before the rebuild asks for the sites.
+        std::vector<std::pair<std::string, std::string>> carried;
+        for (size_t row : chosen) {
+            const ImportRow& bookmark = state.list.rows[row];
+            if (!bookmark.icon.empty()) carried.emplace_back(bookmark.url, bookmark.icon);
+        }
+        KeepCarriedIcons(carried);
         PostMessageA(state.bar, WM_BAR_RELAYOUT, 0, 0);
     }
     EndDialog(dialog, IDOK);

@@ -39,6 +39,17 @@ int ListCount(HWND dialog) {
     return static_cast<int>(count);
 }
 
+std::string Base64(const std::vector<unsigned char>& bytes) {
+    static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        const unsigned value = bytes[i] << 16 | (i + 1 < bytes.size() ? bytes[i + 1] << 8 : 0) |
+                               (i + 2 < bytes.size() ? bytes[i + 2] : 0);
+        for (size_t k = 0; k < 4; ++k) text += i + k <= bytes.size() ? kDigits[value >> (18 - 6 * k) & 63] : '=';
+    }
+    return text;
+}
+
 bool WaitForChosen(HWND dialog, const std::string& line) {
     return e2e::WaitUntil([&] { return e2e::ControlText(dialog, IDC_IMPORT_CHOSEN) == line; }, 5000);
 }
@@ -165,6 +176,39 @@ TEST_F(Bookmarks, ExportWritesEveryButtonAsABookmarkInUtf8) {
     EXPECT_NE(std::string::npos, tom) << text;
     EXPECT_NE(std::string::npos, cafe) << text;
     EXPECT_LT(tom, cafe) << "in bar order";
+}
+
+TEST_F(Bookmarks, ImportedIconsAreShownAtOnceAndExportedAgain) {
+    e2e::HttpServer site({});  // would answer every request with 404: the icon must come from the file
+    StartOn("import-icons", {{"Old", "mailto:old@example.org"}});
+    const std::string icon = "data:image/x-icon;base64," + Base64(e2e::SquareIcon(RGB(255, 0, 0)));
+    const std::string file = WriteText("icons.html", kDocType + "<DL><p><DT><A HREF=\"" + site.Url("/") + "\" ICON=\"" +
+                                                         icon + "\">Red</A><DT><A HREF=\"http://bad.example/\" "
+                                                         "ICON=\"data:image/png;base64,AAAA\">Bad</A></DL><p>");
+    ASSERT_EQ(0u, Drag("--file \"" + file + "\""));
+    HWND import = e2e::WaitForDialog(kImportCaption);
+    ASSERT_NE(nullptr, import);
+    EXPECT_TRUE(WaitForChosen(import, "Chosen: 2 of 2. Free places on the bar: 98."));
+    e2e::PressButton(import, IDOK);
+    ASSERT_TRUE(e2e::WaitForWindowGone(import));
+    std::vector<e2e::ButtonInfo> buttons;
+    ASSERT_TRUE(e2e::WaitUntil([&] { return (buttons = e2e::BarButtons(bar_)).size() == 3; }));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::ButtonPixels(buttons[1].hwnd, RGB(255, 0, 0)) >= 100; }))
+        << "the carried icon is not on the button";
+    EXPECT_EQ(e2e::SquareIcon(RGB(255, 0, 0)), e2e::ReadFileBytes(site.CacheFile()));
+    EXPECT_EQ(0, site.Requests()) << "the site was asked although its icon came with the bookmark";
+    // The broken image is not kept: the site's own fetch (refused here) can at most note "none".
+    EXPECT_TRUE(e2e::ReadFileBytes(e2e::IconCacheFolder() + "\\bad.example.ico").empty());
+
+    PostMessageA(bar_, WM_COMMAND, IDM_EXPORT_BOOKMARKS, 0);
+    const std::string out = folder_ + "\\exported.html";
+    e2e::ChooseInFileDialog("Save As", out);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::FileExists(out); })) << "nothing was written";
+    const auto bytes = e2e::ReadFileBytes(out);
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_NE(std::string::npos, text.find("<DT><A HREF=\"" + site.Url("/") + "\" ICON=\"" + icon + "\">Red</A>"))
+        << text;
+    EXPECT_NE(std::string::npos, text.find("<DT><A HREF=\"http://bad.example/\">Bad</A>")) << text;
 }
 
 }  // namespace
