@@ -2,13 +2,15 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <numeric>
 
 namespace {
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::string Lowered(std::string text) {
-    for (char& c : text) c = Lower(c);
+    std::transform(text.begin(), text.end(), text.begin(), Lower);
     return text;
 }
 
@@ -320,8 +322,8 @@ bool ParseWebAddress(const std::string& text, WebAddress* address) {
         const std::string digits = authority.substr(colon + 1);
         if (!digits.empty()) {
             if (digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos) return false;
-            port = 0;
-            for (char digit : digits) port = port * 10 + (digit - '0');
+            port = std::accumulate(digits.begin(), digits.end(), 0,
+                                   [](int value, char digit) { return value * 10 + (digit - '0'); });
             if (port < 1 || port > 65535) return false;
         }
     }
@@ -330,14 +332,15 @@ bool ParseWebAddress(const std::string& text, WebAddress* address) {
     for (size_t i = 0; i < host.size(); ++i) {
         const char c = host[i];
         // A bracketed IPv6 address keeps its colons; no host has the others.
-        const bool bracket = (c == '[' && i == 0) || (c == ']' && i + 1 == host.size());
-        if (static_cast<unsigned char>(c) <= ' ' || (std::strchr("<>\"^`{|}[]", c) != nullptr && !(bracketed && bracket)) ||
+        const bool edge = (c == '[' && i == 0) || (c == ']' && i + 1 == host.size());
+        if (static_cast<unsigned char>(c) <= ' ' || (std::strchr("<>\"^`{|}[]", c) != nullptr && !(bracketed && edge)) ||
             (c == ':' && !bracketed)) {
             return false;
         }
     }
     std::string path = trimmed.substr(authorityEnd);
-    path = path.substr(0, path.find('#'));
+    const size_t fragment = path.find('#');
+    if (fragment != std::string::npos) path.resize(fragment);
     std::replace(path.begin(), path.end(), '\\', '/');
     if (path.empty() || path[0] != '/') path.insert(0, "/");
     const size_t query = path.find('?');
@@ -399,8 +402,8 @@ std::string IconCacheName(const WebAddress& address) {
     // Windows takes a name whose first part is a device name for the device, whatever follows.
     const std::string first = host.substr(0, host.find('.'));
     static const char* const kDevices[] = {"con", "prn", "aux", "nul"};
-    for (const char* device : kDevices) {
-        if (first == device) return std::string();
+    if (std::any_of(std::begin(kDevices), std::end(kDevices), [&](const char* device) { return first == device; })) {
+        return std::string();
     }
     if (first.size() == 4 && (first.compare(0, 3, "com") == 0 || first.compare(0, 3, "lpt") == 0) &&
         first[3] >= '1' && first[3] <= '9') {
@@ -425,8 +428,8 @@ std::vector<std::string> IconFilesOverLimit(std::vector<IconFolderFile> files, u
     std::sort(files.begin(), files.end(), [](const IconFolderFile& a, const IconFolderFile& b) {
         return a.modified != b.modified ? a.modified < b.modified : a.name < b.name;
     });
-    uint64_t total = 0;
-    for (const IconFolderFile& file : files) total += file.size;
+    uint64_t total = std::accumulate(files.begin(), files.end(), uint64_t{0},
+                                     [](uint64_t sum, const IconFolderFile& file) { return sum + file.size; });
     std::vector<std::string> doomed;
     for (const IconFolderFile& file : files) {
         if (total <= limit) break;

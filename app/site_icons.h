@@ -11,14 +11,14 @@
 #include <vector>
 
 // Every response, page or image, is cut here; so is a decoded data URI.
-constexpr size_t kIconResponseLimit = 256 * 1024;
+constexpr size_t kIconResponseLimit = size_t{256} * 1024;
 // The largest image side an icon may have.
 constexpr int kIconMaxPixels = 256;
 // The icon folder holds at most this many bytes; the oldest files go first.
 constexpr uint64_t kIconFolderLimit = 5000000;
 // A cached icon older than this is fetched again; a site that had none is asked again after a day.
-constexpr int64_t kIconRefreshSeconds = 30 * 24 * 60 * 60;
-constexpr int64_t kIconRetrySeconds = 24 * 60 * 60;
+constexpr int64_t kIconRefreshSeconds = int64_t{30} * 24 * 60 * 60;
+constexpr int64_t kIconRetrySeconds = int64_t{24} * 60 * 60;
 // Redirects followed for one request.
 constexpr int kIconMaxRedirects = 5;
 

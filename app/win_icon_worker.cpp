@@ -24,7 +24,7 @@ constexpr DWORD kReadChunk = 16 * 1024;
 // The queue, made once and never freed: the worker may still be waiting on it while the
 // process ends, so nothing may tear it down.
 struct Queue {
-    CRITICAL_SECTION lock;
+    CRITICAL_SECTION lock{};
     HANDLE wake = nullptr;
     std::deque<IconJob> jobs;
     HWND bar = nullptr;
@@ -257,15 +257,22 @@ void TrimFolder(const std::string& folder) {
                                        Seconds(found.ftLastWriteTime)});
     } while (FindNextFileA(search, &found));
     FindClose(search);
-    for (const std::string& name : IconFilesOverLimit(files)) DeleteFileA((folder + "\\" + name).c_str());
+    for (const std::string& name : IconFilesOverLimit(files)) {
+        std::string path = folder;
+        path += '\\';
+        path += name;
+        DeleteFileA(path.c_str());
+    }
 }
 
-void Deliver(std::unique_ptr<IconDelivery> delivery) {
-    if (PostMessageA(TheQueue().bar, WM_BAR_ICONREADY, 0, reinterpret_cast<LPARAM>(delivery.get()))) {
-        static_cast<void>(delivery.release());  // the bar frees it
-    } else if (delivery->shellIcon != nullptr) {
-        DestroyIcon(delivery->shellIcon);
-    }
+// Posted to the bar, which frees the delivery; when the bar is gone, freed here.
+void Deliver(const std::string& key, std::vector<uint8_t> icon, HICON shellIcon) {
+    std::unique_ptr<IconDelivery> delivery(new IconDelivery{key, std::move(icon), shellIcon});
+    IconDelivery* posted = delivery.release();
+    // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks): a posted delivery belongs to the bar
+    if (PostMessageA(TheQueue().bar, WM_BAR_ICONREADY, 0, reinterpret_cast<LPARAM>(posted))) return;
+    delivery.reset(posted);
+    if (shellIcon != nullptr) DestroyIcon(shellIcon);
 }
 
 // A site: the cached icon when there is a sound one, and the network when the plan says so. What
@@ -278,10 +285,10 @@ void RunSiteJob(const IconJob& job) {
     bool haveCached = false;
     if (file.exists && file.size > 0) {
         const std::vector<uint8_t> bytes = ReadSmallFile(path);
-        std::unique_ptr<IconDelivery> delivery(new IconDelivery{job.key, CleanIcon(bytes.data(), bytes.size()), nullptr});
+        std::vector<uint8_t> icon = CleanIcon(bytes.data(), bytes.size());
         // A file that is no sound icon (someone else wrote it) counts as none.
-        haveCached = !delivery->icon.empty() && delivery->icon.size() == bytes.size();
-        if (haveCached) Deliver(std::move(delivery));
+        haveCached = !icon.empty() && icon.size() == bytes.size();
+        if (haveCached) Deliver(job.key, std::move(icon), nullptr);
         if (!haveCached) file = IconCacheFile{};
     }
     if (!job.carried.empty()) {
@@ -290,7 +297,7 @@ void RunSiteJob(const IconJob& job) {
         if (DecodeIconDataUri(job.carried, &icon)) icon = CleanIcon(icon.data(), icon.size());
         if (icon.empty() || !WriteWhole(path, icon)) return;
         TrimFolder(folder);
-        Deliver(std::unique_ptr<IconDelivery>(new IconDelivery{job.key, std::move(icon), nullptr}));
+        Deliver(job.key, std::move(icon), nullptr);
         return;
     }
     const int64_t now = Now();
@@ -307,7 +314,7 @@ void RunSiteJob(const IconJob& job) {
         return;
     }
     if (WriteWhole(path, icon)) TrimFolder(folder);
-    Deliver(std::unique_ptr<IconDelivery>(new IconDelivery{job.key, std::move(icon), nullptr}));
+    Deliver(job.key, std::move(icon), nullptr);
 }
 
 void RunPathJob(const IconJob& job) {
@@ -318,7 +325,7 @@ void RunPathJob(const IconJob& job) {
         info.hIcon == nullptr) {
         return;
     }
-    Deliver(std::unique_ptr<IconDelivery>(new IconDelivery{job.key, {}, info.hIcon}));
+    Deliver(job.key, {}, info.hIcon);
 }
 
 bool TakeJob(IconJob* job) {

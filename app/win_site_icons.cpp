@@ -31,7 +31,7 @@ struct KnownIcon {
 
 std::map<std::string, KnownIcon> s_known;
 // Icons of sites no button shows are kept up to this many, for a reload that brings them back.
-constexpr size_t kKeptIcons = 2 * kMaxButtons;
+constexpr size_t kKeptIcons = size_t{2} * kMaxButtons;
 constexpr DWORD kAskAgainMs = 24 * 60 * 60 * 1000;
 
 int s_pixels = 0;               // the small-icon size the icons are made at
@@ -56,7 +56,7 @@ bool JobFor(const char* address, IconJob* job) {
             job->path = true;
             job->address = address;
             std::string folded = job->address;  // paths name the same file in any letter case
-            CharLowerBuffA(&folded[0], static_cast<DWORD>(folded.size()));
+            CharLowerBuffA(folded.data(), static_cast<DWORD>(folded.size()));
             job->key = "path:" + folded;
             return true;
         }

@@ -16,7 +16,7 @@ std::vector<int> ShowButtonIcons();
 // Starts the worker once the rest of start-up is done (only while the icons are on).
 void StartButtonIcons();
 // WM_BAR_ICONREADY: takes over the delivery and shows it on the buttons whose address it is for.
-void OnIconReady(LPARAM delivery);
+void OnIconReady(LPARAM lParam);
 // The Options dialog switched the icons on or off: the buttons get their icons, or lose them.
 void SwitchButtonIcons(bool on);
 // Icons a bookmark file carried, as (address, image data URI): each is checked and kept in the

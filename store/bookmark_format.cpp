@@ -1,7 +1,9 @@
 #include "store/bookmark_format.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 
 const char kFolderPathSeparator[] = " > ";
 
@@ -423,9 +425,8 @@ std::string TidyWhiteSpace(const std::string& text) {
 std::string TidyAddress(const std::string& text) {
     std::string out;
     out.reserve(text.size());
-    for (const char c : text) {
-        if (c != '\t' && c != '\n' && c != '\r') out.push_back(c);
-    }
+    std::copy_if(text.begin(), text.end(), std::back_inserter(out),
+                 [](char c) { return c != '\t' && c != '\n' && c != '\r'; });
     const char* const kEdges = " \f";
     const size_t first = out.find_first_not_of(kEdges);
     if (first == std::string::npos) return std::string();

@@ -834,7 +834,7 @@ std::vector<unsigned char> SquareIcon(COLORREF colour) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(&header);
     ico.insert(ico.end(), bytes, bytes + 40);
     for (int i = 0; i < 256; ++i) ico.insert(ico.end(), {GetBValue(colour), GetGValue(colour), GetRValue(colour), 255});
-    ico.resize(ico.size() + 16 * 4, 0);  // the mask: nothing transparent
+    ico.resize(ico.size() + size_t{64}, 0);  // the mask, 16 rows of 4 bytes: nothing transparent
     return ico;
 }
 

@@ -130,7 +130,7 @@ TEST_F(SettingsTest, ShowSiteIconsIsOnUnlessItHoldsTheNumberZero) {
         uint32_t type;
         std::string bytes;
         bool on;
-    } cases[] = {{kRegDword, std::string(4, '\0'), false}, {kRegDword, "\x02\0\0\0", true},
+    } cases[] = {{kRegDword, std::string(4, '\0'), false}, {kRegDword, std::string("\x02\0\0\0", 4), true},
                  {kRegSz, std::string("0\0\0\0", 4), true}, {kRegDword, std::string(8, '\0'), true}};
     for (const auto& c : cases) {
         registry_.Put(RegRoot::CurrentUser, kBriskletKeyPath, "ShowSiteIcons", c.type, c.bytes.data(), c.bytes.size());
