@@ -188,7 +188,7 @@ TEST_F(Bookmarks, ImportedIconsAreShownAtOnceAndExportedAgain) {
     ASSERT_EQ(0u, Drag("--file \"" + file + "\""));
     HWND import = e2e::WaitForDialog(kImportCaption);
     ASSERT_NE(nullptr, import);
-    EXPECT_TRUE(WaitForChosen(import, "Chosen: 2 of 2. Free places on the bar: 98."));
+    EXPECT_TRUE(WaitForChosen(import, "Chosen: 2 of 2. Free places on the bar: 99."));
     e2e::PressButton(import, IDOK);
     ASSERT_TRUE(e2e::WaitForWindowGone(import));
     std::vector<e2e::ButtonInfo> buttons;
