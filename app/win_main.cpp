@@ -4,6 +4,8 @@
 #include <commctrl.h>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <new>
 
 #include "app/bar_messages.h"
 #include "app/shared_state.h"
@@ -109,6 +111,33 @@ namespace __gnu_cxx {  // NOLINT(bugprone-reserved-identifier): the library's na
 void __verbose_terminate_handler();  // NOLINT(bugprone-reserved-identifier)
 void __verbose_terminate_handler() { std::abort(); }  // NOLINT(bugprone-reserved-identifier)
 }  // namespace __gnu_cxx
+
+// The library's string and container checks report through these. Its own versions build
+// std::logic_error and the like, which pull in a second, reference-counted string class and its
+// random-device machinery (30 KiB of the executable). These throw the same way, with an
+// exception that carries the library's message without a string: every handler that caught
+// the library's exceptions (catch (...), or std::exception) still catches them, and an
+// allocation that fails is still std::bad_alloc.
+namespace {
+class LibraryError : public std::exception {
+public:
+    explicit LibraryError(const char* what) : what_(what) {}
+    const char* what() const noexcept override { return what_; }
+
+private:
+    const char* what_;
+};
+}  // namespace
+
+namespace std {  // NOLINT(cert-dcl58-cpp): the library's hooks, replaced here
+void __throw_bad_alloc() { throw bad_alloc(); }  // NOLINT(bugprone-reserved-identifier)
+void __throw_bad_array_new_length() { throw bad_array_new_length(); }  // NOLINT(bugprone-reserved-identifier)
+void __throw_length_error(const char* what) { throw LibraryError(what); }  // NOLINT(bugprone-reserved-identifier)
+void __throw_logic_error(const char* what) { throw LibraryError(what); }  // NOLINT(bugprone-reserved-identifier)
+void __throw_out_of_range(const char* what) { throw LibraryError(what); }  // NOLINT(bugprone-reserved-identifier)
+// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl50-cpp): the library's signature
+void __throw_out_of_range_fmt(const char* what, ...) { throw LibraryError(what); }
+}  // namespace std
 #endif
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {

@@ -6,6 +6,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -139,16 +140,21 @@ HICON ShownIcon(const IconJob& job, bool hasJob) {
     return hasJob && job.path ? PathPlaceholder() : s_webIcon;
 }
 
-// Icons of sites no button wants any more go once more are kept than a reload can bring back.
+// Icons of sites no button wants any more are kept, up to as many as two full bars show, for a
+// reload or a switch of Button files that brings them back; past that, the ones unshown longest
+// go first.
 void ForgetUnshown() {
     if (s_known.size() <= kKeptIcons) return;
-    for (auto it = s_known.begin(); it != s_known.end();) {
-        if (it->second.shownIn != s_walk) {
-            if (it->second.icon != nullptr) DestroyIcon(it->second.icon);
-            it = s_known.erase(it);
-        } else {
-            ++it;
-        }
+    std::vector<std::map<std::string, KnownIcon>::iterator> unshown;
+    for (auto it = s_known.begin(); it != s_known.end(); ++it) {
+        if (it->second.shownIn != s_walk) unshown.push_back(it);
+    }
+    std::stable_sort(unshown.begin(), unshown.end(),
+                     [](const auto& a, const auto& b) { return a->second.shownIn < b->second.shownIn; });
+    for (auto it : unshown) {
+        if (s_known.size() <= kKeptIcons) break;
+        if (it->second.icon != nullptr) DestroyIcon(it->second.icon);
+        s_known.erase(it);
     }
 }
 
