@@ -108,7 +108,6 @@ int RunMessageLoop(HINSTANCE instance) {
 // demangler alone was 45 KiB of the executable. (No exception leaves a window procedure: this is
 // the last resort.)
 namespace __gnu_cxx {  // NOLINT(bugprone-reserved-identifier): the library's name, replaced here
-void __verbose_terminate_handler();  // NOLINT(bugprone-reserved-identifier)
 void __verbose_terminate_handler() { std::abort(); }  // NOLINT(bugprone-reserved-identifier)
 }  // namespace __gnu_cxx
 

@@ -147,6 +147,7 @@ void ForgetUnshown() {
     if (s_known.size() <= kKeptIcons) return;
     std::vector<std::map<std::string, KnownIcon>::iterator> unshown;
     for (auto it = s_known.begin(); it != s_known.end(); ++it) {
+        // cppcheck-suppress useStlAlgorithm ; it collects the map's iterators, not its elements
         if (it->second.shownIn != s_walk) unshown.push_back(it);
     }
     std::stable_sort(unshown.begin(), unshown.end(),
