@@ -225,7 +225,17 @@ std::vector<uint8_t> ReadSmallFile(const std::string& path) {
 // Written whole to a temporary file beside it, then moved into place.
 bool WriteWhole(const std::string& path, const std::vector<uint8_t>& bytes) {
     const std::string temporary = path + ".tmp";
-    HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    auto create = [&] {
+        return CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    HANDLE file = create();
+    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PATH_NOT_FOUND) {
+        // The first icon, or the folder was removed since: Brisklet\icons made, and again.
+        const std::string folder = IconFolder();
+        CreateDirectoryA(folder.substr(0, folder.rfind('\\')).c_str(), nullptr);
+        CreateDirectoryA(folder.c_str(), nullptr);
+        file = create();
+    }
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
     const bool complete = bytes.empty() || (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
@@ -389,12 +399,14 @@ void ClearIconJobs() {
 }
 
 std::string IconFolder() {
-    char local[MAX_PATH] = "";
-    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, local))) return "";
-    std::string folder = std::string(local) + "\\Brisklet";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    folder += "\\icons";
-    CreateDirectoryA(folder.c_str(), nullptr);
+    // Looked up once; the folder itself is made when an icon is first written there.
+    static const std::string folder = [] {
+        char local[MAX_PATH] = "";
+        if (FAILED(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, local))) {
+            return std::string();
+        }
+        return std::string(local) + "\\Brisklet\\icons";
+    }();
     return folder;
 }
 

@@ -39,6 +39,9 @@ int s_pixels = 0;               // the small-icon size the icons are made at
 HICON s_webIcon = nullptr;      // the built-in icon, at s_pixels
 HICON s_pathIcon = nullptr;     // the shell's icon for a file, until a path's own comes
 unsigned s_walk = 0;
+// The icon key of each button as the last walk found it ("" for none): what a delivery is matched
+// against, without reading every button's address again.
+std::string s_slotKey[kMaxButtons];
 
 // The job that gets the icon for an address: false when the address has none to fetch (not a
 // web address or path, or a host that is no file name), which shows the built-in icon.
@@ -174,6 +177,7 @@ std::vector<int> ShowButtonIcons() {
         CopyTextToField(address, sizeof address, g_buttonTable.records[i].url);
         IconJob job;
         const bool hasJob = JobFor(address, &job);
+        s_slotKey[i] = hasJob ? job.key : std::string();
         if (hasJob) {
             auto inserted = s_known.emplace(job.key, KnownIcon{});
             KnownIcon& known = inserted.first->second;
@@ -212,10 +216,7 @@ void OnIconReady(LPARAM lParam) {
     known.bytes = std::move(delivery->icon);
     const int count = ButtonCount(g_buttonTable);
     for (int i = 0; i < count; ++i) {
-        char address[kUrlSize];
-        CopyTextToField(address, sizeof address, g_buttonTable.records[i].url);
-        IconJob job;
-        if (JobFor(address, &job) && job.key == delivery->key) SetButtonIcon(g_buttonWindows[i], icon);
+        if (s_slotKey[i] == delivery->key) SetButtonIcon(g_buttonWindows[i], icon);
     }
 }
 
@@ -234,6 +235,7 @@ void SwitchButtonIcons(bool on) {
         if (known.second.icon != nullptr) DestroyIcon(known.second.icon);
     }
     s_known.clear();
+    for (std::string& key : s_slotKey) key.clear();
 }
 
 void KeepCarriedIcons(const std::vector<std::pair<std::string, std::string>>& carried) {
