@@ -170,39 +170,11 @@ run_checks lint bash "$ROOT/tests/lint.sh" "$BUILD"
 
 if [ $WIN64_OK -eq 0 ]; then
   # A private display, prefix and home for everything that runs under Wine.
-  SCRATCH=$(mktemp -d /tmp/brisklet-test.XXXXXX)
-  export HOME="$SCRATCH/home" WINEPREFIX="$SCRATCH/pfx" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  # Every Windows program, and Wine's server, through the one launcher (it also sets WINEDLLPATH
-  # to its Wine's 32-bit DLLs, for the 32-bit build).
-  export WINE="$ROOT/scripts/wine.sh" BRISKLET_BUILD="$BUILD/win64" BRISKLET_SCREENSHOTS="$BUILD/screenshots"
-  mkdir -p "$HOME" "$BRISKLET_SCREENSHOTS"
-  DISPLAY_NUM=$(( (RANDOM % 400) + 100 ))
-  while [ -e "/tmp/.X11-unix/X$DISPLAY_NUM" ] || [ -e "/tmp/.X$DISPLAY_NUM-lock" ]; do DISPLAY_NUM=$((DISPLAY_NUM + 1)); done
-  Xvfb ":$DISPLAY_NUM" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  XVFB_PID=$!
-  export DISPLAY=":$DISPLAY_NUM"
-  cleanup() {
-    WINEPREFIX="$SCRATCH/pfx" "$WINE" wineserver -k >/dev/null 2>&1
-    kill "$XVFB_PID" >/dev/null 2>&1
-    wait "$XVFB_PID" 2>/dev/null
-    rm -rf "$SCRATCH"
-  }
-  trap cleanup EXIT
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$DISPLAY_NUM" ] && break; sleep 0.1; done
-  echo "== Wine: $($WINE --version 2>&1) ($($WINE --which))"
-  echo "== making the Wine prefix"
-  $WINE wineboot -i >"$LOGDIR/wineboot.log" 2>&1
-  # No window manager runs on the private display: let Wine draw and manage the windows itself.
-  # Captions then show in screenshots, and hiding a window does not wait two seconds for a window
-  # manager that never answers.
-  $WINE reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$LOGDIR/wineboot.log" 2>&1
-  # No program under test reaches beyond this machine (site icons are asked for by address).
-  # shellcheck source=scripts/offline_prefix.sh
-  . "$ROOT/scripts/offline_prefix.sh"
-  keep_prefix_offline >>"$LOGDIR/wineboot.log" 2>&1
-  $WINE wineserver -w
-  # Marlett, for the glyphs of the caption buttons (Wine does not pick it up by itself).
-  cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+  # shellcheck source=scripts/wine_session.sh
+  . "$ROOT/scripts/wine_session.sh"
+  start_wine_session "$LOGDIR/wineboot.log"
+  export BRISKLET_BUILD="$BUILD/win64" BRISKLET_SCREENSHOTS="$BUILD/screenshots"
+  mkdir -p "$BRISKLET_SCREENSHOTS"
 
   winpath() { $WINE winepath -w "$1" 2>/dev/null | tr -d '\r'; }
   # Every Windows-side suite, against one build: x64 (the win64 tree) or x86 (the win32 tree).
@@ -222,6 +194,8 @@ if [ $WIN64_OK -eq 0 ]; then
       fi
       run_gtest "win_tests$suffix" $WINE "$tree/win_tests.exe"
       run_gtest "e2e_tests$suffix" bash -c "$(declare -f run_e2e); run_e2e \"\$1\"" run_e2e "$BUILD/win64/e2e_tests.exe"
+      # The seeded soak, bounded: the kept seeds and one fresh seed (scripts/soak.sh runs long ones).
+      run_gtest "soak$suffix" $WINE "$BUILD/win64/soak.exe" --bounded
       # Shell-driven end-to-end suites (mouse on the real tray, installer and the like).
       for suite in "$ROOT"/tests/e2e/*.sh; do
         [ -e "$suite" ] || continue

@@ -407,6 +407,20 @@ void PressButton(HWND dialog, int id) {
 
 void ClickControl(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
+void SelectInList(HWND dialog, int listId, int index) {
+    HWND list = GetDlgItem(dialog, listId);
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0, SMTO_NORMAL, 5000, &result);
+    SendMessageTimeoutA(dialog, WM_COMMAND, MAKEWPARAM(listId, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list),
+                        SMTO_NORMAL, 5000, &result);
+}
+
+bool IsChecked(HWND dialog, int id) {
+    DWORD_PTR state = 0;
+    SendMessageTimeoutA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0, SMTO_NORMAL, 5000, &state);
+    return state == BST_CHECKED;
+}
+
 std::string AnswerMessageBox(const char* caption, int buttonId, int timeoutMs) {
     HWND box = WaitForDialog(caption, timeoutMs);
     if (box == nullptr) return std::string();

@@ -112,6 +112,11 @@ void SetControlText(HWND dialog, int id, const std::string& text);
 void PressButton(HWND dialog, int id);
 // Clicks a control as the mouse would (BM_CLICK posted): check boxes toggle.
 void ClickControl(HWND dialog, int id);
+// Selects item `index` of a dialog's drop-down list as a user would: the list changes and tells
+// the dialog (CBN_SELCHANGE).
+void SelectInList(HWND dialog, int listId, int index);
+// Whether a dialog's check box is checked.
+bool IsChecked(HWND dialog, int id);
 // Waits for a message box with this caption, checks its text (when non-null), presses id.
 // Returns the text seen ("" when no box came).
 std::string AnswerMessageBox(const char* caption, int buttonId, int timeoutMs = 10000);

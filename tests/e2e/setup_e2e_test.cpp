@@ -21,6 +21,7 @@
 namespace {
 
 using e2e::ChooseInFileDialog;
+using e2e::IsChecked;
 using e2e::Process;
 using e2e::Settle;
 using Buttons = std::vector<std::pair<std::string, std::string>>;
@@ -77,21 +78,6 @@ int ListSelection(HWND setup) {
     DWORD_PTR selection = 0;
     SendMessageTimeoutA(SetupControl(setup, IDC_SETUP_LIST), CB_GETCURSEL, 0, 0, SMTO_NORMAL, 5000, &selection);
     return static_cast<int>(static_cast<LRESULT>(selection));
-}
-
-// Selects a list item as a user would: the list changes and tells the dialog.
-void SelectInList(HWND setup, int index) {
-    HWND list = SetupControl(setup, IDC_SETUP_LIST);
-    DWORD_PTR result = 0;
-    SendMessageTimeoutA(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0, SMTO_NORMAL, 5000, &result);
-    SendMessageTimeoutA(setup, WM_COMMAND, MAKEWPARAM(IDC_SETUP_LIST, CBN_SELCHANGE),
-                        reinterpret_cast<LPARAM>(list), SMTO_NORMAL, 5000, &result);
-}
-
-bool IsChecked(HWND dialog, int id) {
-    DWORD_PTR state = 0;
-    SendMessageTimeoutA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0, SMTO_NORMAL, 5000, &state);
-    return state == BST_CHECKED;
 }
 
 // A real click on a check box: BM_CLICK toggles it and makes it send BN_CLICKED.
@@ -337,7 +323,7 @@ TEST(SetupDelete, NoKeepsYesRemovesAndTheLastButtonStays) {
     Session s;
     Start(s, "setup-delete", {{"A", "http://a.example/"}, {"B", "http://b.example/"}, {"C", "http://c.example/"}});
     const RECT before = WindowRectOf(s.bar);
-    SelectInList(s.setup, 1);
+    e2e::SelectInList(s.setup, IDC_SETUP_LIST, 1);
 
     e2e::PressButton(s.setup, IDC_SETUP_DELETE);
     EXPECT_EQ("Delete - B. Are you sure?", e2e::AnswerMessageBox("Delete Button (URL)", IDNO));
@@ -370,7 +356,7 @@ TEST(SetupDelete, TheLastOfAHundredButtonsGoesAndItsSlotKeepsItsContent) {
     Session s;
     Start(s, "setup-delete-full", Numbered(100));
     const auto before = e2e::ReadButtonTable(s.file);
-    SelectInList(s.setup, 99);
+    e2e::SelectInList(s.setup, IDC_SETUP_LIST, 99);
 
     e2e::PressButton(s.setup, IDC_SETUP_DELETE);
     EXPECT_EQ("Delete - b99. Are you sure?", e2e::AnswerMessageBox("Delete Button (URL)", IDYES));
@@ -392,7 +378,7 @@ TEST(SetupDelete, TheLastOfAHundredButtonsGoesAndItsSlotKeepsItsContent) {
 TEST(SetupEdit, ANewNameShowsOnTheBarAndTheSelectionStays) {
     Session s;
     Start(s, "setup-edit", {{"A", "http://a.example/"}, {"B", "http://b.example/"}});
-    SelectInList(s.setup, 1);
+    e2e::SelectInList(s.setup, IDC_SETUP_LIST, 1);
     e2e::PressButton(s.setup, IDC_SETUP_EDIT);
     HWND edit = e2e::WaitForDialog(kEditCaption);
     ASSERT_NE(nullptr, edit);
@@ -475,7 +461,7 @@ TEST(SetupMove, MoveUpAndDownReorderBarListAndFileKeepTheSelectionAndStopAtTheEn
     EXPECT_TRUE(IsEnabled(s.setup, IDC_SETUP_MOVE_UP));
     EXPECT_FALSE(IsEnabled(s.setup, IDC_SETUP_MOVE_DOWN)) << "the bottom record cannot move down";
 
-    SelectInList(s.setup, 1);
+    e2e::SelectInList(s.setup, IDC_SETUP_LIST, 1);
     e2e::PressButton(s.setup, IDC_SETUP_MOVE_UP);
     ASSERT_TRUE(WaitForBarNames(s.bar, {"c", "b", "a"}));
     table = SettledTable(s.bar, s.file);

@@ -1,0 +1,41 @@
+# Sourced by the test runner and the soak. start_wine_session LOGFILE makes a private display, a
+# throwaway Wine prefix and a throwaway HOME (a new prefix links Documents to $HOME), all under
+# a scratch folder ($SCRATCH), and ends them again when the calling script exits. It exports
+# HOME, WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES, WINE (every Windows program and Wine's server
+# go through scripts/wine.sh) and DISPLAY; Wine's own output goes to LOGFILE.
+start_wine_session() {
+  local log=$1 root
+  root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+  SCRATCH=$(mktemp -d /tmp/brisklet-test.XXXXXX)
+  export HOME="$SCRATCH/home" WINEPREFIX="$SCRATCH/pfx" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINE="$root/scripts/wine.sh"
+  mkdir -p "$HOME"
+  DISPLAY_NUM=$(( (RANDOM % 400) + 100 ))
+  while [ -e "/tmp/.X11-unix/X$DISPLAY_NUM" ] || [ -e "/tmp/.X$DISPLAY_NUM-lock" ]; do DISPLAY_NUM=$((DISPLAY_NUM + 1)); done
+  Xvfb ":$DISPLAY_NUM" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  XVFB_PID=$!
+  export DISPLAY=":$DISPLAY_NUM"
+  trap end_wine_session EXIT
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$DISPLAY_NUM" ] && break; sleep 0.1; done
+  echo "== Wine: $($WINE --version 2>&1) ($($WINE --which))"
+  echo "== making the Wine prefix"
+  $WINE wineboot -i >"$log" 2>&1
+  # No window manager runs on the private display: let Wine draw and manage the windows itself.
+  # Captions then show in screenshots, and hiding a window does not wait two seconds for a window
+  # manager that never answers.
+  $WINE reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$log" 2>&1
+  # No program under test reaches beyond this machine (site icons are asked for by address).
+  # shellcheck source=scripts/offline_prefix.sh
+  . "$root/scripts/offline_prefix.sh"
+  keep_prefix_offline >>"$log" 2>&1
+  $WINE wineserver -w
+  # Marlett, for the glyphs of the caption buttons (Wine does not pick it up by itself).
+  cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+}
+
+end_wine_session() {
+  WINEPREFIX="$SCRATCH/pfx" "$WINE" wineserver -k >/dev/null 2>&1
+  kill "$XVFB_PID" >/dev/null 2>&1
+  wait "$XVFB_PID" 2>/dev/null
+  rm -rf "$SCRATCH"
+}
