@@ -447,16 +447,23 @@ std::string NotCopiedMessage(const std::string& file, size_t size, const std::st
 
 // ---- Bar queue, file dialogs and drags ----
 
+// Two flips of the bar's visibility, each posted behind whatever the bar has queued. A show the
+// bar had queued itself (a hand-over shows the bar, then posts its activation) can undo a hide
+// between two looks, so a flip not seen is posted again, behind that show.
 void Settle(HWND bar) {
     for (int flip = 0; flip < 2; ++flip) {
         const bool visible = IsWindowVisible(bar) != FALSE;
-        if (visible) {
-            PostMessageA(bar, WM_COMMAND, IDM_HIDE, 0);
-        } else {
-            PostMessageA(bar, WM_BAR_ACTIVATE, 0, 0);
+        bool flipped = false;
+        for (int attempt = 0; attempt < 4 && !flipped; ++attempt) {
+            if (visible) {
+                PostMessageA(bar, WM_COMMAND, IDM_HIDE, 0);
+            } else {
+                PostMessageA(bar, WM_BAR_ACTIVATE, 0, 0);
+            }
+            flipped = WaitUntil([&] { return (IsWindowVisible(bar) != FALSE) != visible; }, 2500);
         }
-        ASSERT_TRUE(WaitUntil([&] { return (IsWindowVisible(bar) != FALSE) != visible; }))
-            << "the bar's queue did not drain";
+        ASSERT_TRUE(flipped) << "the bar's queue did not drain (" << (visible ? "a hide" : "a show")
+                             << " was not acted on)";
     }
 }
 
