@@ -70,7 +70,7 @@ void OnEditOk(HWND dialog) {
     GetDlgItemTextA(dialog, IDC_EDIT_NAME, record.name, kEditorNameLimit + 1);
     if (ReportEmptyField(dialog, record.url, record.name)) return;
     g_editorResult.newWindowChoice = CheckedAsChoice(dialog);
-    SaveButtonFile();
+    // Saved by Setup once the box and the font are applied too: one write for the whole edit.
     EndDialog(dialog, IDOK);
 }
 

@@ -203,9 +203,14 @@ void OnSaveAs(HWND dialog) {
         MessageBoxA(dialog, "The file name is too long - Please choose a shorter name", "Brisklet", MB_OK);
         return;
     }
-    MakeCurrentButtonFile(g_fileDialogPath);
+    // The new file is remembered only once it is written whole (the save records it): cut off in
+    // between, the next start finds the previous file, not a name with nothing behind it. A new
+    // file that cannot be written leaves the previous one current.
+    char previous[sizeof g_currentButtonFile];
+    CopyTextToField(previous, sizeof previous, g_currentButtonFile);
+    CopyTextToField(g_currentButtonFile, sizeof g_currentButtonFile, g_fileDialogPath);
+    if (!SaveButtonFile()) CopyTextToField(g_currentButtonFile, sizeof g_currentButtonFile, previous);
     SetDlgItemTextA(dialog, IDC_SETUP_FILE_PATH, g_currentButtonFile);
-    SaveButtonFile();
 }
 
 void OnLoad(HWND dialog) {
