@@ -2,11 +2,12 @@
 # A seeded soak of the real brisklet.exe under Wine (tests/e2e/soak.cpp): random user and Windows
 # steps from one seed, each checked against the test's own model of the Button file and the bar.
 #
-#   scripts/soak.sh [--seed N] [--steps M]
+#   scripts/soak.sh [--seed N] [--steps M] [--kills P]
 #
 # Without --seed a fresh seed is drawn; every run prints its seed first, and a failure prints the
 # seed, the step and the last steps, so that the same command with that seed replays it exactly.
-# A progress line comes every 50 steps. Builds the win64 tree first (incremental) and runs in a
+# --kills P ends P % of the changing steps in a kill (4 by default): more, to hunt for what a
+# power cut does. A progress line comes every 50 steps. Builds the win64 tree first (incremental) and runs in a
 # private display, prefix and home, as scripts/test.sh does.
 set -uo pipefail
 
@@ -15,8 +16,8 @@ BUILD=${BRISKLET_BUILD_DIR:-$ROOT/build}
 ARGS=()
 while [ $# -gt 0 ]; do
   case "$1" in
-    --seed|--steps) [ $# -ge 2 ] || { echo "soak: $1 needs a number"; exit 2; }; ARGS+=("$1" "$2"); shift 2 ;;
-    *) echo "usage: scripts/soak.sh [--seed N] [--steps M]"; exit 2 ;;
+    --seed|--steps|--kills) [ $# -ge 2 ] || { echo "soak: $1 needs a number"; exit 2; }; ARGS+=("$1" "$2"); shift 2 ;;
+    *) echo "usage: scripts/soak.sh [--seed N] [--steps M] [--kills P]"; exit 2 ;;
   esac
 done
 
