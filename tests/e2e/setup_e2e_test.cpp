@@ -573,6 +573,15 @@ TEST(SetupFiles, SaveAsAndLoadGoThroughTheFileDialogs) {
     EXPECT_EQ((std::vector<std::string>{"A", "B"}), NamesIn(*SettledTable(s.bar, upper)));
     EXPECT_FALSE(e2e::FileExists(upper + ".bklt"));
 
+    // A name that cannot be written (a folder stands there): the message, and the file in use stays.
+    ASSERT_TRUE(CreateDirectoryA((folder + "\\taken.bklt").c_str(), nullptr));
+    e2e::PressButton(s.setup, IDC_SETUP_SAVE_AS);
+    ChooseInFileDialog("Save As", folder + "\\taken");
+    EXPECT_EQ(0u, e2e::AnswerMessageBox("Brisklet", IDOK).find("Cannot create Brisklet Button Data File in - "));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::ControlText(s.setup, IDC_SETUP_FILE_PATH) == upper; }));
+    EXPECT_TRUE(e2e::ReadUserString("CurrentButtonFileName", &recorded));
+    EXPECT_EQ(upper, recorded);
+
     // Load another file: the bar, the list and the current file follow it.
     const std::string other = folder + "\\other.bklt";
     const auto image = e2e::MakeButtonFile({{"X", "http://x.example/"}, {"Y", "http://y.example/"},
