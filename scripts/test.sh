@@ -92,14 +92,18 @@ run_e2e() {
 # that ends without a summary counts as one failure. PER_BUILD=1 prints the build and the skips.
 run_gtest() {
   local name=$1; shift
-  local per_build=${PER_BUILD:-}
   wanted "$name" || return 0
   set_aside "$name" && return 0
-  local log="$LOGDIR/$name.log"
   echo "== running $name"
-  timeout -k 10 "$SUITE_TIMEOUT" "$@" >"$log" 2>&1
-  local rc=$?
-  [ $rc -eq 124 ] && echo "   $name ran past ${SUITE_TIMEOUT}s and was stopped"
+  timeout -k 10 "$SUITE_TIMEOUT" "$@" >"$LOGDIR/$name.log" 2>&1
+  count_gtest "$name" $?
+}
+
+# count_gtest NAME EXIT_CODE: the results in NAME's log, recorded.
+count_gtest() {
+  local name=$1 rc=$2 per_build=${PER_BUILD:-}
+  local log="$LOGDIR/$name.log"
+  [ "$rc" -eq 124 ] && echo "   $name ran past ${SUITE_TIMEOUT}s and was stopped"
   local passed failed skipped
   # (A program run in several passes prints a summary per pass: they add up.)
   passed=$(summed "PASSED  " "$log")
@@ -110,6 +114,7 @@ run_gtest() {
   skipped=${skipped:-0}
   if [ "$failed" -gt 0 ]; then
     grep -aE '^\[  FAILED  \] [A-Za-z]' "$log" | sort -u | sed 's/^/   /'
+    grep -aE '^soak: (FAILED|replay)' "$log" | tr -d '\r' | sed 's/^/   /'  # the soak's seed and replay
   fi
   if [ "$passed" -eq 0 ] && [ "$failed" -eq 0 ] || { [ $rc -ne 0 ] && [ "$failed" -eq 0 ]; }; then
     echo "   $name ended without a clean summary (exit $rc); last lines:"
@@ -160,6 +165,28 @@ build_tree native -DCMAKE_BUILD_TYPE=Debug; NATIVE_OK=$?
 build_tree win64 -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-win64.cmake" -DCMAKE_BUILD_TYPE=Release; WIN64_OK=$?
 build_tree win32 -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-win32.cmake" -DCMAKE_BUILD_TYPE=Release -DBRISKLET_TESTS=ON; WIN32_OK=$?
 
+# The bounded soak (the kept seeds and one fresh seed; scripts/soak.sh runs long ones) of the
+# x64 build runs in a Wine session of its own while the native suites and the static analysis
+# run: it mostly waits on the program, they keep the processors busy. Counted with the x64 suites.
+SOAK_PID=
+rm -f "$LOGDIR/soak.rc"
+if [ $WIN64_OK -eq 0 ] && wanted soak; then
+  (
+    # shellcheck source=scripts/wine_session.sh
+    . "$ROOT/scripts/wine_session.sh"
+    start_wine_session "$LOGDIR/wineboot-soak.log" >/dev/null
+    export BRISKLET_BUILD="$BUILD/win64" BRISKLET_E2E_BITS=64 BRISKLET_SCREENSHOTS="$BUILD/screenshots/soak"
+    mkdir -p "$BRISKLET_SCREENSHOTS"
+    trap 'kill "$soak" 2>/dev/null; exit 1' TERM
+    timeout -k 10 "$SUITE_TIMEOUT" $WINE "$BUILD/win64/soak.exe" --bounded >"$LOGDIR/soak.log" 2>&1 &
+    soak=$!
+    wait "$soak"
+    echo $? >"$LOGDIR/soak.rc"
+  ) &
+  SOAK_PID=$!
+  trap '[ -n "$SOAK_PID" ] && kill "$SOAK_PID" 2>/dev/null' EXIT
+fi
+
 [ $NATIVE_OK -eq 0 ] && run_gtest native_tests "$BUILD/native/native_tests"
 [ $NATIVE_OK -eq 0 ] && run_gtest fuzz_corpus_tests "$BUILD/native/tests/fuzz/fuzz_corpus_tests"
 # libFuzzer harnesses (clang): the seeds once, then a bounded run of each (10 s; BRISKLET_FUZZ_SECONDS for longer).
@@ -194,8 +221,12 @@ if [ $WIN64_OK -eq 0 ]; then
       fi
       run_gtest "win_tests$suffix" $WINE "$tree/win_tests.exe"
       run_gtest "e2e_tests$suffix" bash -c "$(declare -f run_e2e); run_e2e \"\$1\"" run_e2e "$BUILD/win64/e2e_tests.exe"
-      # The seeded soak, bounded: the kept seeds and one fresh seed (scripts/soak.sh runs long ones).
-      run_gtest "soak$suffix" $WINE "$BUILD/win64/soak.exe" --bounded
+      # The seeded soak, bounded; the x64 one ran beside the native suites and is counted here.
+      if [ "$arch" = x64 ]; then
+        [ -n "$SOAK_PID" ] && count_gtest soak "$(cat "$LOGDIR/soak.rc" 2>/dev/null || echo 1)"
+      else
+        run_gtest "soak$suffix" $WINE "$BUILD/win64/soak.exe" --bounded
+      fi
       # Shell-driven end-to-end suites (mouse on the real tray, installer and the like).
       for suite in "$ROOT"/tests/e2e/*.sh; do
         [ -e "$suite" ] || continue
@@ -211,6 +242,10 @@ if [ $WIN64_OK -eq 0 ]; then
     [ -n "$rest" ] && read -r -a FAILED_SUITES <<<"$rest"
     mapfile -t NOT_RUN < <(grep -v '^$' "$SCRATCH/not-run")
   }
+  if [ -n "$SOAK_PID" ]; then
+    echo "== waiting for the soak"
+    wait "$SOAK_PID"
+  fi
   run_windows_suites x64 "$BUILD/win64"
   if [ $WIN32_OK -eq 0 ]; then
     # Can the 32-bit build be tested here? One small 32-bit program started under WoW64 tells.
@@ -229,7 +264,7 @@ if [ $WIN64_OK -eq 0 ]; then
     NOT_RUN_REASON=${NOT_RUN_REASON:-} run_windows_suites x86 "$BUILD/win32"
   fi
   # Screenshots taken by the tests as BMP become PNG for the README.
-  for bmp in "$BRISKLET_SCREENSHOTS"/*.bmp "$BRISKLET_SCREENSHOTS"/x86/*.bmp; do
+  for bmp in "$BRISKLET_SCREENSHOTS"/*.bmp "$BRISKLET_SCREENSHOTS"/x86/*.bmp "$BRISKLET_SCREENSHOTS"/soak/*.bmp; do
     [ -e "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
   done
 fi

@@ -449,8 +449,16 @@ std::string NotCopiedMessage(const std::string& file, size_t size, const std::st
 
 // Two flips of the bar's visibility, each posted behind whatever the bar has queued. A show the
 // bar had queued itself (a hand-over shows the bar, then posts its activation) can undo a hide
-// between two looks, so a flip not seen is posted again, behind that show.
+// between two looks, so a flip not seen is posted again, behind that show. A flip counts once the
+// bar's thread is back in its message loop with the new state: while it rebuilds its buttons the
+// bar holds its drawing, and a bar whose drawing is held also reads as not visible.
 void Settle(HWND bar) {
+    auto shows = [bar](bool visible) {
+        DWORD_PTR ignored = 0;
+        return (IsWindowVisible(bar) != FALSE) == visible &&
+               SendMessageTimeoutA(bar, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored) != 0 &&
+               (IsWindowVisible(bar) != FALSE) == visible;
+    };
     for (int flip = 0; flip < 2; ++flip) {
         const bool visible = IsWindowVisible(bar) != FALSE;
         bool flipped = false;
@@ -460,7 +468,7 @@ void Settle(HWND bar) {
             } else {
                 PostMessageA(bar, WM_BAR_ACTIVATE, 0, 0);
             }
-            flipped = WaitUntil([&] { return (IsWindowVisible(bar) != FALSE) != visible; }, 2500);
+            flipped = WaitUntil([&] { return shows(!visible); }, 2500);
         }
         ASSERT_TRUE(flipped) << "the bar's queue did not drain (" << (visible ? "a hide" : "a show")
                              << " was not acted on)";

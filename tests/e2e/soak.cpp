@@ -98,12 +98,12 @@ struct Model {
     }
     void Swap(int a, int b) {
         Image& m = image();
-        std::swap_ranges(m.begin() + Record(a), m.begin() + Record(a) + kRecordSize, m.begin() + Record(b));
+        std::swap_ranges(&m[Record(a)], &m[Record(a)] + kRecordSize, &m[Record(b)]);
     }
     // Names compared with A-Z folded to a-z; the run's names never fold to the same text.
     void Sort(bool descending) {
         std::vector<Image> records;
-        for (int i = 0; i < count(); ++i) records.emplace_back(image().begin() + Record(i), image().begin() + Record(i + 1));
+        for (int i = 0; i < count(); ++i) records.emplace_back(&image()[Record(i)], &image()[Record(i)] + kRecordSize);
         auto folded = [](const Image& r) {
             std::string s = Text(r, kNameAt, kNameSize);
             for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -112,12 +112,12 @@ struct Model {
         std::stable_sort(records.begin(), records.end(), [&](const Image& a, const Image& b) {
             return descending ? folded(b) < folded(a) : folded(a) < folded(b);
         });
-        for (int i = 0; i < count(); ++i) std::copy(records[i].begin(), records[i].end(), image().begin() + Record(i));
+        for (int i = 0; i < count(); ++i) std::copy(records[i].begin(), records[i].end(), &image()[Record(i)]);
     }
     void Append(const Button& b) {
         Image& m = image();
         const size_t at = Record(count());
-        std::fill(m.begin() + at, m.begin() + at + kRecordSize, 0);
+        std::fill(&m[at], &m[at] + kRecordSize, 0);
         PutText(m, at + kNameAt, kNameSize, b.name);
         PutText(m, at + kUrlAt, kUrlSize, b.url);
         std::memcpy(&m[at + kOwnFontAt], &m[kGlobalFontAt], kFontSize);
