@@ -71,13 +71,15 @@ void DeleteKeyTree(HKEY root, const char* path) {
 bool ReadValue(HKEY root, const char* path, const char* name, DWORD* type, std::vector<unsigned char>* data) {
     HKEY key;
     if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    // Asked again while the value grows between the two questions (the program may be writing it).
     DWORD size = 0;
     LONG rc = RegQueryValueExA(key, name, nullptr, type, nullptr, &size);
-    if (rc == ERROR_SUCCESS) {
+    for (int attempt = 0; rc == ERROR_SUCCESS || (rc == ERROR_MORE_DATA && attempt < 8); ++attempt) {
         data->assign(size, 0);
         rc = RegQueryValueExA(key, name, nullptr, type, data->empty() ? nullptr : data->data(), &size);
-        data->resize(size);
+        if (rc == ERROR_SUCCESS) break;
     }
+    if (rc == ERROR_SUCCESS) data->resize(size);
     RegCloseKey(key);
     return rc == ERROR_SUCCESS;
 }
