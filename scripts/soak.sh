@@ -35,5 +35,6 @@ fi
 . "$ROOT/scripts/wine_session.sh"
 start_wine_session "$BUILD/test-logs/wineboot-soak.log"
 export BRISKLET_BUILD="$BUILD/win64" BRISKLET_E2E_BITS=64
-$WINE "$BUILD/win64/soak.exe" "${ARGS[@]}" | tr -d '\r' | grep -av '^\[ *\(RUN\|OK\) *\]'
+# Line by line, so that the progress shows as it comes, also in a log file.
+$WINE "$BUILD/win64/soak.exe" "${ARGS[@]}" | sed -u -e 's/\r$//' -e '/^\[ *\(RUN\|OK\) *\]/d'
 exit "${PIPESTATUS[0]}"
