@@ -175,6 +175,7 @@ private:
     }
 
     HWND OpenSetup();
+    int SelectSome(HWND* setup);
     void CloseSetup();
     HWND Child(const char* caption);
     void SetCheck(HWND dialog, int id, bool on);
@@ -234,6 +235,15 @@ HWND Soak::OpenSetup() {
     setup_ = e2e::WaitForDialog(kSetup);
     EXPECT_NE(nullptr, setup_) << "the Setup dialog did not open";
     return setup_;
+}
+
+// Setup open and a button drawn and selected in its list: the button's index, or -1 without Setup.
+int Soak::SelectSome(HWND* setup) {
+    *setup = OpenSetup();
+    if (*setup == nullptr) return -1;
+    const int index = random_.Below(model_.count());
+    e2e::SelectInList(*setup, IDC_SETUP_LIST, index);
+    return index;
 }
 
 void Soak::CloseSetup() {
@@ -318,10 +328,9 @@ void Soak::EndWatch() {
 bool Soak::WaitDone(HWND dialog) { return killNow_ || e2e::WaitForWindowGone(dialog); }
 
 void Soak::Add() {
-    HWND setup = OpenSetup();
-    if (setup == nullptr) return;
-    const int selected = random_.Below(model_.count());
-    e2e::SelectInList(setup, IDC_SETUP_LIST, selected);
+    HWND setup = nullptr;
+    const int selected = SelectSome(&setup);
+    if (selected < 0) return;
     const e2e::Metrics m = e2e::ScreenMetricsNow();
     const bool room = m.cy - 4 * m.menu - 27 * model_.count() - m.caption - 5 - 22 > 0;
     e2e::PressButton(setup, IDC_SETUP_ADD);
@@ -346,10 +355,9 @@ void Soak::Add() {
 }
 
 void Soak::EditOne() {
-    HWND setup = OpenSetup();
-    if (setup == nullptr) return;
-    const int index = random_.Below(model_.count());
-    e2e::SelectInList(setup, IDC_SETUP_LIST, index);
+    HWND setup = nullptr;
+    const int index = SelectSome(&setup);
+    if (index < 0) return;
     e2e::PressButton(setup, IDC_SETUP_EDIT);
     HWND edit = Child(kEdit);
     if (edit == nullptr) return;
@@ -369,10 +377,9 @@ void Soak::EditOne() {
 }
 
 void Soak::DeleteOne() {
-    HWND setup = OpenSetup();
-    if (setup == nullptr) return;
-    const int index = random_.Below(model_.count());
-    e2e::SelectInList(setup, IDC_SETUP_LIST, index);
+    HWND setup = nullptr;
+    const int index = SelectSome(&setup);
+    if (index < 0) return;
     last_.back() += " #" + std::to_string(index);
     e2e::PressButton(setup, IDC_SETUP_DELETE);
     if (model_.count() == 1) {
