@@ -302,6 +302,30 @@ ButtonAddressKind ClassifyButtonAddress(const char* address) {
     return drive || network ? ButtonAddressKind::Path : ButtonAddressKind::Other;
 }
 
+char PathDriveLetter(const char* address) {
+    const std::string text = Trimmed(address);
+    if (ClassifyButtonAddress(text.c_str()) != ButtonAddressKind::Path || text[0] == '\\') return 0;
+    return static_cast<char>(Lower(text[0]) - 'a' + 'A');
+}
+
+PathIconSource ChoosePathIconSource(const char* address, DriveKind drive) {
+    if (PathDriveLetter(address) == 0) return PathIconSource::Extension;
+    return drive == DriveKind::Fixed || drive == DriveKind::Removable ? PathIconSource::Shell
+                                                                      : PathIconSource::Extension;
+}
+
+std::string ExtensionIconName(const char* address) {
+    const std::string text = Trimmed(address);
+    const size_t component = text.find_last_of("\\/:");
+    const size_t dot = text.rfind('.');
+    if (dot == std::string::npos || (component != std::string::npos && dot < component)) return "file";
+    const std::string extension = text.substr(dot + 1);
+    const bool plain = !extension.empty() && extension.size() <= 16 &&
+                       extension.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789") ==
+                           std::string::npos;
+    return plain ? "file." + extension : "file";
+}
+
 bool ParseWebAddress(const std::string& text, WebAddress* address) {
     const std::string trimmed = Trimmed(text);
     const std::string scheme = SchemeOf(trimmed);
@@ -391,6 +415,16 @@ std::string ResolveAddress(const std::string& base, const std::string& reference
     return ParseWebAddress(FormatWebAddress(address), &address) ? FormatWebAddress(address) : std::string();
 }
 
+std::string RedirectTarget(const std::string& from, const std::string& location) {
+    const std::string next = ResolveAddress(from, location);
+    if (next.empty() || next.compare(0, 5, "data:") == 0) return std::string();
+    WebAddress source;
+    WebAddress target;
+    if (!ParseWebAddress(from, &source) || !ParseWebAddress(next, &target)) return std::string();
+    if (source.scheme == "https" && target.scheme != "https") return std::string();
+    return next;
+}
+
 std::string IconCacheName(const WebAddress& address) {
     std::string host = address.host;
     if (!host.empty() && host.back() == '.') host.pop_back();  // "example.org." is the same site
@@ -456,11 +490,16 @@ std::vector<IconImage> ReadIconImages(const uint8_t* data, size_t size) {
     const size_t count = U16At(data + 4);
     const size_t directoryEnd = 6 + 16 * count;
     if (count == 0 || directoryEnd > size) return images;
-    for (size_t i = 0; i < count; ++i) {
+    for (size_t i = 0; i < count && i < kIconMaxEntries && images.size() < kIconMaxImages; ++i) {
         const uint8_t* entry = data + 6 + 16 * i;
         const uint64_t length = U32At(entry + 8);
         const uint64_t offset = U32At(entry + 12);
         if (offset < directoryEnd || offset > size || length > size - offset) continue;
+        // An entry sharing bytes with one already taken would copy them twice.
+        const bool overlaps = std::any_of(images.begin(), images.end(), [&](const IconImage& taken) {
+            return offset < taken.offset + taken.size && taken.offset < offset + length;
+        });
+        if (overlaps) continue;
         const uint8_t* bytes = data + offset;
         const bool read = IsPng(bytes, static_cast<size_t>(length))
                               ? ReadPng(bytes, static_cast<size_t>(length), &image)
@@ -476,7 +515,10 @@ std::vector<IconImage> ReadIconImages(const uint8_t* data, size_t size) {
 std::vector<uint8_t> CleanIcon(const uint8_t* data, size_t size) {
     const std::vector<IconImage> images = ReadIconImages(data, size);
     std::vector<uint8_t> icon;
-    if (images.empty()) return icon;
+    const size_t total = std::accumulate(images.begin(), images.end(), 6 + 16 * images.size(),
+                                         [](size_t sum, const IconImage& image) { return sum + image.size; });
+    if (images.empty() || total > kIconResponseLimit) return icon;
+    icon.reserve(total);
     auto put16 = [&icon](uint32_t value) {
         icon.push_back(static_cast<uint8_t>(value));
         icon.push_back(static_cast<uint8_t>(value >> 8));

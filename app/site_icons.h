@@ -21,14 +21,37 @@ constexpr int64_t kIconRefreshSeconds = int64_t{30} * 24 * 60 * 60;
 constexpr int64_t kIconRetrySeconds = int64_t{24} * 60 * 60;
 // Redirects followed for one request.
 constexpr int kIconMaxRedirects = 5;
+// A cleaned icon keeps at most this many images (the sizes Windows draws), and no directory
+// entry past the first kIconMaxEntries is looked at.
+constexpr size_t kIconMaxImages = 16;
+constexpr size_t kIconMaxEntries = 256;
 
 // ---- Addresses ----
 
 enum class ButtonAddressKind { Web, Path, Other };
 
 // A button's address: an http or https address that names a host, a file system path (a drive
-// letter with a backslash or slash, or a network path "\\server\..."), or anything else.
+// letter with a backslash or slash, or any path that starts with two backslashes: a network
+// path "\\server\...", "\\?\..." and "\\.\..." forms), or anything else.
 ButtonAddressKind ClassifyButtonAddress(const char* address);
+
+// The kind of a drive as the system reports it (the values of GetDriveTypeA).
+enum class DriveKind { Unknown = 0, NoRoot = 1, Removable = 2, Fixed = 3, Remote = 4, CdRom = 5, RamDisk = 6 };
+
+// Where a path's icon comes from. The shell opens the file to find its own icon, so only a file
+// on a local fixed or removable drive is asked about; any other path (network and device paths,
+// the "\\?\" and "\\.\" forms, a drive the system maps to a network share, a CD) shows the
+// icon of its extension alone, which touches nothing.
+enum class PathIconSource { Shell, Extension };
+
+// The drive letter of "X:\..." or "X:/...", in upper case; 0 for any other address.
+char PathDriveLetter(const char* address);
+// The source of a path's icon; `drive` is the kind of PathDriveLetter's drive (any value when
+// it has none).
+PathIconSource ChoosePathIconSource(const char* address, DriveKind drive);
+// What the shell is asked about for the icon of a path's extension: "file" and the extension of
+// the path's last component when it is a dot and 1 to 16 letters or digits, else "file".
+std::string ExtensionIconName(const char* address);
 
 struct WebAddress {
     std::string scheme;  // "http" or "https", lower case
@@ -48,6 +71,9 @@ std::string FaviconAddress(const WebAddress& address);
 // segments removed, the fragment dropped. A data URI comes back as it is, its "data:" in lower
 // case; "" when the result is no http or https address.
 std::string ResolveAddress(const std::string& base, const std::string& reference);
+// Where a redirect from `from` to its Location header leads: the resolved http or https
+// address; "" for anything else, for a data URI, and for a step down from https to http.
+std::string RedirectTarget(const std::string& from, const std::string& location);
 
 // The cache file of the address's site: the host, and "_port" when the port is not the scheme's,
 // with ".ico": "example.org.ico", "127.0.0.1_8080.ico". "" when the host is no safe file name
@@ -96,10 +122,14 @@ struct IconImage {
 
 // The images of ICO or PNG data that are sound: each lies wholly within the data, is at most
 // 256 pixels a side and is either a complete PNG (signature, header, chunks up to its end) or an
-// uncompressed bitmap whose header, colours, pixels and mask fit its entry. Empty for anything
-// else: HTML, a truncated file, a directory that does not fit, a 100,000-pixel PNG.
+// uncompressed bitmap whose header, colours, pixels and mask fit its entry. Each byte of the data
+// belongs to at most one of them: an entry that overlaps or repeats one taken before is passed
+// over, and at most kIconMaxImages are taken, from the first kIconMaxEntries entries. Empty for
+// anything else: HTML, a truncated file, a directory that does not fit, a 100,000-pixel PNG.
 std::vector<IconImage> ReadIconImages(const uint8_t* data, size_t size);
-// An ICO holding only those images, as the cache keeps it; empty when there is none.
+// An ICO holding only those images, as the cache keeps it; empty when there is none or when it
+// would be larger than kIconResponseLimit. It is never larger than the data, but for the
+// 22 bytes of directory a bare PNG is given.
 std::vector<uint8_t> CleanIcon(const uint8_t* data, size_t size);
 // The image to show at `pixels` a side: that size, else the nearest larger one, else the largest;
 // of equal sizes the one with more colours. -1 when there is none.

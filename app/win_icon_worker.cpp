@@ -83,7 +83,7 @@ void SetTimeouts(HINTERNET handle) {
 }
 
 // One GET, redirects followed by hand (at most five, each resolved against the address it came
-// from), the body cut at 256 KiB. No cookies, no authentication, no user interface; a
+// from, never from https down to http), the body cut at 256 KiB. No cookies, no authentication, no user interface; a
 // certificate error fails the request. `address` ends as the address the body came from. The
 // request is made step by step rather than with InternetOpenUrl so that its own handle carries
 // the time-outs: Wine does not pass a session's on to the requests of InternetOpenUrl.
@@ -113,8 +113,8 @@ bool Get(HINTERNET session, std::string* address, std::vector<uint8_t>* body, DW
             char location[2048] = "";
             size = sizeof location - 1;
             if (!HttpQueryInfoA(request.get(), HTTP_QUERY_LOCATION, location, &size, nullptr)) return false;
-            const std::string next = ResolveAddress(*address, location);
-            if (next.empty() || next.compare(0, 5, "data:") == 0) return false;
+            const std::string next = RedirectTarget(*address, location);
+            if (next.empty()) return false;
             *address = next;
             continue;
         }
@@ -327,14 +327,29 @@ void RunSiteJob(const IconJob& job) {
     Deliver(job.key, std::move(icon), nullptr);
 }
 
+DriveKind KindOfDrive(char letter) {
+    if (letter == 0) return DriveKind::Unknown;
+    const char root[] = {letter, ':', '\\', '\0'};
+    const UINT kind = GetDriveTypeA(root);
+    return kind <= DRIVE_RAMDISK ? static_cast<DriveKind>(kind) : DriveKind::Unknown;
+}
+
+// A path's icon: the shell's own for a file on a local fixed or removable drive, which opens the
+// file; for any other path the icon of its extension, asked about a made-up name so that nothing
+// is opened and no other computer is reached.
 void RunPathJob(const IconJob& job) {
     static const bool apartment = SUCCEEDED(CoInitialize(nullptr));  // the shell's icons want one
     static_cast<void>(apartment);
+    const char* address = job.address.c_str();
     SHFILEINFOA info{};
-    if (SHGetFileInfoA(job.address.c_str(), 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON) == 0 ||
-        info.hIcon == nullptr) {
-        return;
+    DWORD_PTR found = 0;
+    if (ChoosePathIconSource(address, KindOfDrive(PathDriveLetter(address))) == PathIconSource::Shell) {
+        found = SHGetFileInfoA(address, 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON);
+    } else {
+        found = SHGetFileInfoA(ExtensionIconName(address).c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
+                               SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON);
     }
+    if (found == 0 || info.hIcon == nullptr) return;
     Deliver(job.key, {}, info.hIcon);
 }
 

@@ -109,6 +109,42 @@ TEST(SiteIconImages, OnlySoundImagesAreReadAndCleanedIntoTheCache) {
     }
 }
 
+TEST(SiteIconImages, ACleanedIconIsNeverLargerThanWhatCameIn) {
+    // 128 entries on one 1x1 bitmap, zeros up to 4,096 bytes: each entry used to be copied.
+    Bytes same(4096, 0);
+    const uint8_t header[] = {0, 0, 1, 0, 0x80, 0};
+    const uint8_t entry[] = {1, 1, 0, 0, 1, 0, 1, 0, 0xfa, 0x07, 0, 0, 0x06, 0x08, 0, 0};
+    const uint8_t bitmap[] = {0x28, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 1, 0, 1, 0};
+    std::memcpy(same.data(), header, sizeof header);
+    for (size_t i = 0; i < 128; ++i) std::memcpy(same.data() + 6 + 16 * i, entry, sizeof entry);
+    std::memcpy(same.data() + 0x806, bitmap, sizeof bitmap);
+    Bytes overlapping = Ico({Bitmap(16), Bitmap(16)});
+    overlapping[6 + 16 + 12] -= 8;  // the second entry starts inside the first image
+    std::vector<Bytes> twenty;
+    for (int side = 1; side <= 20; ++side) twenty.push_back(Bitmap(side));
+    Bytes atCap = Png(16, 16);  // a PNG the cache's 22 bytes of directory would take past the cap
+    atCap.resize(8 + 25);       // signature and header
+    Chunk(atCap, "IDAT", Bytes(kIconResponseLimit - atCap.size() - 24, 0));
+    Chunk(atCap, "IEND", {});
+    const struct Case {
+        const char* what;
+        Bytes data;
+        size_t images;
+        size_t cleaned;  // 0: refused
+    } cases[] = {
+        {"128 entries on the same bytes", same, 1, 6 + 16 + 0x7FA},
+        {"an entry inside another's bytes", overlapping, 1, 6 + 16 + Bitmap(16).size()},
+        {"twenty sizes", Ico(twenty), 16, Ico({twenty.begin(), twenty.begin() + 16}).size()},
+        {"a PNG of the whole cap", atCap, 1, 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.images, ReadIconImages(c.data.data(), c.data.size()).size()) << c.what;
+        const Bytes clean = CleanIcon(c.data.data(), c.data.size());
+        EXPECT_EQ(c.cleaned, clean.size()) << c.what;
+        EXPECT_LE(clean.size(), c.data.size()) << c.what;
+    }
+}
+
 TEST(SiteIconImages, TheSizeForTheDisplayIsChosen) {
     const Bytes ico = Ico({Bitmap(48, 8), Bitmap(16, 4), Bitmap(16, 32), Bitmap(32, 32)});
     const std::vector<IconImage> images = ReadIconImages(ico.data(), ico.size());
@@ -201,6 +237,57 @@ TEST(SiteIconAddresses, AddressesAreParsedResolvedAndNamed) {
         {"http://", ButtonAddressKind::Other},            {"", ButtonAddressKind::Other},
     };
     for (const auto& c : kinds) EXPECT_EQ(c.kind, ClassifyButtonAddress(c.address)) << c.address;
+}
+
+TEST(SiteIconAddresses, RedirectsNeverStepDownFromHttps) {
+    const struct {
+        const char* from;
+        const char* location;
+        const char* target;
+    } cases[] = {
+        {"http://example.org/favicon.ico", "https://example.org/i.ico", "https://example.org/i.ico"},
+        {"http://example.org/a", "/b.ico", "http://example.org/b.ico"},
+        {"https://example.org/a", "//cdn.example.net/i.ico", "https://cdn.example.net/i.ico"},
+        {"https://example.org/a", "http://example.org/i.ico", ""},
+        {"https://example.org/a", "HTTP://other.example/i.ico", ""},
+        {"https://example.org/a", "data:image/png;base64,AAAA", ""},
+        {"https://example.org/a", "file:///C:/x.ico", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.target, RedirectTarget(c.from, c.location)) << c.from << " " << c.location;
+}
+
+// The shell opens a path to find its icon: only one on a local fixed or removable drive is asked.
+TEST(SiteIconAddresses, OnlyPathsOnLocalDrivesAreOpenedForTheirIcons) {
+    using Kind = ButtonAddressKind;
+    using Source = PathIconSource;
+    const struct {
+        const char* address;
+        DriveKind drive;  // what the system says of the drive letter's drive
+        Kind kind;
+        char letter;
+        Source source;
+        const char* extensionName;
+    } cases[] = {
+        {"C:\\Users\\x\\report.pdf", DriveKind::Fixed, Kind::Path, 'C', Source::Shell, "file.pdf"},
+        {" e:/Music/a.MP3", DriveKind::Removable, Kind::Path, 'E', Source::Shell, "file.MP3"},
+        {"Z:\\report.pdf", DriveKind::Remote, Kind::Path, 'Z', Source::Extension, "file.pdf"},
+        {"D:\\setup.exe", DriveKind::CdRom, Kind::Path, 'D', Source::Extension, "file.exe"},
+        {"Q:\\x.txt", DriveKind::NoRoot, Kind::Path, 'Q', Source::Extension, "file.txt"},
+        {"\\\\203.0.113.9\\share\\report.pdf", DriveKind::Fixed, Kind::Path, 0, Source::Extension, "file.pdf"},
+        {"\\\\?\\UNC\\host\\x", DriveKind::Fixed, Kind::Path, 0, Source::Extension, "file"},
+        {"\\\\?\\C:\\x.doc", DriveKind::Fixed, Kind::Path, 0, Source::Extension, "file.doc"},
+        {"\\\\.\\pipe\\spoolss", DriveKind::Fixed, Kind::Path, 0, Source::Extension, "file"},
+        {"\\\\host\\share\\a.b\\c", DriveKind::Fixed, Kind::Path, 0, Source::Extension, "file"},
+        {"\\\\host\\x.<script>", DriveKind::Fixed, Kind::Path, 0, Source::Extension, "file"},
+        {"docs\\report.pdf", DriveKind::Fixed, Kind::Other, 0, Source::Extension, "file.pdf"},
+        {"C:report.pdf", DriveKind::Fixed, Kind::Other, 0, Source::Extension, "file.pdf"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.kind, ClassifyButtonAddress(c.address)) << c.address;
+        EXPECT_EQ(c.letter, PathDriveLetter(c.address)) << c.address;
+        EXPECT_EQ(c.source, ChoosePathIconSource(c.address, c.drive)) << c.address;
+        EXPECT_EQ(c.extensionName, ExtensionIconName(c.address)) << c.address;
+    }
 }
 
 TEST(SiteIconSchedule, CachedFreshStaleMissingAndTheFolderCap) {
