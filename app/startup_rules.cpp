@@ -24,7 +24,8 @@ CommandLineRequest ClassifyCommandLine(int argumentCount, const char* argument) 
     if (!UpperCaseCopy(argument, copy, sizeof copy)) return CommandLineRequest::Ignore;
     if (std::strstr(copy, ".BKLT") == nullptr) return CommandLineRequest::Ignore;
     const size_t length = std::strlen(copy);
-    return copy[length - 1] == 'T' ? CommandLineRequest::OpenButtonFile : CommandLineRequest::BadExtension;
+    return length >= 5 && std::strcmp(copy + length - 5, ".BKLT") == 0 ? CommandLineRequest::OpenButtonFile
+                                                                       : CommandLineRequest::BadExtension;
 }
 
 bool JoinBounded(char* out, size_t outSize, std::initializer_list<const char*> parts) {

@@ -14,8 +14,8 @@ constexpr size_t kInstallPathSize = 1024;
 
 enum class CommandLineRequest {
     Activate,        // no argument, or more than one: show a running bar if there is one
-    OpenButtonFile,  // one argument naming a Button file (".BKLT" anywhere, last character T)
-    BadExtension,    // one argument holding ".BKLT" whose last character is not T
+    OpenButtonFile,  // one argument naming a Button file: it ends in ".bklt", in any letter case
+    BadExtension,    // one argument holding ".BKLT" that does not end in it ("notes.bklt.txt")
     Ignore,          // one argument naming no Button file, or too long to be one: start as usual
 };
 

@@ -1,5 +1,7 @@
 #include "app/tray_logic.h"
 
+#include <cstring>
+
 const char kLaunchErrorText[] = "Error opening Web Browser or program.";
 const char kLaunchErrorCaption[] = "Launch Error";
 
@@ -73,15 +75,30 @@ void HandleCountdownTick(TrayState& state, TrayPlatform& platform) {
 }
 
 LaunchRequest PlanLaunch(const ButtonRecord& record, const char* browserProgram) {
-    if (record.newWindow == 1) return LaunchRequest{browserProgram ? browserProgram : "", record.url};
-    return LaunchRequest{record.url, nullptr};
+    LaunchRequest request;
+    if (record.newWindow != 1) {
+        request.file = record.url;
+        return request;
+    }
+    request.file = browserProgram != nullptr ? browserProgram : "";
+    const std::string url(record.url, strnlen(record.url, sizeof record.url));
+    // Browsers read an argument that starts with '-' or '/', spaces before it skipped, as a switch.
+    const size_t first = url.find_first_not_of(" \t");
+    request.refused = url.find_first_of("\"\r\n") != std::string::npos ||
+                      (first != std::string::npos && (url[first] == '-' || url[first] == '/'));
+    if (request.refused) return request;
+    // Inside quotes, backslashes are plain unless a quote follows them: the closing quote's are doubled.
+    const size_t trailing = url.size() - (url.find_last_not_of('\\') + 1);
+    request.parameters = "\"" + url + std::string(trailing, '\\') + "\"";
+    request.withParameters = true;
+    return request;
 }
 
 void HandleLaunchButton(const ButtonTable& table, int index, const char* browserProgram,
                         int32_t stayOnTop, TrayPlatform& platform) {
     if (index < 0 || index >= ButtonCount(table)) return;
     const LaunchRequest request = PlanLaunch(table.records[index], browserProgram);
-    if (LaunchFailed(platform.ShellOpen(request.file, request.parameters))) {
+    if (request.refused || LaunchFailed(platform.ShellOpen(request.file, request.Parameters()))) {
         platform.ShowBarMessage(kLaunchErrorText, kLaunchErrorCaption);
     }
     HideUnlessOnTop(platform, stayOnTop);

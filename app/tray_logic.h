@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include "store/button_table.h"
 
 // Mouse messages the shell puts into the tray callback's lParam (same numbers as Windows).
@@ -74,11 +75,17 @@ void HandleCountdownTick(TrayState& state, TrayPlatform& platform);
 
 // How a button's address is opened.
 struct LaunchRequest {
-    const char* file;          // what ShellExecuteA opens
-    const char* parameters;    // nullptr for none
+    const char* file = "";    // what ShellExecuteA opens
+    std::string parameters;   // the Browser program's: the URL as one quoted argument
+    bool withParameters = false;
+    // A new-window address the browser cannot be given as one plain argument: it holds a double
+    // quote or a line break, or it would read as a switch (it starts with '-' or '/').
+    bool refused = false;
+    const char* Parameters() const { return withParameters ? parameters.c_str() : nullptr; }
 };
-// Record i opens in the Browser program (URL as its whole parameter string) when its new-window
-// flag is exactly 1, and through the shell's own handling of the URL otherwise.
+// Record i opens in the Browser program when its new-window flag is exactly 1, its URL the one
+// quoted argument (backslashes before the closing quote doubled, so that they stay what they
+// are); through the shell's own handling of the URL, unchanged, otherwise.
 LaunchRequest PlanLaunch(const ButtonRecord& record, const char* browserProgram);
 
 // ShellExecuteA reports failure as a value of 32 or less.

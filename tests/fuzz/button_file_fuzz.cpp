@@ -308,7 +308,8 @@ public:
     intptr_t ShellOpen(const char* file, const char* parameters) override {
         ++opens;
         FUZZ_CHECK(file != nullptr && fuzz::Terminated(file, kUrlSize), "what is opened is a terminated text");
-        FUZZ_CHECK(parameters == nullptr || fuzz::Terminated(parameters, kUrlSize), "parameters are terminated");
+        // Quotes and doubled backslashes may make the parameters at most twice the URL and two.
+        FUZZ_CHECK(parameters == nullptr || fuzz::Terminated(parameters, 2 * kUrlSize + 2), "parameters are terminated");
         return result;
     }
     void ShowBarMessage(const char*, const char*) override { ++messages; }
@@ -319,23 +320,74 @@ public:
     int messages = 0;
 };
 
+// The arguments a program started with `parameters` reads, by the rules of the C runtime's
+// command-line parser: blanks separate arguments outside quotes; 2n backslashes before a quote
+// are n and the quote opens or closes, 2n + 1 are n and a plain quote; other backslashes are plain.
+std::vector<std::string> ArgumentsOf(const std::string& parameters) {
+    std::vector<std::string> arguments;
+    size_t i = 0;
+    while (i < parameters.size()) {
+        while (i < parameters.size() && (parameters[i] == ' ' || parameters[i] == '\t')) ++i;
+        if (i >= parameters.size()) break;
+        std::string argument;
+        bool quoted = false;
+        for (; i < parameters.size() && (quoted || (parameters[i] != ' ' && parameters[i] != '\t')); ++i) {
+            size_t backslashes = 0;
+            while (i < parameters.size() && parameters[i] == '\\') {
+                ++backslashes;
+                ++i;
+            }
+            if (i < parameters.size() && parameters[i] == '"') {
+                argument.append(backslashes / 2, '\\');
+                if (backslashes % 2 == 1) {
+                    argument.push_back('"');
+                } else {
+                    quoted = !quoted;
+                }
+            } else {
+                argument.append(backslashes, '\\');
+                if (i >= parameters.size()) break;
+                if (!quoted && (parameters[i] == ' ' || parameters[i] == '\t')) break;
+                argument.push_back(parameters[i]);
+            }
+        }
+        arguments.push_back(argument);
+    }
+    return arguments;
+}
+
 void CheckLaunch(int index, intptr_t shellResult) {
     static const char kBrowser[] = "C:\\Browser\\browser.exe";
     LaunchRecorder platform;
     platform.result = shellResult;
     HandleLaunchButton(g_buttonTable, index, kBrowser, 0, platform);
     const bool inUse = index >= 0 && index < ButtonCount(g_buttonTable);
-    FUZZ_CHECK(platform.opens == (inUse ? 1 : 0), "only a button in use launches");
-    FUZZ_CHECK(platform.messages == (inUse && shellResult <= 32 ? 1 : 0), "a failed launch is reported once");
-    if (inUse) {
-        const ButtonRecord& record = g_buttonTable.records[index];
-        const LaunchRequest request = PlanLaunch(record, kBrowser);
-        if (record.newWindow == 1) {
-            FUZZ_CHECK(request.file == kBrowser && request.parameters == record.url, "new window: the Browser program");
-        } else {
-            FUZZ_CHECK(request.file == record.url && request.parameters == nullptr, "otherwise the URL itself");
+    if (!inUse) {
+        FUZZ_CHECK(platform.opens == 0 && platform.messages == 0, "only a button in use launches");
+        return;
+    }
+    const ButtonRecord& record = g_buttonTable.records[index];
+    const LaunchRequest request = PlanLaunch(record, kBrowser);
+    const std::string url = FieldText(record.url, kUrlSize);
+    if (record.newWindow != 1) {
+        FUZZ_CHECK(request.file == record.url && request.Parameters() == nullptr && !request.refused,
+                   "otherwise the URL itself");
+    } else {
+        const size_t first = url.find_first_not_of(" \t");
+        const bool switchLike = first != std::string::npos && (url[first] == '-' || url[first] == '/');
+        FUZZ_CHECK(request.refused == (url.find_first_of("\"\r\n") != std::string::npos || switchLike),
+                   "a new window is refused exactly for a quote, a line break or a switch");
+        FUZZ_CHECK(request.file == kBrowser, "new window: the Browser program");
+        if (!request.refused) {
+            FUZZ_CHECK(request.Parameters() != nullptr && request.parameters.front() == '"' &&
+                           request.parameters.back() == '"',
+                       "the URL quoted");
+            FUZZ_CHECK(ArgumentsOf(request.parameters) == std::vector<std::string>{url},
+                       "the browser reads the URL as its one argument, unchanged");
         }
     }
+    FUZZ_CHECK(platform.opens == (request.refused ? 0 : 1), "a refused launch opens nothing");
+    FUZZ_CHECK(platform.messages == (request.refused || shellResult <= 32 ? 1 : 0), "a failed launch is reported once");
 }
 
 // A save: on success the file is the table, exactly, and its path is recorded; on failure the

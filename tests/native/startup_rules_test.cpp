@@ -16,15 +16,17 @@ TEST(StartupCommandLine, ButtonFileInAnyLetterCase) {
     EXPECT_EQ(CommandLineRequest::OpenButtonFile, ClassifyCommandLine(1, "C:\\Work.Bklt"));
     EXPECT_EQ(CommandLineRequest::OpenButtonFile, ClassifyCommandLine(1, "c:\\list.bklt"));
     EXPECT_EQ(CommandLineRequest::OpenButtonFile, ClassifyCommandLine(1, "X.BKLT"));
-    // ".BKLT" anywhere and a final T is all that is asked.
-    EXPECT_EQ(CommandLineRequest::OpenButtonFile, ClassifyCommandLine(1, "a.bklt.txt"));
     EXPECT_EQ(CommandLineRequest::OpenButtonFile, ClassifyCommandLine(1, ".bklt"));
+    EXPECT_EQ(CommandLineRequest::OpenButtonFile, ClassifyCommandLine(1, "a.bklt.BkLt"));
 }
 
 TEST(StartupCommandLine, ExtensionPresentButNotLast) {
     EXPECT_EQ(CommandLineRequest::BadExtension, ClassifyCommandLine(1, "list.bklt.doc"));
     EXPECT_EQ(CommandLineRequest::BadExtension, ClassifyCommandLine(1, "list.bklt "));
     EXPECT_EQ(CommandLineRequest::BadExtension, ClassifyCommandLine(1, "list.bkl.bklts"));
+    // Holding ".BKLT" and ending in T is not enough: the name must end in the extension.
+    EXPECT_EQ(CommandLineRequest::BadExtension, ClassifyCommandLine(1, "notes.bklt.txt"));
+    EXPECT_EQ(CommandLineRequest::BadExtension, ClassifyCommandLine(1, "list.bkltt"));
 }
 
 TEST(StartupCommandLine, NoExtensionIsIgnored) {

@@ -189,10 +189,34 @@ protected:
     }
 };
 
-TEST_F(LaunchTest, NewWindowFlagOneStartsTheBrowserWithTheUrlAsItsWholeParameters) {
+TEST_F(LaunchTest, NewWindowFlagOneGivesTheBrowserTheUrlAsOneQuotedArgument) {
+    struct Case {
+        const char* url;
+        const char* parameters;  // nullptr: refused with the launch error, nothing started
+    };
+    const Case cases[] = {
+        {"http://one.example/?a=1&b=two words", "\"http://one.example/?a=1&b=two words\""},
+        {"http://x.example --some-switch=calc", "\"http://x.example --some-switch=calc\""},
+        {"file:///C:/My Files\\", "\"file:///C:/My Files\\\\\""},  // the closing quote stays one
+        {"C:\\a\\b c.htm", "\"C:\\a\\b c.htm\""},
+        {"http://x.example/\" --switch", nullptr},
+        {"http://x.example/\r\ncalc", nullptr},
+        {"http://x.example/\n", nullptr},
+        {"--utility-cmd-prefix=calc", nullptr},
+        {"  -new-instance", nullptr},
+        {"/switch", nullptr},
+    };
     table.records[1].newWindow = 1;
-    EXPECT_EQ(Launch(1), (Calls{"open [C:\\Browsers\\web.exe] with [http://one.example/?a=1&b=two words]",
-                                "show 0"}));
+    for (const Case& c : cases) {
+        std::strcpy(table.records[1].url, c.url);
+        const Calls expected =
+            c.parameters != nullptr
+                ? Calls{std::string("open [C:\\Browsers\\web.exe] with [") + c.parameters + "]", "show 0"}
+                : Calls{"message [Error opening Web Browser or program.] [Launch Error]", "show 0"};
+        EXPECT_EQ(Launch(1), expected) << c.url;
+    }
+    table.records[1].newWindow = 0;  // the plain launch takes the same addresses as they are
+    EXPECT_EQ(Launch(1), (Calls{"open [/switch]", "show 0"}));
 }
 
 TEST_F(LaunchTest, AnyOtherFlagOpensTheUrlThroughTheShellAsStored) {
