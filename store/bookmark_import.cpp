@@ -45,6 +45,61 @@ bool Authority(const std::string& address, size_t* start, size_t* end) {
     return true;
 }
 
+bool IsSlash(char c) { return c == '/' || c == '\\'; }
+
+bool StartsWithTwoSlashes(const std::string& text, size_t at) {
+    return text.size() >= at + 2 && IsSlash(text[at]) && IsSlash(text[at + 1]);
+}
+
+// "C:\..." or "C:/..." at `at`; a file: address may write the colon as '|'.
+bool IsDrivePath(const std::string& text, size_t at, bool bar = false) {
+    if (text.size() < at + 3) return false;
+    const char letter = Lower(text[at]);
+    return letter >= 'a' && letter <= 'z' && (text[at + 1] == ':' || (bar && text[at + 1] == '|')) &&
+           IsSlash(text[at + 2]);
+}
+
+// The text with its %XX escapes decoded, as the shell reads a file: address.
+std::string Unescaped(const std::string& text) {
+    auto hex = [](char c) {
+        if (c >= '0' && c <= '9') return c - '0';
+        const char lower = Lower(c);
+        return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
+    };
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 && hex(text[i + 2]) >= 0) {
+            out.push_back(static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2])));
+            i += 2;
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
+// What follows "file:" names a local drive when it is a drive letter, with "//" and an empty or
+// "localhost" host before it, or one slash, or none ("file:///C:/x", "file://localhost/C:/x",
+// "file:/C:/x", "file:C:/x", "file://C:/x"). Escapes are decoded first, as the shell does.
+LeftOutReason FileAddressReason(const std::string& escaped) {
+    const std::string rest = Unescaped(escaped);
+    size_t at = 0;
+    if (StartsWithTwoSlashes(rest, 0)) {
+        size_t end = 2;
+        while (end < rest.size() && !IsSlash(rest[end])) ++end;
+        std::string host = rest.substr(2, end - 2);
+        std::transform(host.begin(), host.end(), host.begin(), Lower);
+        if (host.size() == 2 && host[0] >= 'a' && host[0] <= 'z' && (host[1] == ':' || host[1] == '|')) {
+            return kLeftOutReasons;  // "file://C:/x": the drive written as the host
+        }
+        if (!host.empty() && host != "localhost") return kOtherComputer;
+        at = end;
+    }
+    if (StartsWithTwoSlashes(rest, at)) return kOtherComputer;
+    if (at < rest.size() && IsSlash(rest[at])) ++at;
+    return IsDrivePath(rest, at, true) ? kLeftOutReasons : kOtherKind;
+}
+
 std::string Text(const std::string& utf8) {
     std::string ansi;
     g_platform.codePage->FromUtf8(utf8, &ansi);
@@ -101,8 +156,9 @@ std::string ButtonName(std::string name, const std::string& url) {
 // Keeps the row unless its address cannot be a button's; counts it under its reason if so.
 void Offer(ImportList& list, std::string name, const std::string& url, bool tooLong, size_t folder,
            const std::string& icon) {
-    if (!IsPlaceToGo(url)) {
-        ++list.leftOut[kNoPlace];
+    const LeftOutReason refused = AddressLeftOutReason(url);
+    if (refused != kLeftOutReasons) {
+        ++list.leftOut[refused];
         return;
     }
     if (tooLong || url.size() > kMaxUrl) {
@@ -184,17 +240,26 @@ std::string AddressKey(const std::string& address) {
     return key;
 }
 
-bool IsPlaceToGo(const std::string& address) {
-    static const char* const kPlaces[] = {"http",  "https", "ftp",  "ftps", "sftp",   "file",   "mailto",
-                                          "news",  "nntp",  "snews", "telnet", "ssh", "irc",    "ircs",
-                                          "tel",   "sip",   "sips", "smb",  "callto", "webcal", "feed", "gopher"};
-    if (address.empty()) return false;
+LeftOutReason AddressLeftOutReason(const std::string& address) {
+    static const char* const kOtherPlaces[] = {"ftps", "sftp", "news",   "nntp",   "snews", "telnet",
+                                               "ssh",  "irc",  "ircs",   "tel",    "sip",   "sips",
+                                               "callto", "webcal", "feed", "gopher"};
+    if (address.empty()) return kNoPlace;
+    if (StartsWithTwoSlashes(address, 0)) return kOtherComputer;
     const size_t scheme = SchemeLength(address);
-    if (scheme <= 1) return true;  // a path, a host name, or a drive letter
+    if (scheme == 0) return kOtherKind;  // a bare name or a relative path
+    if (scheme == 1) return IsDrivePath(address, 0) ? kLeftOutReasons : kOtherKind;
     std::string name = address.substr(0, scheme);
     std::transform(name.begin(), name.end(), name.begin(), Lower);
-    return std::any_of(std::begin(kPlaces), std::end(kPlaces), [&](const char* place) { return name == place; });
+    if (name == "http" || name == "https" || name == "ftp" || name == "mailto") return kLeftOutReasons;
+    if (name == "file") return FileAddressReason(address.substr(scheme + 1));
+    if (name == "smb") return kOtherComputer;
+    const bool place =
+        std::any_of(std::begin(kOtherPlaces), std::end(kOtherPlaces), [&](const char* other) { return name == other; });
+    return place ? kOtherKind : kNoPlace;
 }
+
+bool IsPlaceToGo(const std::string& address) { return AddressLeftOutReason(address) == kLeftOutReasons; }
 
 std::string HostName(const std::string& address) {
     size_t start = 0;
@@ -257,7 +322,8 @@ std::string ChosenLine(size_t chosen, size_t rows, int freePlaces) {
 std::string LeftOutLine(const ImportList& list) {
     static const char* const kReasons[kLeftOutReasons] = {
         " already on the bar or in the list", " longer than 511 characters",
-        " with no place to go (scripts, queries, browser pages, empty addresses)"};
+        " with no place to go (scripts, queries, browser pages, empty addresses)",
+        " on other computers (network paths, smb:)", " of other kinds (bare names such as calc, other schemes)"};
     std::string line;
     for (int reason = 0; reason < kLeftOutReasons; ++reason) {
         if (list.leftOut[reason] == 0) continue;

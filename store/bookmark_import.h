@@ -24,7 +24,7 @@ struct ImportSource {
 extern std::vector<ImportSource> g_pendingImport;
 
 // Why a bookmark cannot become a button.
-enum LeftOutReason { kAlreadyThere, kTooLong, kNoPlace, kLeftOutReasons };
+enum LeftOutReason { kAlreadyThere, kTooLong, kNoPlace, kOtherComputer, kOtherKind, kLeftOutReasons };
 
 struct ImportRow {
     std::string name;   // code page, trimmed, 1 to 63 characters
@@ -50,9 +50,16 @@ extern const char kExportCaption[];
 // trailing slash dropped.
 std::string AddressKey(const std::string& address);
 
-// Whether an address is somewhere to go: no scheme (a path), a drive letter, or one of the
-// schemes of web pages, files, mail, news and the like. Scripts ("javascript:"), queries
-// ("place:"), "about:", data, the browsers' own pages and empty addresses are not.
+// Why an imported address cannot become a button, kLeftOutReasons when it can. A file or a
+// bookmark someone sent may only bring what opens in the browser or the mail program, or a file
+// on a drive of this computer: http, https and ftp addresses, mailto:, a path "C:\..." and a
+// file: address naming a drive letter. Network paths ("\\server\...", "\\?\..." and
+// "\\.\..."), smb: and file: addresses of another host are kOtherComputer; bare names ("calc"),
+// other paths and the other schemes of places (news:, telnet: and the like) are kOtherKind;
+// scripts ("javascript:"), queries ("place:"), "about:", data, the browsers' own pages and empty
+// addresses are kNoPlace.
+LeftOutReason AddressLeftOutReason(const std::string& address);
+// Whether an imported address can become a button.
 bool IsPlaceToGo(const std::string& address);
 
 // The host of "scheme://user@host:port/...", or "" when the address names none.

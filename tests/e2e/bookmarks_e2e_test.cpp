@@ -153,6 +153,31 @@ TEST_F(Bookmarks, SeveralShortcutsDroppedTogetherBecomeButtonsNamedAfterTheirFil
     EXPECT_STREQ("https://second.example/", table->records[2].url);
 }
 
+TEST_F(Bookmarks, AnImportTakesNoNetworkPathAndNoProgramOnlyTheLocalFile) {
+    StartOn("import-unsafe", {{"Old", "http://old.example/"}});
+    std::string local = "file:///" + WriteText("notes.txt", "notes");
+    for (char& c : local) c = c == '\\' ? '/' : c;
+    const std::string file = WriteText(
+        "sent.html", kDocType + "<DL><p><DT><A HREF=\"\\\\203.0.113.9\\share\\statement.hta\">Bank statement</A>"
+                                "<DT><A HREF=\"calc\">Calculator</A><DT><A HREF=\"" + local + "\">Notes</A></DL><p>");
+    ASSERT_EQ(0u, Drag("--file \"" + file + "\"")) << "the bar did not take the bookmark file";
+
+    HWND import = e2e::WaitForDialog(kImportCaption);
+    ASSERT_NE(nullptr, import) << "the drop did not open the Import Bookmarks dialog";
+    EXPECT_EQ(1, ListCount(import));
+    EXPECT_TRUE(WaitForChosen(import, "Chosen: 1 of 1. Free places on the bar: 99."));
+    EXPECT_EQ("Left out: 1 on other computers (network paths, smb:), 1 of other kinds (bare names such as calc, "
+              "other schemes).",
+              e2e::ControlText(import, IDC_IMPORT_LEFT_OUT));
+    e2e::PressButton(import, IDOK);
+    ASSERT_TRUE(e2e::WaitForWindowGone(import));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return BarNames() == std::vector<std::string>{"Old", "Notes"}; }));
+    e2e::Settle(bar_);
+    const auto table = e2e::ReadButtonTable(file_);
+    ASSERT_EQ(2, table->buttonCount);
+    EXPECT_EQ(local, table->records[1].url);
+}
+
 TEST_F(Bookmarks, ExportWritesEveryButtonAsABookmarkInUtf8) {
     StartOn("export", {{"Tom & Jerry", "http://q.example/?a=1&b=2"}, {"Caf\xE9 \"Noir\"", "http://cafe.example/"}});
     PostMessageA(bar_, WM_COMMAND, IDM_EXPORT_BOOKMARKS, 0);

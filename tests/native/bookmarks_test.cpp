@@ -127,6 +127,19 @@ TEST_F(Bookmarks, FilesGiveTheRowsThatCanBecomeButtons) {
              "&#99999999999;</A>\n",
          {"Caf\xE9 \xE9 \xE9 <b> &eacute;|http://caf\xE9.example/|", "? ? ? ? ?????? ?|http://x.example/%E2%82%AC|"},
          "Nothing left out."},
+        {"programs and other computers under any title, and local files",
+         kDocType + "<DL><DT><A HREF=\"\\\\host\\x.hta\">Bank statement</A><DT><A HREF=\"//host/share\">A</A>"
+             "<DT><A HREF=\"smb://host/s\">B</A><DT><A HREF=\"file://host/share/x\">C</A>"
+             "<DT><A HREF=\"file:////host/share\">D</A><DT><A HREF=\"file:///%5C%5Chost/x\">E</A>"
+             "<DT><A HREF=\"calc\">F</A><DT><A HREF=\"www.example.org\">G</A><DT><A HREF=\"news:comp.lang\">H</A>"
+             "<DT><A HREF=\"C:calc.exe\">I</A><DT><A HREF=\"file:///home/x\">J</A><DT><A HREF=\"vbscript:x\">K</A>"
+             "<DT><A HREF=\"file:///C:/Users/x/notes.txt\">Notes</A><DT><A HREF=\"file://localhost/D|/x.txt\">On D</A>"
+             "<DT><A HREF=\"C:\\tools\\x.exe\">Tool</A><DT><A HREF=\"ftp://files.example/\">Files</A>"
+             "<DT><A HREF=\"HTTPS://UP.example/\">Up</A></DL>\n",
+         {"Notes|file:///C:/Users/x/notes.txt|", "On D|file://localhost/D|/x.txt|", "Tool|C:\\tools\\x.exe|",
+          "Files|ftp://files.example/|", "Up|HTTPS://UP.example/|"},
+         "Left out: 1 with no place to go (scripts, queries, browser pages, empty addresses), 6 on other computers "
+         "(network paths, smb:), 5 of other kinds (bare names such as calc, other schemes)."},
         {"folders nested 10,000 deep, and a tag that never ends",
          kDocType + "<DL>" + Repeat("<DT><H3>F</H3><DL>", 10000) + "<DT><A HREF=\"http://deep.example/\">Deep</A>" +
              Repeat("</DL>", 10000) + "<DT><A HREF=\"http://out.example/\">Out</A>\n"
