@@ -1,12 +1,16 @@
 // Any bytes as a bookmark file. The bytes are read as the tokenizer reads them; then, with the
 // document type put in front when they lack it, imported beside a default table, as many rows
 // as fit appended, the table exported, and the export imported into an empty table, which must
-// give back every name and address in order.
+// give back every name and address in order. The icons the file carries are decoded and cleaned
+// as the bar takes them into its cache.
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <numeric>
 #include <string>
 #include <vector>
 
+#include "app/site_icons.h"
 #include "store/bookmark_format.h"
 #include "store/bookmark_import.h"
 #include "store/button_files.h"
@@ -30,6 +34,34 @@ bool ValidUtf8WithoutControls(const std::string& text) {
     return true;
 }
 
+// An icon a bookmark carries costs no more than its own bytes once cleaned.
+void CheckCarriedIcon(const std::string& uri) {
+    std::vector<uint8_t> bytes;
+    if (uri.empty() || !DecodeIconDataUri(uri, &bytes)) return;
+    FUZZ_CHECK(!bytes.empty() && bytes.size() <= kIconResponseLimit, "a data URI decodes to at most 256 KiB");
+    const std::vector<uint8_t> icon = CleanIcon(bytes.data(), bytes.size());
+    const std::vector<IconImage> images = ReadIconImages(bytes.data(), bytes.size());
+    const bool barePng = images.size() == 1 && images[0].offset == 0;
+    FUZZ_CHECK(icon.size() <= bytes.size() + (barePng ? 22 : 0) && icon.size() <= kIconResponseLimit,
+               "a cleaned icon is no larger than what it came from");
+}
+
+// Only web, mail and local file addresses may become buttons from a file someone sent.
+bool MayBeImported(const std::string& url) {
+    auto starts = [&](const char* prefix) {
+        const size_t length = std::strlen(prefix);
+        if (url.size() < length) return false;
+        for (size_t i = 0; i < length; ++i) {
+            const char c = url[i];
+            if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != prefix[i]) return false;
+        }
+        return true;
+    };
+    const bool drive = url.size() >= 3 && ((url[0] >= 'a' && url[0] <= 'z') || (url[0] >= 'A' && url[0] <= 'Z')) &&
+                       url[1] == ':' && (url[2] == '\\' || url[2] == '/');
+    return drive || starts("http:") || starts("https:") || starts("ftp:") || starts("mailto:") || starts("file:");
+}
+
 void CheckParsed(const ParsedBookmarks& parsed) {
     FUZZ_CHECK(parsed.bookmarks.size() <= kMaxBookmarks, "at most the bookmarks that are read");
     FUZZ_CHECK(!parsed.folders.empty() && parsed.folders.size() <= kMaxBookmarkFolders, "the folders within their limit");
@@ -42,6 +74,7 @@ void CheckParsed(const ParsedBookmarks& parsed) {
         FUZZ_CHECK(TidyWhiteSpace(bookmark.title) == bookmark.title, "titles are tidied");
         FUZZ_CHECK(bookmark.address.size() <= 4 * kMaxAddressBytes, "addresses within their limit");
         FUZZ_CHECK(bookmark.icon.empty() || IsIconDataUri(bookmark.icon), "only image data URIs as icons");
+        CheckCarriedIcon(bookmark.icon);
     }
 }
 
@@ -55,7 +88,7 @@ void CheckRows(const ImportList& list, const ButtonTable& table, size_t bookmark
                    "a name fits its field");
         FUZZ_CHECK(!row.url.empty() && row.url.size() < kUrlSize && row.url.find('\0') == std::string::npos,
                    "an address fits its field");
-        FUZZ_CHECK(IsPlaceToGo(row.url), "only places to go");
+        FUZZ_CHECK(IsPlaceToGo(row.url) && MayBeImported(row.url), "only places to go");
         FUZZ_CHECK(keys.insert(AddressKey(row.url)).second, "no address twice, none of the bar's");
         FUZZ_CHECK(row.folder < list.folders.size(), "a row's folder exists");
     }

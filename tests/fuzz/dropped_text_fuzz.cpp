@@ -1,9 +1,13 @@
 // Any bytes as what is dragged onto the Button bar, and as the command line. The input scripts
 // the data object's answers (file list, file name, folder or not, the shortcut's target and URL,
-// text offered) and the dropped text itself; the drag is judged, the text handed over and turned
-// into a new button at the top of the table, which is saved. The file name doubles as the
-// program's one command-line argument.
+// text offered, the head every file starts with) and the dropped text itself; the drag is judged,
+// what it brings for the import is imported, the text handed over and turned into a new button at
+// the top of the table, which is saved. The file name doubles as the program's one command-line
+// argument.
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -11,6 +15,8 @@
 #include "app/startup_rules.h"
 #include "dialogs/table_edits.h"
 #include "shell/drop_rules.h"
+#include "store/bookmark_format.h"
+#include "store/bookmark_import.h"
 #include "store/button_files.h"
 #include "tests/fuzz/fuzz_harnesses.h"
 #include "tests/fuzz/fuzz_support.h"
@@ -33,12 +39,25 @@ class ScriptedDrag : public DragData {
 public:
     bool HasFileList() override { return hasFileList; }
     uint32_t FileCount() override { return fileCount; }
-    bool FileName(uint32_t, char* path, size_t size) override {
+    bool FileName(uint32_t index, char* path, size_t size) override {
         if (!firstFileOk) return false;
-        CopyOut(fileName, path, size);
+        CopyOut(NameOf(index), path, size);
         return true;
     }
-    size_t ReadFileHead(const char*, char*, size_t) override { return 0; }
+    // Every file starts with the scripted head.
+    size_t ReadFileHead(const char*, char* buffer, size_t size) override {
+        const size_t length = std::min(head.size(), size);
+        std::memcpy(buffer, head.data(), length);
+        return length;
+    }
+    // The files of a list have distinct names of one kind: the first as scripted, the others
+    // with their number before its extension ("a.url", "a_1.url", ...).
+    std::string NameOf(uint32_t index) const {
+        const std::string first = fileName.substr(0, fileName.find('\0'));
+        if (index == 0) return first;
+        const size_t extension = static_cast<size_t>(PathExtension(first.c_str()) - first.c_str());
+        return first.substr(0, extension) + "_" + std::to_string(index) + first.substr(extension);
+    }
     bool IsFolder(const char*) override { return isFolder; }
     bool ResolveShortcut(const char*, char* target, size_t size) override {
         ++resolveCalls;
@@ -50,7 +69,7 @@ public:
 
     bool hasFileList = false, firstFileOk = false, isFolder = false, resolves = false, offersText = false;
     uint32_t fileCount = 0;
-    std::string fileName, target_, shortcutUrl;
+    std::string fileName, target_, shortcutUrl, head;
     int resolveCalls = 0;
 };
 
@@ -94,17 +113,19 @@ void CheckCommandLine(int count, const std::string& text) {
         if (upper.size() >= kCommandLineCopySize || upper.find(".BKLT") == std::string::npos) {
             expected = CommandLineRequest::Ignore;
         } else {
-            expected = upper.back() == 'T' ? CommandLineRequest::OpenButtonFile : CommandLineRequest::BadExtension;
+            const bool ends = upper.size() >= 5 && upper.compare(upper.size() - 5, 5, ".BKLT") == 0;
+            expected = ends ? CommandLineRequest::OpenButtonFile : CommandLineRequest::BadExtension;
         }
     }
-    FUZZ_CHECK(request == expected, "the command line is read as one Button file argument or not at all");
+    FUZZ_CHECK(request == expected, "the command line is read as one Button file argument, ending in .bklt, or not at all");
 }
 
-void CheckJudgement(ScriptedDrag& drag) {
+void CheckJudgement(ScriptedDrag& drag, std::vector<ImportSource>& imports) {
     char path[kDropPathSize + 16];
     std::memset(path, 0x5a, sizeof path);
     path[0] = '\0';
-    const DragVerdict verdict = JudgeDrag(drag, path);
+    const DragVerdict verdict = JudgeDrag(drag, path, &imports);
+    if (!verdict.isImport) imports.clear();
     for (size_t i = kDropPathSize; i < sizeof path; ++i) FUZZ_CHECK(path[i] == 0x5a, "the path stays in its buffer");
     FUZZ_CHECK(fuzz::Terminated(path, kDropPathSize), "the path is terminated");
     FUZZ_CHECK(verdict.acceptable == (verdict.effect == kDropEffectCopy), "copy is offered exactly for acceptable drags");
@@ -117,12 +138,24 @@ void CheckJudgement(ScriptedDrag& drag) {
     }
     FUZZ_CHECK(!verdict.isText, "a file list is never text");
     const std::string name = CutText(drag.fileName, kDropPathSize);
-    const bool shortcut = Lower(ExpectedExtension(name)) == ".url";
-    // The scripted list repeats one name; no file's head reads as a bookmark file.
+    const std::string extension = Lower(ExpectedExtension(name));
+    const bool shortcut = extension == ".url";
     const bool several = drag.fileCount > 1 && drag.fileCount <= kMaxDroppedFiles;
     const bool candidate = (drag.fileCount == 1 || several) && drag.firstFileOk && !name.empty() && !drag.isFolder;
+    const bool bookmarks = (extension == ".htm" || extension == ".html") &&
+                           LooksLikeBookmarkFile(drag.head.data(), std::min(drag.head.size(), kBookmarkHeadSize));
+    // A name made longer by its number may no longer fit: only lists whose every name fits are judged here.
+    const bool namesFit = !several || drag.NameOf(drag.fileCount - 1).size() < kDropPathSize;
+    if (candidate && bookmarks && namesFit) {
+        FUZZ_CHECK(verdict.acceptable && verdict.isImport && imports.size() == drag.fileCount,
+                   "bookmark files go to the import, each of them");
+        for (uint32_t i = 0; i < imports.size(); ++i) {
+            FUZZ_CHECK(imports[i].file == drag.NameOf(i), "in list order, by their own names");
+        }
+        return;
+    }
     if (!candidate || !shortcut) {
-        FUZZ_CHECK(!verdict.acceptable && drag.resolveCalls == 0, "only *.url files that are no folders are considered");
+        FUZZ_CHECK(!verdict.acceptable && drag.resolveCalls == 0, "only *.url files and bookmark files are considered");
         return;
     }
     FUZZ_CHECK(verdict.isImport == (several && verdict.acceptable), "several shortcuts go to the import");
@@ -140,6 +173,28 @@ void CheckJudgement(ScriptedDrag& drag) {
         FUZZ_CHECK(!verdict.acceptable, "a URL that does not fit the path is refused, not cut");
     } else if (!drag.resolves) {
         FUZZ_CHECK(!verdict.acceptable, "a shortcut with neither target nor URL is refused");
+    }
+}
+
+// What a drop brings for the import: every bookmark of its files (each holding the head) and
+// every shortcut is a row or counted as left out, and only what may become a button is a row.
+void CheckImport(fuzz::Platform& platform, const std::vector<ImportSource>& imports, const std::string& head) {
+    if (imports.empty()) return;
+    const size_t bookmarksEach = ParseBookmarks(head.data(), head.size()).bookmarks.size();
+    size_t offered = 0;
+    for (const ImportSource& source : imports) {
+        if (!source.file.empty()) platform.files.PutFile(source.file, head.data(), head.size());
+        offered += source.file.empty() ? 1 : bookmarksEach;
+    }
+    ApplyButtonDefaults();
+    const ImportList list = BuildImportList(imports, g_buttonTable);
+    const size_t leftOut = std::accumulate(std::begin(list.leftOut), std::end(list.leftOut), size_t{0});
+    FUZZ_CHECK(list.rows.size() + leftOut == offered, "every bookmark and shortcut is a row or counted as left out");
+    for (const ImportRow& row : list.rows) {
+        FUZZ_CHECK(IsPlaceToGo(row.url), "only what may become a button");
+        const bool twoSlashes = row.url.size() >= 2 && (row.url[0] == '\\' || row.url[0] == '/') &&
+                                (row.url[1] == '\\' || row.url[1] == '/');
+        FUZZ_CHECK(!twoSlashes, "no network path");
     }
 }
 
@@ -175,6 +230,7 @@ int FuzzDroppedText(const uint8_t* data, size_t size) {
     drag.fileName = input.Text(kDropPathSize + 40);
     drag.target_ = input.Text(kDropPathSize + 40);
     drag.shortcutUrl = input.Text(kDroppedTextSize + 40);
+    drag.head = input.Text(kBookmarkHeadSize + 40);
     const std::string name = input.Text(kEditorNameLimit + 10);
     const uint32_t availableChoice = input.U32();
     // The rest is the dropped text as the data object holds it, NUL or not.
@@ -185,7 +241,9 @@ int FuzzDroppedText(const uint8_t* data, size_t size) {
 
     CheckExtension(drag.fileName);
     CheckCommandLine((flags & 128) != 0 ? static_cast<int>(count % 3) : 1, drag.fileName);
-    CheckJudgement(drag);
+    std::vector<ImportSource> imports;
+    CheckJudgement(drag, imports);
+    CheckImport(platform, imports, drag.head);
     CheckCopy(std::string(text.data(), text.size()), available, availableChoice % 90);
 
     // The drop hands the text over; the Add dialog opens with it as the URL.

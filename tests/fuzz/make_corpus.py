@@ -148,9 +148,35 @@ def legacy_control(setting, fault_kinds=0, fault_bits=0, old_button_file=b""):
     return out + struct.pack("<IQ", fault_kinds, fault_bits)
 
 
-def drop(flags, file_count=1, file_name="", target="", url="", name="Dropped", available=0, body=b""):
+def drop(flags, file_count=1, file_name="", target="", url="", head="", name="Dropped", available=0, body=b""):
     return (bytes([flags]) + struct.pack("<I", file_count) + text_field(file_name) + text_field(target) +
-            text_field(url) + text_field(name) + struct.pack("<I", available) + body)
+            text_field(url) + text_field(head) + text_field(name) + struct.pack("<I", available) + body)
+
+
+def same_entries_ico():
+    """128 directory entries on one 1x1 bitmap, zeros to 4,096 bytes: cleaned once per entry, it
+    grew to 263,430 bytes (a 256 KiB one to a gigabyte)."""
+    data = bytearray(4096)
+    put(data, 0, bytes.fromhex("000001008000"))
+    entry = bytes.fromhex("01010000010001" "00fa070000" "06080000")
+    for i in range(128):
+        put(data, 6 + 16 * i, entry)
+    put(data, 0x806, bytes.fromhex("28000000010000000200000001000100"))
+    return data
+
+
+def same_entries_at_cap():
+    """The same at the 256 KiB response cap: 16,000 entries, each the whole tail after the
+    directory, on one bitmap; it grew to 98 MB (a gigabyte with larger images)."""
+    count, size = 16000, 256 * 1024
+    data = bytearray(size)
+    put(data, 0, struct.pack("<HHH", 0, 1, count))
+    at = 6 + 16 * count
+    entry = bytes([1, 1, 0, 0]) + struct.pack("<HHII", 1, 1, size - at, at)
+    for i in range(count):
+        put(data, 6 + 16 * i, entry)
+    put(data, at, bytes.fromhex("28000000010000000200000001000100"))
+    return data
 
 
 DOCTYPE = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"
@@ -252,6 +278,13 @@ def main():
     for name, html in bookmark_files():
         write("bookmark_file", name, html.encode("utf-8"))
     # Invalid UTF-8 and a NUL in titles and addresses.
+    # Addresses a bookmark file someone sent may not bring, and an icon that grew when cleaned.
+    write("bookmark_file", "programs_and_shares.html",
+          (DOCTYPE + '<DL><DT><A HREF="\\\\host\\x.hta">Bank statement</A><DT><A HREF="calc">Calc</A>'
+           '<DT><A HREF="smb://host/share">Share</A><DT><A HREF="file://host/share/x">Host file</A>'
+           '<DT><A HREF="file:///C:/Users/x/notes.txt">Notes</A><DT><A HREF="C:\\tools\\x.exe">Tool</A>'
+           '<DT><A HREF="https://ok.example/" ICON="data:image/x-icon;base64,%s">Ok</A></DL>'
+           % base64.b64encode(same_entries_ico()).decode()).encode())
     write("bookmark_file", "invalid_utf8.html",
           DOCTYPE.encode() + b'<DL><DT><A HREF="http://b.example/\xff">\xc0\xaf\xed\xa0\x80 t\x00x\x01</A>')
 
@@ -268,6 +301,13 @@ def main():
     write(d, "plain_file.drop", drop(1, file_name="C:\\notes.txt"))
     write(d, "command_line.drop", drop(0, file_name="C:\\My Buttons\\work.BkLt", body=b"x"))
     write(d, "bad_extension.drop", drop(0, file_name="C:\\work.bklt.bak"))
+    write(d, "notes_bklt_txt.drop", drop(0, file_name="notes.bklt.txt"))
+    marks = (DOCTYPE + '<DL><DT><A HREF="http://ok.example/">Ok</A><DT><A HREF="\\\\203.0.113.9\\s\\x.hta">Bank</A>'
+             '<DT><A HREF="calc">Calc</A><DT><A HREF="file:///C:/notes.txt">Notes</A></DL>')
+    write(d, "bookmark_file.drop", drop(1, file_name="C:\\Users\\x\\bookmarks.html", head=marks))
+    write(d, "three_bookmark_files.drop", drop(1 | 32, file_count=3, file_name="D:\\b.htm", head=marks))
+    write(d, "shortcuts_to_a_share.drop", drop(1 | 32, file_count=2, file_name="C:\\Links\\a.url",
+                                               url="\\\\203.0.113.9\\share\\report.pdf"))
 
     s = "site_icon"
     res = os.path.join(HERE, "..", "..", "res")
@@ -295,6 +335,13 @@ def main():
     # whose scheme was not in lower case was taken for an address.
     write(s, "regress_host_colon.html", b"<link rel=icon href=//cme.org:80<hhettp://et/i.ico>")
     write(s, "regress_data_case.html", b"<link rel=icon href=\"dAta:image/png;base64,QUJD\">")
+    # Found by review: 128 entries on the same bytes were each copied into the cleaned icon.
+    write(s, "regress_128_same_entries.ico", same_entries_ico())
+    write(s, "same_entries_at_cap.ico", same_entries_at_cap())
+    # Buttons' addresses, one a line: paths local, on another computer and on devices.
+    write(s, "button_addresses.txt", b"\\\\203.0.113.9\\share\\report.pdf\n\\\\?\\UNC\\host\\x\n"
+          b"\\\\.\\pipe\\spoolss\nC:\\Windows\\notepad.exe\n  d:/music/a.MP3\nnotes.txt\nhttps://example.org/\n"
+          b"<link rel=icon href=http://example.org/plain.ico>")
 
 
 if __name__ == "__main__":
