@@ -119,16 +119,24 @@ TEST_F(TrayE2E, ClickingAButtonOpensItsUrlThroughTheShellAndHidesTheBar) {
     EXPECT_EQ(nullptr, e2e::FindDialog("Launch Error"));
 }
 
-TEST_F(TrayE2E, NewWindowRecordStartsTheBrowserProgramWithTheUrlAsItsParameters) {
+TEST_F(TrayE2E, NewWindowRecordStartsTheBrowserProgramWithTheUrlAsItsOneQuotedArgument) {
     ASSERT_NO_FATAL_FAILURE(Start({{"Shell", "http://shell.example/"},
-                                   {"Window", "http://window.example/p?q=1&r=2", true}}));
+                                   {"Window", "http://window.example/p?q=1&r=two words --new-tab", true}}));
     ASSERT_NO_FATAL_FAILURE(ShowByLeftClick());
     ASSERT_NO_FATAL_FAILURE(ClickButton(1));
     e2e::Launch launch;
     ASSERT_TRUE(e2e::WaitForLaunch("window.example", &launch)) << "the new-window launch reached no program";
     EXPECT_EQ(0, lstrcmpiA(e2e::RecorderExe().c_str(), launch.program.c_str()))
         << "started " << launch.program << ", not the program found for .htm pages";
-    EXPECT_EQ("http://window.example/p?q=1&r=2", launch.arguments) << "the URL is the whole parameter string";
+    EXPECT_EQ("\"http://window.example/p?q=1&r=two words --new-tab\"", launch.arguments);
+    // Read back as the browser's C runtime reads it: one argument, the URL unchanged.
+    const std::wstring wide(launch.commandLine.begin(), launch.commandLine.end());
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(wide.c_str(), &count);
+    ASSERT_NE(nullptr, arguments);
+    EXPECT_EQ(2, count) << launch.commandLine;
+    if (count == 2) EXPECT_EQ(L"http://window.example/p?q=1&r=two words --new-tab", std::wstring(arguments[1]));
+    LocalFree(arguments);
     EXPECT_TRUE(WaitHidden());
 }
 
