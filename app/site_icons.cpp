@@ -416,7 +416,7 @@ std::string ResolveAddress(const std::string& base, const std::string& reference
 }
 
 std::string RedirectTarget(const std::string& from, const std::string& location) {
-    const std::string next = ResolveAddress(from, location);
+    std::string next = ResolveAddress(from, location);
     if (next.empty() || next.compare(0, 5, "data:") == 0) return std::string();
     WebAddress source;
     WebAddress target;
