@@ -33,6 +33,10 @@ Launch ParseLaunch(const std::string& commandLine);
 
 std::vector<Launch> ReadLaunches();
 void ClearLaunches();
+// The launches once no recorder process runs any more (at most timeoutMs): for a check that
+// nothing was launched, made after the program has handled the input, so that every recorder it
+// started exists and has written its line by then.
+std::vector<Launch> SettledLaunches(int timeoutMs = 10000);
 // Waits until a recorded launch's command line contains `text`; stores it in *found.
 bool WaitForLaunch(const std::string& text, Launch* found = nullptr, int timeoutMs = 10000);
 
