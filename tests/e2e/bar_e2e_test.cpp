@@ -848,10 +848,13 @@ TEST(BarWindow, TwoHundredRebuildsLeakNoObjects) {
     ASSERT_NE(nullptr, hwnd);
     ASSERT_EQ(4, ChildCount(hwnd));
 
-    // Shown, so that every rebuild paints; counted once the first painting made what it keeps.
+    // Shown and hidden once before counting: the first painting makes what it keeps.
     PostMessageA(hwnd, WM_BAR_ACTIVATE, 0, 0);
     ASSERT_TRUE(e2e::WaitUntil([&] { return IsWindowVisible(hwnd) != FALSE; }));
-    e2e::Settle(hwnd);
+    e2e::Sync(hwnd);
+    PostMessageA(hwnd, WM_COMMAND, IDM_HIDE, 0);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindowVisible(hwnd); }));
+    e2e::Sync(hwnd);
     const int gdiBefore = e2e::GdiObjects(bar.handle());
     const DWORD userBefore = GetGuiResources(bar.handle(), GR_USEROBJECTS);
     for (int round = 0; round < 200; ++round) {
@@ -860,7 +863,10 @@ TEST(BarWindow, TwoHundredRebuildsLeakNoObjects) {
         if (round % 2 == 0) PostMessageA(hwnd, WM_BAR_DESTROYBUTTONS, 0, 0);
         PostMessageA(hwnd, WM_BAR_RELAYOUT, 0, 0);
     }
-    e2e::Settle(hwnd);  // every rebuild posted before has run
+    // Posted messages are handled in order: once the bar shows, every rebuild before it ran.
+    ASSERT_FALSE(IsWindowVisible(hwnd));
+    PostMessageA(hwnd, WM_BAR_ACTIVATE, 0, 0);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return IsWindowVisible(hwnd) != FALSE; }));
     e2e::Sync(hwnd);
     EXPECT_EQ(4, ChildCount(hwnd)) << "rebuilds never stack a second set of buttons";
     ExpectLaidOut(hwnd, table, {"F1", "F2", "F3", "F4"});
