@@ -278,7 +278,8 @@ if [ $WIN64_OK -eq 0 ]; then
         "10:a 32-bit process:"*)
           NOT_RUN_REASON="this Wine's WoW64 mode ${probe#a 32-bit process: } in a 32-bit process: scripts/setup.sh run as root makes the Wine 10 root"
           echo "== 32-bit code: runs, but $NOT_RUN_REASON" ;;
-        *) probe="the kernel runs 32-bit code, but the 32-bit probe under Wine ended $probe_rc: $probe $(tail -5 "$SCRATCH/probe.err")" ;;
+        *) probe="the kernel runs 32-bit code, but the 32-bit probe under Wine ended $probe_rc: $probe $(tail -5 "$SCRATCH/probe.err")"
+           [ $probe_rc -ne 0 ] || probe_rc=1 ;;
       esac
     elif [ $probe_rc -eq 10 ]; then
       NOT_RUN_REASON="this machine runs no 32-bit code: $probe"
