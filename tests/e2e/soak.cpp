@@ -611,14 +611,12 @@ void Soak::Check() {
 }
 
 // GDI and USER objects of the process: at a button count seen before in this process, no more
-// than a few above what it had then. Where the counts are not kept (Wine), the GDI objects are
-// read from the process's handle table and its windows are counted as its USER objects.
+// than a few above what it had then. Where the counts are not kept (Wine), the windows of the
+// process are counted as its USER objects.
 void Soak::CheckObjects() {
-    const int gdiObjects = e2e::GdiObjects(process_.handle());
-    ASSERT_GE(gdiObjects, 0) << "the program's GDI objects cannot be counted";
-    const DWORD gdi = static_cast<DWORD>(gdiObjects);
+    DWORD gdi = GetGuiResources(process_.handle(), GR_GDIOBJECTS);
     DWORD user = GetGuiResources(process_.handle(), GR_USEROBJECTS);
-    if (user == 0) {
+    if (gdi == 0 && user == 0) {
         struct Count {
             DWORD pid;
             DWORD windows;
