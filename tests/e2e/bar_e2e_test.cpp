@@ -467,7 +467,7 @@ TEST(BarStartup, ProbeFileThatCannotBeMadeLeavesNoBrowserProgram) {
     // The new-window launch has no program to start.
     PostMessageA(hwnd, WM_COMMAND, IDC_BUTTON_FIRST, 0);
     EXPECT_EQ("Error opening Web Browser or program.", e2e::AnswerMessageBox("Launch Error", IDOK));
-    EXPECT_TRUE(e2e::SettledLaunches().empty());
+    EXPECT_TRUE(e2e::SettledLaunches(hwnd).empty());
     EXPECT_TRUE(e2e::CloseBrisklet(bar));
 }
 

@@ -102,7 +102,8 @@ void ClearLaunches() {
     }
 }
 
-std::vector<Launch> SettledLaunches(int timeoutMs) {
+std::vector<Launch> SettledLaunches(HWND bar, int timeoutMs) {
+    Sync(bar);
     const auto noRecorderRuns = [] {
         HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
         if (snapshot == INVALID_HANDLE_VALUE) return false;

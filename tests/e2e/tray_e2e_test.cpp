@@ -146,7 +146,7 @@ TEST_F(TrayE2E, AFailedLaunchShowsTheMessageThenTheBarHides) {
     e2e::PressButton(box, IDOK);
     ASSERT_TRUE(e2e::WaitForWindowGone(box));
     EXPECT_TRUE(WaitHidden()) << "after a failed launch the bar still hides";
-    EXPECT_TRUE(e2e::SettledLaunches().empty());
+    EXPECT_TRUE(e2e::SettledLaunches(bar_).empty());
 }
 
 TEST_F(TrayE2E, StayOnTopKeepsTheBarShownAfterALaunchAndARightClick) {
@@ -236,7 +236,7 @@ TEST_F(TrayE2E, CommandsBeyondTheButtonsDoNothing) {
     ASSERT_NO_FATAL_FAILURE(ShowByLeftClick());
     for (WPARAM id : {2002, 2050, 2099}) SendMessageA(bar_, WM_COMMAND, id, 0);
     e2e::Sync(bar_);
-    EXPECT_TRUE(e2e::SettledLaunches().empty());
+    EXPECT_TRUE(e2e::SettledLaunches(bar_).empty());
     EXPECT_EQ(nullptr, e2e::FindDialog("Launch Error"));
     EXPECT_TRUE(IsWindowVisible(bar_)) << "a command without a button hid the bar";
 }
