@@ -11,6 +11,8 @@
 # The 32-bit runs need a machine that runs 32-bit code and a Wine whose WoW64 mode runs the
 # program's dialogs: a small 32-bit probe asks first, and where it cannot, each 32-bit suite is
 # printed as not run, with the reason, and counted apart; the result then rests on the rest.
+# "Cannot" must be shown: a small native program tells a kernel without a 32-bit code segment
+# apart from every other failure, and any other failure of either probe fails the run.
 # Every process started here is ended by its id on exit.
 set -uo pipefail
 
@@ -26,6 +28,7 @@ PASSED=0
 FAILED=0
 SKIPPED=0
 NOT_RUN=()
+LEFT_OUT=()
 FAILED_SUITES=()
 LOGDIR="$BUILD/test-logs"
 
@@ -52,8 +55,12 @@ record() {
 
 # BRISKLET_SUITES (an extended regular expression) runs only the suites whose names match it, for
 # a quick run while working on one part; GTEST_FILTER narrows the GoogleTest programs as usual.
+# A suite left out is named in the closing lines.
+matches() { [ -z "${BRISKLET_SUITES:-}" ] || printf '%s\n' "$@" | grep -qE "^(${BRISKLET_SUITES})\$"; }
 wanted() {
-  [ -z "${BRISKLET_SUITES:-}" ] || echo "$1" | grep -qE "^(${BRISKLET_SUITES})\$"
+  matches "$1" && return 0
+  LEFT_OUT+=("$1")
+  return 1
 }
 
 # A suite that cannot run on this machine (NOT_RUN_REASON set): printed and counted apart from
@@ -73,10 +80,14 @@ summed() {
 # the display scale (suites named *DisplayScale) run last, in a session of their own: once Wine 10
 # has applied a larger scale and taken it back, its desktop finds windows under the pointer only in
 # the part of the screen the larger scale left (the top left quarter after 192 DPI), so a drag or
-# a click of a later case would miss. GTEST_FILTER narrows both passes.
+# a click of a later case would miss. GTEST_FILTER narrows both passes. A case list that cannot
+# be read fails the suite before anything runs.
 run_e2e() {
-  local exe=$1 filter=${GTEST_FILTER:-*} scaled rc
-  scaled=$($WINE "$exe" --gtest_list_tests "--gtest_filter=$filter" 2>/dev/null | tr -d '\r' |
+  local exe=$1 filter=${GTEST_FILTER:-*} list scaled rc
+  if ! list=$($WINE "$exe" --gtest_list_tests "--gtest_filter=$filter" 2>&1); then
+    echo "the case list of $exe cannot be read:"; echo "$list" | tail -20; return 1
+  fi
+  scaled=$(echo "$list" | tr -d '\r' |
     awk '/^[^ ]/ { suite = $1 } /^  [^ ]/ && suite ~ /DisplayScale\.$/ { printf "%s%s:", suite, $1 }')
   case "$filter" in *-*) filter="$filter:*DisplayScale.*" ;; *) filter="$filter-*DisplayScale.*" ;; esac
   $WINE "$exe" "--gtest_filter=$filter"
@@ -140,8 +151,8 @@ run_checks() {
   passed=$(grep -ac '^PASS: ' "$log")
   failed=$(grep -ac '^FAIL: ' "$log")
   grep -a '^FAIL: ' "$log" | sed 's/^/   /'
-  if [ $rc -ne 0 ] && [ "$failed" -eq 0 ]; then
-    echo "   $name exited $rc; last lines:"; tail -20 "$log" | sed 's/^/   | /'
+  if { [ $rc -ne 0 ] || [ "$passed" -eq 0 ]; } && [ "$failed" -eq 0 ]; then
+    echo "   $name exited $rc with $passed passed and no FAIL line; last lines:"; tail -20 "$log" | sed 's/^/   | /'
     failed=1
   fi
   if [ -n "${PER_BUILD:-}" ]; then record "$name" "$passed" "$failed" "$(grep -ac '^SKIP: ' "$log")"
@@ -235,32 +246,50 @@ if [ $WIN64_OK -eq 0 ]; then
       run_checks "bench_quick$suffix" bash "$ROOT/scripts/bench.sh" --quick  # figures are not pass/fail here
       echo "$PASSED $FAILED $SKIPPED ${FAILED_SUITES[*]}" >"$SCRATCH/counts"
       printf '%s\n' "${NOT_RUN[@]}" >"$SCRATCH/not-run"
+      printf '%s\n' "${LEFT_OUT[@]}" >"$SCRATCH/left-out"
     )
     local p f k rest
     read -r p f k rest <"$SCRATCH/counts"
     PASSED=$p FAILED=$f SKIPPED=$k
     [ -n "$rest" ] && read -r -a FAILED_SUITES <<<"$rest"
     mapfile -t NOT_RUN < <(grep -v '^$' "$SCRATCH/not-run")
+    mapfile -t LEFT_OUT < <(grep -v '^$' "$SCRATCH/left-out")
   }
   if [ -n "$SOAK_PID" ]; then
     echo "== waiting for the soak"
     wait "$SOAK_PID"
   fi
   run_windows_suites x64 "$BUILD/win64"
-  if [ $WIN32_OK -eq 0 ]; then
-    # Can the 32-bit build be tested here? One small 32-bit program started under WoW64 tells.
-    timeout -k 5 60 $WINE "$BUILD/win32/wow64_probe.exe" >"$SCRATCH/probe" 2>/dev/null
+  x86_suites=(win_tests_x86 e2e_tests_x86 soak_x86 bench_quick_x86)
+  for suite in "$ROOT"/tests/e2e/*.sh; do x86_suites+=("$(basename "$suite" .sh)_x86"); done
+  if [ $WIN32_OK -eq 0 ] && ! matches "${x86_suites[@]}"; then
+    LEFT_OUT+=("${x86_suites[@]}")
+  elif [ $WIN32_OK -eq 0 ]; then
+    # Can the 32-bit build be tested here? First the kernel: a native far jump into its 32-bit
+    # code segment; then one small 32-bit program started under WoW64.
+    probe=$({ cc -O1 -o "$SCRATCH/code32_probe" "$ROOT/tests/tools/code32_probe.c" && "$SCRATCH/code32_probe"; } 2>&1)
     probe_rc=$?
-    probe=$(tr -d '\r' <"$SCRATCH/probe")
-    case "$probe_rc:$probe" in
-      "0:a 32-bit process:"*) echo "== 32-bit code: this machine runs it ($probe)" ;;
-      "10:a 32-bit process:"*)
-        NOT_RUN_REASON="this Wine's WoW64 mode ${probe#a 32-bit process: } in a 32-bit process: scripts/setup.sh run as root makes the Wine 10 root"
-        echo "== 32-bit code: runs, but $NOT_RUN_REASON" ;;
-      *)
-        NOT_RUN_REASON="this machine runs no 32-bit code: a 32-bit program cannot start under WoW64 here (its kernel offers no 32-bit code segment)"
-        echo "== 32-bit code: $NOT_RUN_REASON" ;;
-    esac
+    if [ $probe_rc -eq 0 ]; then
+      timeout -k 5 60 $WINE "$BUILD/win32/wow64_probe.exe" >"$SCRATCH/probe" 2>"$SCRATCH/probe.err"
+      probe_rc=$?
+      probe=$(tr -d '\r' <"$SCRATCH/probe")
+      case "$probe_rc:$probe" in
+        "0:a 32-bit process:"*) echo "== 32-bit code: this machine runs it ($probe)" ;;
+        "10:a 32-bit process:"*)
+          NOT_RUN_REASON="this Wine's WoW64 mode ${probe#a 32-bit process: } in a 32-bit process: scripts/setup.sh run as root makes the Wine 10 root"
+          echo "== 32-bit code: runs, but $NOT_RUN_REASON" ;;
+        *) probe="the kernel runs 32-bit code, but the 32-bit probe under Wine ended $probe_rc: $probe $(tail -5 "$SCRATCH/probe.err")"
+           [ $probe_rc -ne 0 ] || probe_rc=1 ;;
+      esac
+    elif [ $probe_rc -eq 10 ]; then
+      NOT_RUN_REASON="this machine runs no 32-bit code: $probe"
+      echo "== 32-bit code: $NOT_RUN_REASON"
+    fi
+    if [ -z "${NOT_RUN_REASON:-}" ] && [ $probe_rc -ne 0 ]; then
+      echo "== 32-bit code: the probe failed (exit $probe_rc):"; echo "$probe" | sed 's/^/   | /'
+      record x86-probe 0 1
+      NOT_RUN_REASON="the 32-bit probe failed, see above"
+    fi
     NOT_RUN_REASON=${NOT_RUN_REASON:-} run_windows_suites x86 "$BUILD/win32"
   fi
   # Screenshots taken by the tests as BMP become PNG for the README.
@@ -272,5 +301,6 @@ fi
 if [ ${#FAILED_SUITES[@]} -gt 0 ]; then echo "failed suites: ${FAILED_SUITES[*]}"; fi
 [ "$SKIPPED" -gt 0 ] && echo "$SKIPPED skipped (named in the suites' logs)"
 [ ${#NOT_RUN[@]} -gt 0 ] && echo "${#NOT_RUN[@]} suites not run on this machine: ${NOT_RUN[*]}"
+[ ${#LEFT_OUT[@]} -gt 0 ] && echo "${#LEFT_OUT[@]} suites not run, left out by BRISKLET_SUITES='$BRISKLET_SUITES': ${LEFT_OUT[*]}"
 echo "$PASSED passed, $FAILED failed"
 [ "$FAILED" -eq 0 ]

@@ -1128,32 +1128,6 @@ TEST(FaultInstances, SecondStartWhileTheBarIsSavingLoadsTheGivenFile) {
     Finish(run);
 }
 
-// Live GDI objects of a process under Wine (8 and 10). Its PEB points at its GDI handle table
-// (GdiSharedHandleTable): 65,536 entries of 24 bytes, where the byte at offset 14 holds the
-// object type while the handle is in use and 0 once it is freed. -1 when it cannot be read.
-int LiveGdiObjects(HANDLE process) {
-    using QueryProcess = NTSTATUS(WINAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
-    FARPROC proc = GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess");
-    if (proc == nullptr || sizeof(void*) != 8) return -1;
-    auto query = reinterpret_cast<QueryProcess>(reinterpret_cast<void (*)()>(proc));
-    PROCESS_BASIC_INFORMATION basic{};
-    ULONG length = 0;
-    if (query(process, ProcessBasicInformation, &basic, sizeof basic, &length) != 0) return -1;
-    void* table = nullptr;
-    SIZE_T read = 0;
-    const char* peb = reinterpret_cast<const char*>(basic.PebBaseAddress);
-    if (!ReadProcessMemory(process, peb + 0xF8, &table, sizeof table, &read) || table == nullptr) return -1;
-    constexpr size_t kEntries = 65536;
-    constexpr size_t kEntrySize = 24;
-    Bytes entries(kEntries * kEntrySize);
-    if (!ReadProcessMemory(process, table, entries.data(), entries.size(), &read) || read != entries.size()) return -1;
-    int live = 0;
-    for (size_t i = 0; i < kEntries; ++i) {
-        if (entries[i * kEntrySize + 14] != 0) ++live;
-    }
-    return live;
-}
-
 // Windows of a process: its top-level windows and all their descendants. The classes of the
 // top-level ones are added to *classes.
 int WindowsOfProcess(DWORD pid, std::string* classes) {
@@ -1180,13 +1154,13 @@ int WindowsOfProcess(DWORD pid, std::string* classes) {
 }
 
 TEST(FaultRebuilds, GdiCounterSeesObjectsComeAndGo) {
-    const int before = LiveGdiObjects(GetCurrentProcess());
+    const int before = e2e::LiveGdiObjects(GetCurrentProcess());
     ASSERT_GE(before, 0) << "the GDI handle table cannot be read";
     std::vector<HFONT> fonts;
     for (int i = 0; i < 50; ++i) fonts.push_back(CreateFontA(-10 - i, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, "Arial"));
-    EXPECT_EQ(before + 50, LiveGdiObjects(GetCurrentProcess()));
+    EXPECT_EQ(before + 50, e2e::LiveGdiObjects(GetCurrentProcess()));
     for (HFONT font : fonts) DeleteObject(font);
-    EXPECT_EQ(before, LiveGdiObjects(GetCurrentProcess()));
+    EXPECT_EQ(before, e2e::LiveGdiObjects(GetCurrentProcess()));
 }
 
 TEST(FaultRebuilds, ThousandRebuildsKeepGdiObjectsAndWindowsFlat) {
@@ -1232,7 +1206,7 @@ TEST(FaultRebuilds, ThousandRebuildsKeepGdiObjectsAndWindowsFlat) {
     };
     rebuild(30);  // caches and stock objects settle first
     std::string topLevel;
-    const int gdiBefore = LiveGdiObjects(run.process.handle());
+    const int gdiBefore = e2e::LiveGdiObjects(run.process.handle());
     const int windowsBefore = WindowsOfProcess(pid, &topLevel);
     ASSERT_GT(gdiBefore, 0);
     ASSERT_EQ(5u, e2e::BarButtons(run.bar).size());
@@ -1240,7 +1214,7 @@ TEST(FaultRebuilds, ThousandRebuildsKeepGdiObjectsAndWindowsFlat) {
     const DWORD start = GetTickCount();
     rebuild(1000);
     const DWORD elapsed = GetTickCount() - start;
-    const int gdiAfter = LiveGdiObjects(run.process.handle());
+    const int gdiAfter = e2e::LiveGdiObjects(run.process.handle());
     std::string ignored;
     const int windowsAfter = WindowsOfProcess(pid, &ignored);
     std::printf("1,000 rebuilds in %lu ms: GDI objects %d -> %d, windows %d -> %d (top-level: %s)\n", elapsed,

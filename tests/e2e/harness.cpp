@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <winternl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -711,6 +712,51 @@ Metrics ScreenMetricsAt(int dpi) {
     const UINT at = static_cast<UINT>(dpi);
     return Metrics{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), forDpi(SM_CYMENU, at),
                    forDpi(SM_CYSIZE, at)};
+}
+
+BarPlace ExpectedBarPlace(const Metrics& m, int tableWidth, bool wide, int count, int dpi) {
+    const auto px = [dpi](int value) { return MulDiv(value, dpi, 96); };
+    BarPlace bar{};
+    bar.buttonWidth = px(tableWidth + (wide ? 50 : 0));
+    bar.buttonHeight = px(22);
+    bar.gap = px(5);
+    const int pitch = bar.buttonHeight + bar.gap;
+    bar.x = m.cx - bar.buttonWidth - px(30);
+    bar.y = m.cy - 4 * m.menu - pitch * count - m.caption - bar.gap;
+    bar.width = bar.buttonWidth + px(20);
+    bar.height = pitch * count + 2 * m.caption + 3 * bar.gap;
+    return bar;
+}
+
+// The process's PEB points at its GDI handle table (GdiSharedHandleTable): 65,536 entries of 24
+// bytes, where the byte at offset 14 holds the object type while the handle is in use and 0 once
+// it is freed.
+int LiveGdiObjects(HANDLE process) {
+    using QueryProcess = NTSTATUS(WINAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+    FARPROC proc = GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess");
+    if (proc == nullptr || sizeof(void*) != 8) return -1;
+    auto query = reinterpret_cast<QueryProcess>(reinterpret_cast<void (*)()>(proc));
+    PROCESS_BASIC_INFORMATION basic{};
+    ULONG length = 0;
+    if (query(process, ProcessBasicInformation, &basic, sizeof basic, &length) != 0) return -1;
+    void* table = nullptr;
+    SIZE_T read = 0;
+    const char* peb = reinterpret_cast<const char*>(basic.PebBaseAddress);
+    if (!ReadProcessMemory(process, peb + 0xF8, &table, sizeof table, &read) || table == nullptr) return -1;
+    constexpr size_t kEntries = 65536;
+    constexpr size_t kEntrySize = 24;
+    std::vector<unsigned char> entries(kEntries * kEntrySize);
+    if (!ReadProcessMemory(process, table, entries.data(), entries.size(), &read) || read != entries.size()) return -1;
+    int live = 0;
+    for (size_t i = 0; i < kEntries; ++i) {
+        if (entries[i * kEntrySize + 14] != 0) ++live;
+    }
+    return live;
+}
+
+int GdiObjects(HANDLE process) {
+    const DWORD counted = GetGuiResources(process, GR_GDIOBJECTS);
+    return counted != 0 ? static_cast<int>(counted) : LiveGdiObjects(process);
 }
 
 namespace {

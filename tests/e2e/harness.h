@@ -197,6 +197,20 @@ Metrics ScreenMetricsNow();
 // The same at another DPI, as a program shown at that DPI reads them (GetSystemMetricsForDpi).
 Metrics ScreenMetricsAt(int dpi);
 
+// Where the bar must stand and how big it and its buttons must be, worked out here from the bar's
+// rules and not by the program's layout code: 22-pixel buttons 5 apart, right edge 10 inside the
+// screen, bottom edge at screen height - 4 menu heights + caption height + 10. Pixel constants
+// are scaled by dpi / 96 (the metrics given are those at that DPI).
+struct BarPlace { int x, y, width, height, buttonWidth, buttonHeight, gap; };
+BarPlace ExpectedBarPlace(const Metrics& m, int tableWidth, bool wide, int count, int dpi = 96);
+
+// Live GDI objects of a process, read from its GDI handle table (Wine 8 and 10, 64-bit process
+// only); -1 when it cannot be read.
+int LiveGdiObjects(HANDLE process);
+// GDI objects of a process: as Windows counts them (GetGuiResources), or where that answers 0
+// (Wine keeps no counts), from its handle table; -1 when neither can be had.
+int GdiObjects(HANDLE process);
+
 // The DPI every program started from now on sees: "LogPixels" of HKCU\Control Panel\Desktop,
 // which Wine reads when a process starts, applied to the display (this program is per-monitor
 // aware, so it sees the others' windows as they are). Leaving the

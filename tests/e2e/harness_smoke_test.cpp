@@ -27,11 +27,11 @@ TEST(Harness, DrivesTheTargetBuildAndWritesItsRegistryView) {
     e2e::ResetState();
     DWORD type = 0;
     ASSERT_TRUE(GetBinaryTypeA(e2e::BriskletExe().c_str(), &type)) << e2e::BriskletExe();
-    char wanted[8] = "";
-    if (GetEnvironmentVariableA("BRISKLET_E2E_BITS", wanted, sizeof wanted) > 0) {
-        const DWORD expected = std::string(wanted) == "32" ? SCS_32BIT_BINARY : SCS_64BIT_BINARY;
-        EXPECT_EQ(expected, type) << e2e::BriskletExe();
-    }
+    // Without BRISKLET_E2E_BITS the harness drives the 64-bit build beside it.
+    char wanted[8] = "64";
+    GetEnvironmentVariableA("BRISKLET_E2E_BITS", wanted, sizeof wanted);
+    EXPECT_EQ(std::string(wanted) == "32" ? SCS_32BIT_BINARY : SCS_64BIT_BINARY, type) << e2e::BriskletExe();
+    EXPECT_EQ(std::string(wanted) == "32", e2e::Target32Bit());
     e2e::Process process = e2e::StartBrisklet();
     EXPECT_NE(nullptr, e2e::FindBar()) << "the program found the InstalledPath written for it";
     EXPECT_TRUE(e2e::CloseBrisklet(process));

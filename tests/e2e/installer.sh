@@ -186,11 +186,15 @@ head -c 64996 /dev/urandom >"$BUTTONS/My Home Links.bklt"
 "$WINE" reg add "$RUN_KEY" /v OtherTool /d 'C:\other\tool.exe' /f >/dev/null 2>&1
 
 # --- The uninstaller will not pull files from under a running Brisklet. ----------------------
-# "_?=" keeps the uninstaller in place, so that its exit code is the result.
-run_with_timeout 150 "$WINE" "$PROBE" run 120000 "\"$DEFAULT_DIR\\uninstall.exe\" /S _?=$DEFAULT_DIR"
+# "_?=" keeps the uninstaller in place, so that its exit code is the result: 2, the setup
+# program's own "aborted by the script", is a refusal; the probe's 124 and 125 are an uninstaller
+# that ran too long or could not start.
+refused_out=$(set -o pipefail; run_with_timeout 150 "$WINE" "$PROBE" run 120000 "\"$DEFAULT_DIR\\uninstall.exe\" /S _?=$DEFAULT_DIR" | tr -d '\r')
 refused_rc=$?
 if [ $probe_rc -eq 0 ]; then
-  if [ $refused_rc -ne 0 ] && [ -f "$INSTALLED/brisklet.exe" ] && [ -n "$(reg_value "$APP_KEY" InstalledPath)" ]; then
+  if [ $refused_rc -ne 2 ]; then
+    fail "the uninstaller did not refuse while Brisklet runs (exit code $refused_rc: $refused_out)"
+  elif [ -f "$INSTALLED/brisklet.exe" ] && [ -n "$(reg_value "$APP_KEY" InstalledPath)" ]; then
     pass "a silent uninstall while Brisklet runs gives up and removes nothing (exit code $refused_rc)"
   else
     fail "a silent uninstall while Brisklet runs went ahead (exit code $refused_rc)"

@@ -1,6 +1,7 @@
 #include "tests/e2e/recorder.h"
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include "tests/e2e/harness.h"
 
@@ -99,6 +100,24 @@ void ClearLaunches() {
         if (DeleteFileA(LaunchLogPath().c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) return;
         Sleep(20);
     }
+}
+
+std::vector<Launch> SettledLaunches(HWND bar, int timeoutMs) {
+    Sync(bar);
+    const auto noRecorderRuns = [] {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        if (snapshot == INVALID_HANDLE_VALUE) return false;
+        PROCESSENTRY32 entry{};
+        entry.dwSize = sizeof entry;
+        bool found = false;
+        for (BOOL more = Process32First(snapshot, &entry); more && !found; more = Process32Next(snapshot, &entry)) {
+            found = lstrcmpiA(entry.szExeFile, "url_recorder.exe") == 0;
+        }
+        CloseHandle(snapshot);
+        return !found;
+    };
+    EXPECT_TRUE(WaitUntil(noRecorderRuns, timeoutMs)) << "a recorder is still running";
+    return ReadLaunches();
 }
 
 bool WaitForLaunch(const std::string& text, Launch* found, int timeoutMs) {

@@ -10,6 +10,8 @@
 // Register before brisklet.exe starts: start-up looks up the program for .htm files once.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -33,6 +35,10 @@ Launch ParseLaunch(const std::string& commandLine);
 
 std::vector<Launch> ReadLaunches();
 void ClearLaunches();
+// The launches once the bar is back in its message loop and no recorder process runs any more
+// (at most timeoutMs): for a check that nothing was launched, so that every recorder the program
+// started exists and has written its line by then.
+std::vector<Launch> SettledLaunches(HWND bar, int timeoutMs = 10000);
 // Waits until a recorded launch's command line contains `text`; stores it in *found.
 bool WaitForLaunch(const std::string& text, Launch* found = nullptr, int timeoutMs = 10000);
 

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "app/bar_messages.h"
-#include "app/layout.h"
 #include "res/resource.h"
 #include "store/button_files.h"
 #include "store/button_table.h"
@@ -29,11 +28,6 @@ using Buttons = std::vector<std::pair<std::string, std::string>>;
 const char kSetupCaption[] = "Brisklet Setup";
 const char kAddCaption[] = "Add New URL";
 const char kEditCaption[] = "Edit Button (URL)";
-
-ScreenMetrics MetricsNow() {
-    const e2e::Metrics m = e2e::ScreenMetricsNow();
-    return ScreenMetrics{m.cx, m.cy, m.menu, m.caption};
-}
 
 RECT WindowRectOf(HWND hwnd) {
     RECT rect{};
@@ -283,26 +277,24 @@ TEST(SetupAdd, AHundredButtonsAreRefusedBeforeTheAddDialog) {
     e2e::PressButton(s.setup, IDC_SETUP_ADD);
     EXPECT_EQ("Maximum of 100 buttons reached - Please delete an existing Button",
               e2e::AnswerMessageBox("Maximum number of buttons reached", IDOK));
+    EXPECT_EQ(100, SettledTable(s.bar, s.file)->buttonCount);  // past the box, the handler has run on
     EXPECT_EQ(nullptr, e2e::FindDialog(kAddCaption));
-    EXPECT_EQ(100, SettledTable(s.bar, s.file)->buttonCount);
     Finish(s);
 }
 
 TEST(SetupAdd, NoRoomAboveTheBarIsRefused) {
     // The smallest count whose bar leaves no room for one more button above it.
-    const ScreenMetrics screen = MetricsNow();
-    ButtonTable probe{};
-    probe.buttonWidth = 140;
+    const e2e::Metrics screen = e2e::ScreenMetricsNow();
     int count = 1;
-    while (LayoutForCount(screen, probe, count).barY - 22 > 0) ++count;
+    while (e2e::ExpectedBarPlace(screen, 140, false, count).y - 22 > 0) ++count;
     ASSERT_LT(count, 100);
     Session s;
     Start(s, "setup-add-room", Numbered(count));
     e2e::PressButton(s.setup, IDC_SETUP_ADD);
     EXPECT_EQ("Not enough room - Please edit or delete an existing Button",
               e2e::AnswerMessageBox("Maximum number of buttons reached", IDOK));
-    EXPECT_EQ(nullptr, e2e::FindDialog(kAddCaption));
     EXPECT_EQ(count, SettledTable(s.bar, s.file)->buttonCount);
+    EXPECT_EQ(nullptr, e2e::FindDialog(kAddCaption));
     Finish(s);
 
     // One button fewer still fits.

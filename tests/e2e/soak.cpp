@@ -331,8 +331,7 @@ void Soak::Add() {
     HWND setup = nullptr;
     const int selected = SelectSome(&setup);
     if (selected < 0) return;
-    const e2e::Metrics m = e2e::ScreenMetricsNow();
-    const bool room = m.cy - 4 * m.menu - 27 * model_.count() - m.caption - 5 - 22 > 0;
+    const bool room = e2e::ExpectedBarPlace(e2e::ScreenMetricsNow(), 0, false, model_.count()).y - 22 > 0;
     e2e::PressButton(setup, IDC_SETUP_ADD);
     if (!room) {
         EXPECT_EQ("Not enough room - Please edit or delete an existing Button",
@@ -497,8 +496,7 @@ void Soak::DropText() {
     std::string typed;
     const Button b = NewButton(&typed);
     last_.back() += " " + typed;
-    const e2e::Metrics m = e2e::ScreenMetricsNow();
-    if (m.cy - 4 * m.menu - 27 * model_.count() - m.caption - 5 - 22 <= 0) {
+    if (e2e::ExpectedBarPlace(e2e::ScreenMetricsNow(), 0, false, model_.count()).y - 22 <= 0) {
         killNow_ = false;  // no room: the Add is refused, as the add step checks
         return;
     }
@@ -577,15 +575,15 @@ void Soak::Check() {
     }
     e2e::Settle(bar_);
     const int count = model_.count();
-    const e2e::Metrics m = e2e::ScreenMetricsNow();
-    const int width = Int(model_.image(), 0) + (model_.wide() ? 50 : 0);
+    const e2e::BarPlace want = e2e::ExpectedBarPlace(e2e::ScreenMetricsNow(), Int(model_.image(), 0), model_.wide(), count);
+    const int width = want.buttonWidth;
     RECT bar{}, client{};
     GetWindowRect(bar_, &bar);
     GetClientRect(bar_, &client);
-    EXPECT_EQ(m.cx - width - 30, bar.left);
-    EXPECT_EQ(m.cy - 4 * m.menu - 27 * count - m.caption - 5, bar.top);
-    EXPECT_EQ(width + 20, bar.right - bar.left);
-    EXPECT_EQ(27 * count + 2 * m.caption + 15, bar.bottom - bar.top);
+    EXPECT_EQ(want.x, bar.left);
+    EXPECT_EQ(want.y, bar.top);
+    EXPECT_EQ(want.width, bar.right - bar.left);
+    EXPECT_EQ(want.height, bar.bottom - bar.top);
     const auto buttons = e2e::BarButtons(bar_);
     EXPECT_EQ(static_cast<size_t>(count), buttons.size()) << "buttons on the bar";
     for (size_t i = 0; i < buttons.size() && static_cast<int>(i) < count; ++i) {

@@ -154,7 +154,7 @@ TEST_F(TrayE2E, AFailedLaunchShowsTheMessageThenTheBarHides) {
     e2e::PressButton(box, IDOK);
     ASSERT_TRUE(e2e::WaitForWindowGone(box));
     EXPECT_TRUE(WaitHidden()) << "after a failed launch the bar still hides";
-    EXPECT_TRUE(e2e::ReadLaunches().empty());
+    EXPECT_TRUE(e2e::SettledLaunches(bar_).empty());
 }
 
 TEST_F(TrayE2E, StayOnTopKeepsTheBarShownAfterALaunchAndARightClick) {
@@ -244,7 +244,7 @@ TEST_F(TrayE2E, CommandsBeyondTheButtonsDoNothing) {
     ASSERT_NO_FATAL_FAILURE(ShowByLeftClick());
     for (WPARAM id : {2002, 2050, 2099}) SendMessageA(bar_, WM_COMMAND, id, 0);
     e2e::Sync(bar_);
-    EXPECT_TRUE(e2e::ReadLaunches().empty());
+    EXPECT_TRUE(e2e::SettledLaunches(bar_).empty());
     EXPECT_EQ(nullptr, e2e::FindDialog("Launch Error"));
     EXPECT_TRUE(IsWindowVisible(bar_)) << "a command without a button hid the bar";
 }
@@ -289,6 +289,9 @@ TEST_F(TrayE2E, TheIconIsThereWhileRunningAndGoneAfterExit) {
     other.uID = 109;
     EXPECT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &other)) << "the icon is known by id 108 only";
     ASSERT_TRUE(e2e::CloseBrisklet(process_));
+    if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr) {
+        GTEST_SKIP() << "Wine removes the icon of an ended program itself: its own removal is checked in win_tests";
+    }
     EXPECT_FALSE(e2e::TrayIconPresent(bar)) << "the tray icon outlived the program";
 }
 

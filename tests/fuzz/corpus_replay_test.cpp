@@ -38,7 +38,9 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
     return bytes;
 }
 
-// Runs each file through the harness; returns how many ran.
+// Runs each file through the harness; returns how many ran. A harness always returns 0: what it
+// checks is its invariants, and the first one broken aborts the program, which fails the run
+// with the file named by the last "replaying" line.
 size_t Replay(const std::string& harness, int (*run)(const uint8_t*, size_t)) {
     const std::vector<std::string> files = CorpusFiles(harness);
     for (const std::string& path : files) {
@@ -46,7 +48,7 @@ size_t Replay(const std::string& harness, int (*run)(const uint8_t*, size_t)) {
         const std::vector<uint8_t> bytes = ReadFile(path);
         // An empty vector has no data(): give the harness a valid pointer all the same.
         static const uint8_t none = 0;
-        EXPECT_EQ(0, run(bytes.empty() ? &none : bytes.data(), bytes.size())) << path;
+        run(bytes.empty() ? &none : bytes.data(), bytes.size());
     }
     return files.size();
 }

@@ -7,7 +7,9 @@
 //                                     waits for the process to end and the tray icon to go
 //   install_probe shortcut LNK        prints the target of a shortcut file ("target=...")
 //   install_probe run TIMEOUT_MS LINE runs a command line exactly as given (the setup program's
-//                                     /D= and _?= must not be quoted) and exits with its exit code
+//                                     /D= and _?= must not be quoted) and exits with its exit code;
+//                                     125 when it cannot start, 124 when it is still running
+//                                     after TIMEOUT_MS (it is then ended)
 //   install_probe page TITLE TEXT MS  waits until the window whose title starts with TITLE shows a control whose
 //                                     text contains TEXT (a page of the setup wizard)
 //   install_probe checked TITLE TEXT  prints "checked=1" or "checked=0" for the check box TEXT
@@ -195,13 +197,15 @@ int Run(DWORD timeoutMs, const char* commandLine) {
     PROCESS_INFORMATION process = {};
     if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
         printf("cannot start: %s (error %lu)\n", commandLine, GetLastError());
-        return 1;
+        return 125;
     }
     DWORD code = 1;
     if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) {
         GetExitCodeProcess(process.hProcess, &code);
     } else {
         printf("still running after %lu ms: %s\n", timeoutMs, commandLine);
+        TerminateProcess(process.hProcess, 124);
+        code = 124;
     }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
