@@ -291,12 +291,14 @@ enum class SaveStep { Write, Later };
 SaveStep PrepareSave() {
     if (!HaveBaseFor(g_currentButtonFile)) return SaveStep::Write;
     switch (ReadDisk(g_currentButtonFile, &s_base)) {
+        // A file this program read or wrote whole that now has another size is far more likely
+        // one another program is still writing (or has cut short) than a foreign file.
         case DiskState::Unreadable:
-        case DiskState::NotReady: return SaveStep::Later;
+        case DiskState::NotReady:
+        case DiskState::Foreign:
+        case DiskState::Empty: return SaveStep::Later;
         case DiskState::Changed: MergeDiskIntoTable(); return SaveStep::Write;
         case DiskState::Missing:
-        case DiskState::Foreign:
-        case DiskState::Empty:
         case DiskState::Unchanged: return SaveStep::Write;
     }
     return SaveStep::Write;

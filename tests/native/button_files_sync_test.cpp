@@ -189,10 +189,14 @@ TEST_F(ButtonFileSyncTest, AFileBeingWrittenIsReadAgainOnceItStandsStill) {
     ASSERT_TRUE(SaveButtonFile());
     EXPECT_EQ((V{"N", "A", "B", "T"}), OnDisk());
 
-    // Still half written at the second look: the save waits.
+    // Still half written at the second look, or cut short for good: the save waits.
     WriteAll(file_, theirs.data(), 1000);
     files_.onPause = [&] { WriteAll(file_, theirs.data(), 2000); };
     EXPECT_TRUE(SaveButtonFile());
+    EXPECT_TRUE(SavePending());
+    EXPECT_EQ(2000u, ReadAll(file_).size());
+    files_.onPause = nullptr;
+    RetryPendingSave();
     EXPECT_TRUE(SavePending());
     EXPECT_EQ(2000u, ReadAll(file_).size());
 }
