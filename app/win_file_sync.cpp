@@ -1,9 +1,9 @@
 #include "app/win_file_sync.h"
 
 #include <cstdint>
-#include <map>
-#include <set>
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/bar_messages.h"
@@ -70,12 +70,16 @@ std::string CurrentName() {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::map<std::string, Look> s_settling;   // names heard of, as they looked at the last look
+std::vector<std::pair<std::string, Look>> s_settling;   // names heard of, as they looked at the last look
 Look s_current;                           // the current file at the last look
 bool s_reloadDue = false;                 // a change of the current file waits to be taken
-std::set<std::string> s_copiesAsked;      // conflict copies asked about (lower-case paths)
+std::vector<std::string> s_copiesAsked;   // conflict copies asked about (lower-case paths)
 std::vector<std::string> s_copiesDue;     // conflict copies waiting to be asked about
 bool s_asking = false;
+
+bool Asked(const std::string& copy) {
+    return std::find(s_copiesAsked.begin(), s_copiesAsked.end(), Lower(copy)) != s_copiesAsked.end();
+}
 
 // A modal dialog or message box owned by the bar is open: what it shows stays as it is until it
 // closes (its saves merge whatever arrived).
@@ -110,7 +114,8 @@ void AskAboutCopies() {
     while (!s_copiesDue.empty()) {
         const std::string copy = s_copiesDue.front();
         s_copiesDue.erase(s_copiesDue.begin());
-        if (!s_copiesAsked.insert(Lower(copy)).second || !LookAt(copy).there) continue;
+        if (Asked(copy) || !LookAt(copy).there) continue;
+        s_copiesAsked.push_back(Lower(copy));
         const std::string question = "A synchronisation program left a copy of the Button file with changes made "
                                      "elsewhere:\n" + copy + "\n\nMerge its buttons into " + g_currentButtonFile +
                                      "?\nThe copy stays on disk, renamed to end in \".merged\".";
@@ -132,7 +137,7 @@ void AskAboutCopies() {
 
 void QueueCopy(const std::string& folder, const std::string& name) {
     const std::string path = folder + "\\" + name;
-    if (s_copiesAsked.count(Lower(path)) != 0) return;
+    if (Asked(path)) return;
     for (const std::string& due : s_copiesDue) {
         if (Lower(due) == Lower(path)) return;
     }
@@ -185,7 +190,13 @@ void WatchCurrentFolder() {
 }
 
 void Hear(const std::string& name) {
-    s_settling[name] = LookAt(CurrentFolder() + "\\" + name);
+    const Look look = LookAt(CurrentFolder() + "\\" + name);
+    auto known = std::find_if(s_settling.begin(), s_settling.end(), [&](const auto& entry) { return entry.first == name; });
+    if (known != s_settling.end()) {
+        known->second = look;
+    } else {
+        s_settling.emplace_back(name, look);
+    }
     SetTimer(g_hwndBar, kSettleTimer, kSettleMs, nullptr);
 }
 
@@ -201,7 +212,11 @@ void OnSettleTick() {
             entry.second = now;
         }
     }
-    for (const std::string& name : ready) s_settling.erase(name);
+    s_settling.erase(std::remove_if(s_settling.begin(), s_settling.end(),
+                                    [&](const auto& entry) {
+                                        return std::find(ready.begin(), ready.end(), entry.first) != ready.end();
+                                    }),
+                     s_settling.end());
     if (!s_settling.empty()) SetTimer(g_hwndBar, kSettleTimer, kSettleMs, nullptr);
     for (const std::string& name : ready) NotifyButtonFolderListeners(folder.c_str(), name.c_str());
 }
