@@ -580,7 +580,14 @@ LoadResult LoadButtonFile() {
 void ReloadButtonFile() {
     static char why[kMessageSize];
     uint64_t foreignSize = 0;
-    switch (ReadButtonFileFrom(g_currentButtonFile, &foreignSize)) {
+    LoadResult result = ReadButtonFileFrom(g_currentButtonFile, &foreignSize);
+    // A file another program holds for a moment (a sync client fetching it) is asked for again,
+    // a little longer each time, before the program leaves it for another.
+    for (int attempt = 1; result == LoadResult::Unreadable && attempt <= 3; ++attempt) {
+        Files().Pause(SaveRetryDelayMs(attempt));
+        result = ReadButtonFileFrom(g_currentButtonFile, &foreignSize);
+    }
+    switch (result) {
         case LoadResult::Loaded: return;
         case LoadResult::Missing: CreateDefaultButtonFile(); return;
         case LoadResult::Unreadable:

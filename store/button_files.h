@@ -103,7 +103,7 @@ enum class LoadResult {
 LoadResult LoadButtonFile();
 
 // Loads the current Button file. A missing file is created with the defaults; a file that is
-// there but cannot be read, or is not a Button file and cannot be copied, keeps its bytes: the
+// there but cannot be read (asked for three more times over about two seconds first), or is not a Button file and cannot be copied, keeps its bytes: the
 // user is told, and the default Button file becomes current (loaded, or created when missing; a
 // free name beside it when it is the one that cannot be used).
 void ReloadButtonFile();

@@ -345,7 +345,11 @@ void Soak::OtherWriter() {
     const std::string temporary = model_.current + ".~sync";
     const Image& image = model_.image();
     ASSERT_TRUE(e2e::WriteFileBytes(temporary, image.data(), image.size()));
-    ASSERT_NE(FALSE, MoveFileExA(temporary.c_str(), model_.current.c_str(), MOVEFILE_REPLACE_EXISTING));
+    // A reader holding the file (the program, or this soak's own watching thread) makes the move
+    // fail for a moment; a sync client tries again.
+    ASSERT_TRUE(e2e::WaitUntil(
+        [&] { return MoveFileExA(temporary.c_str(), model_.current.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE; },
+        5000));
     const size_t count = static_cast<size_t>(model_.count());
     EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::BarButtons(bar_).size() == count; }, 8000))
         << "the bar did not take the other writer's change";

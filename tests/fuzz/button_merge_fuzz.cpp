@@ -18,16 +18,20 @@ namespace {
 
 using fuzz::ByteReader;
 
+// A byte as a small signed number (-128 ... 127): counts below zero and past 100 too.
+int32_t Signed(uint8_t byte) { return byte >= 128 ? static_cast<int32_t>(byte) - 256 : byte; }
+
 void PutField(char* field, size_t size, const std::string& text) {
     std::memset(field, 0, size);
-    std::memcpy(field, text.data(), text.size() < size ? text.size() : size);
+    // A text as long as the field fills it without a terminator, on purpose.
+    std::memcpy(field, text.data(), text.size() < size ? text.size() : size);  // NOLINT(bugprone-not-null-terminated-result)
 }
 
 std::unique_ptr<ButtonTable> ReadTable(ByteReader& in) {
     auto table = std::make_unique<ButtonTable>();
     std::memset(table.get(), 0, sizeof *table);
     table->buttonWidth = in.I32();
-    table->buttonCount = static_cast<int8_t>(in.Byte());
+    table->buttonCount = Signed(in.Byte());
     table->wide = in.Byte();
     PutField(table->favouriteUrl, kUrlSize, in.Text(kUrlSize + 8));
     for (int i = 0; i < ButtonCount(*table); ++i) {
@@ -37,7 +41,7 @@ std::unique_ptr<ButtonTable> ReadTable(ByteReader& in) {
         const uint8_t flags = in.Byte();
         record.hasOwnFont = flags & 3;
         record.newWindow = (flags >> 2) & 3;
-        record.ownFont.lfHeight = static_cast<int8_t>(in.Byte());
+        record.ownFont.lfHeight = Signed(in.Byte());
     }
     return table;
 }
