@@ -52,9 +52,8 @@ Look LookAt(const std::string& path) {
 }
 
 std::string Lower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
     return text;
 }
 
@@ -137,9 +136,10 @@ void AskAboutCopies() {
 
 void QueueCopy(const std::string& folder, const std::string& name) {
     const std::string path = folder + "\\" + name;
-    if (Asked(path)) return;
-    for (const std::string& due : s_copiesDue) {
-        if (Lower(due) == Lower(path)) return;
+    const std::string lower = Lower(path);
+    if (Asked(path) ||
+        std::any_of(s_copiesDue.begin(), s_copiesDue.end(), [&](const std::string& due) { return Lower(due) == lower; })) {
+        return;
     }
     s_copiesDue.push_back(path);
 }
