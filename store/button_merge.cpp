@@ -225,7 +225,7 @@ MergeResult UniteButtonTables(const ButtonTable& ours, const ButtonTable& other)
     const Buttons o = ButtonsOf(ours);
     const Buttons x = ButtonsOf(other);
     std::vector<const ButtonRecord*> list;
-    list.reserve(static_cast<size_t>(o.count + x.count));
+    list.reserve(static_cast<size_t>(o.count) + static_cast<size_t>(x.count));
     for (int j = 0; j < o.count; ++j) list.push_back(&o.records[j]);
     std::vector<bool> matched(static_cast<size_t>(o.count), false);
     for (int k = 0; k < x.count; ++k) {
