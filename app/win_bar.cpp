@@ -10,6 +10,7 @@
 #include "app/startup_rules.h"
 #include "app/win_bar_keys.h"
 #include "app/win_dpi.h"
+#include "app/win_file_sync.h"
 #include "app/win_site_icons.h"
 #include "app/win_state.h"
 #include "app/win_tray.h"
@@ -274,6 +275,7 @@ LRESULT OnCreate(HWND hwnd) {
 }
 
 LRESULT OnDestroy(HWND hwnd) {
+    StopFileSync();
     RemoveTrayIcon(hwnd);
     PostQuitMessage(0);
     OleUninitialize();
@@ -340,6 +342,7 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
 
 LRESULT OnTimer(WPARAM timerId) {
     if (timerId == IDT_COUNTDOWN) OnCountdownTick();
+    OnFileSyncTimer(timerId);
     return 0;
 }
 
@@ -380,6 +383,7 @@ LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_COPYDATA: return OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
         case WM_BAR_SHOWRELAID: ShowRelaid(); return 0;
         case WM_BAR_ICONREADY: OnIconReady(lParam); return 0;
+        case WM_BAR_FOLDERCHANGED: OnFolderChanged(lParam); return 0;
         default:
             if (IsTaskbarCreatedMessage(message)) {
                 AddTrayIcon(hwnd);

@@ -12,6 +12,7 @@
 #include "app/win_bar.h"
 #include "app/win_bar_keys.h"
 #include "app/win_dpi.h"
+#include "app/win_file_sync.h"
 #include "app/win_site_icons.h"
 #include "app/win_state.h"
 #include "app/win_tray.h"
@@ -92,6 +93,8 @@ void FinishButtonBar() {
 
     // The icons come from the background once everything else is up.
     StartButtonIcons();
+    // Changes to the Button file by other programs (another PC's, through a sync client).
+    StartFileSync();
 
     // The font step is queued last: registering the drop target may pump the thread's messages.
     PostMessageA(bar, WM_BAR_APPLYFONTS, 0, 0);

@@ -19,6 +19,11 @@
 //              Bookmarks..." on a 10,000-bookmark file (about 2 MB, icons included, as browsers
 //              export them) to the Import Bookmarks dialog shown with every bookmark listed and
 //              its thread idle, polled every millisecond from outside.
+//   sync       brisklet only: the three-way merge of two 100-button tables against their base,
+//              timed in this process with the program's own merge code; the time from a Button
+//              file replaced by rename (as a sync client does) to the bar showing its buttons,
+//              polled every millisecond; and the CPU time an idle Brisklet takes (a minute, or 5 s
+//              in quick mode), with its watcher waiting on the folder.
 //   size       the two executables' sizes.
 // Runs alternate between the two programs (ABBA order) so drifts of the machine hit both alike.
 #include <windows.h>
@@ -35,6 +40,7 @@
 #include <vector>
 
 #include "bench/hook_shared.h"
+#include "store/button_merge.h"
 #include "store/button_table.h"
 
 namespace {
@@ -514,6 +520,74 @@ bool TimeImportDialog(const Running& running, const std::string& file, double* m
     return true;
 }
 
+// ---- Sync ----
+
+// Merges a table both sides changed apart: the base's 40 buttons, each side with its own 60
+// additions, 10 edits and 5 deletions, so that both sides hold 100 buttons.
+double TimeMerge() {
+    static ButtonTable base, ours, theirs;
+    std::memset(&base, 0, sizeof base);
+    base.buttonWidth = 140;
+    base.buttonCount = 40;
+    for (int i = 0; i < 40; ++i) {
+        std::snprintf(base.records[i].name, kNameSize, "Shared %d", i);
+        std::snprintf(base.records[i].url, kUrlSize, "http://shared%d.example/", i);
+    }
+    auto change = [](ButtonTable& side, const char* who) {
+        side = base;
+        for (int i = 0; i < 10; ++i) std::snprintf(side.records[i * 3].url, kUrlSize, "http://%s%d.example/", who, i);
+        std::memmove(&side.records[0], &side.records[5], 35 * sizeof(ButtonRecord));
+        for (int i = 0; i < 65; ++i) {
+            ButtonRecord& record = side.records[35 + i];
+            record = ButtonRecord{};
+            std::snprintf(record.name, kNameSize, "%s %d", who, i);
+            std::snprintf(record.url, kUrlSize, "http://%s-added%d.example/", who, i);
+        }
+        side.buttonCount = 100;
+    };
+    change(ours, "Ours");
+    change(theirs, "Theirs");
+    const LONGLONG started = Now();
+    const MergeResult result = MergeButtonTables(base, ours, theirs);
+    const double ms = Milliseconds(started, Now());
+    if (result.merged.size() != 2) Error("the merge of two 100-button tables did not overflow into a second table");
+    return ms;
+}
+
+int ChildCount(HWND window) {
+    int count = 0;
+    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        if ((GetWindowLongA(child, GWL_STYLE) & WS_VISIBLE) != 0) ++count;
+    }
+    return count;
+}
+
+// Replaces the running Brisklet's Button file by rename with one of `count` buttons and times
+// until its bar shows that many.
+bool TimeDiskChange(const Running& running, const std::string& file, int count, double* ms) {
+    const std::string temporary = file + ".~sync";
+    if (!WriteButtonFile(temporary, count, count % 2 == 0 ? "Even" : "Odd")) return false;
+    const LONGLONG started = Now();
+    if (MoveFileExA(temporary.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING) == FALSE) return false;
+    while (Milliseconds(started, Now()) < kTimeoutMs) {
+        if (ChildCount(running.window) == count) {
+            *ms = Milliseconds(started, Now());
+            return true;
+        }
+        Sleep(1);
+    }
+    Error("the bar did not take a Button file replaced on disk");
+    return false;
+}
+
+double CpuMs(HANDLE process) {
+    FILETIME created, exited, kernel, user;
+    if (GetProcessTimes(process, &created, &exited, &kernel, &user) == FALSE) return 0;
+    const auto total = (static_cast<ULONGLONG>(kernel.dwHighDateTime) << 32 | kernel.dwLowDateTime) +
+                       (static_cast<ULONGLONG>(user.dwHighDateTime) << 32 | user.dwLowDateTime);
+    return static_cast<double>(total) / 10000.0;
+}
+
 // ---- Report ----
 
 struct Report {
@@ -698,6 +772,38 @@ int main(int argc, char** argv) {
         End(brisklet, &running);
     }
 
+    // The Button file in a synced folder: merges, changes on disk, an idle minute.
+    std::vector<double> merges, diskChanges;
+    double idleCpuMs = 0;
+    const DWORD idleMs = std::strcmp(options.mode, "quick") == 0 ? 5000 : 60000;
+    if (g_errors == 0) {
+        for (int round = -warmUps; round < options.reloads; ++round) {
+            const double ms = TimeMerge();
+            if (round >= 0) merges.push_back(ms);
+        }
+        Running running;
+        StartSample ignored;
+        WriteButtonFile(startFile, 1);
+        if (WriteString(HKEY_CURRENT_USER, kUserKey, "CurrentButtonFileName", startFile) &&
+            Start(briskletPlain, &running, &ignored)) {
+            Sleep(1000);
+            for (int round = -warmUps; round < options.reloads && g_errors == 0; ++round) {
+                double ms = 0;
+                if (TimeDiskChange(running, startFile, 2 + (round & 1), &ms) && round >= 0) diskChanges.push_back(ms);
+                std::printf("Button file replaced on disk, on the bar after %.1f ms\n", ms);
+                std::fflush(stdout);
+                Sleep(700);   // the bar's own save after the change settles
+            }
+            Sleep(2000);
+            const double before = CpuMs(running.info.hProcess);
+            Sleep(idleMs);
+            idleCpuMs = CpuMs(running.info.hProcess) - before;
+            std::printf("idle for %lu ms: %.1f ms of CPU time\n", static_cast<unsigned long>(idleMs), idleCpuMs);
+        }
+        End(briskletPlain, &running);
+        WriteButtonFile(startFile, 1);
+    }
+
     if (g_errors != 0) {
         std::fprintf(stderr, "bench: %d error(s); no results written\n", g_errors);
         return 1;
@@ -782,6 +888,15 @@ int main(int argc, char** argv) {
                 Verdict(reload100 <= 4 * reload1), Verdict(reload100 <= 20), Verdict(switch100 <= 4 * reload1),
                 Verdict(switch100 <= 20));
     report.Line("targets: Import Bookmarks dialog for 10,000 bookmarks <= 500 ms %s", Verdict(importMs <= 500));
+    const double mergeMs = Median(merges), diskChangeMs = Median(diskChanges);
+    const double idlePerMinute = idleCpuMs * 60000.0 / idleMs;
+    report.Line("%-36s %10.3f", "merge of two 100-button tables (ms)", mergeMs);
+    report.Line("%-36s %10.1f", "Button file replaced, on the bar (ms)", diskChangeMs);
+    report.Line("%-36s %10.1f", "idle CPU time per minute (ms)", idlePerMinute);
+    report.Line("targets: merge <= 5 ms %s; change on disk on the bar <= 2000 ms %s", Verdict(mergeMs <= 5),
+                Verdict(diskChangeMs <= 2000));
+    report.Line("raw merge ms: %s", Joined(merges, 3).c_str());
+    report.Line("raw Button file replaced, on the bar ms: %s", Joined(diskChanges).c_str());
     report.Line("targets: 100-button reload and switch with cached icons <= 1.25x without %s %s",
                 Verdict(reload100 <= 1.25 * plain100), Verdict(switch100 <= 1.25 * plainSwitch));
     for (int which = 0; which < kPrograms; ++which) {

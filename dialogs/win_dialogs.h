@@ -8,6 +8,9 @@
 #include "store/bookmark_import.h"
 
 void RunSetupDialog(HWND bar);     // template 140
+// The open Setup dialog (if one is) shows the table again: it changed under it (a merge with
+// another program's changes).
+void RefreshSetupDialog();
 void RunOptionsDialog(HWND bar);   // template 149
 void RunAboutDialog(HWND bar);     // template 103
 // "&Import Bookmarks...": the files a drop brought (g_pendingImport), or one asked for, in the

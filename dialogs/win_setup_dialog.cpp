@@ -23,6 +23,10 @@
 
 namespace {
 
+// The open Setup dialog, and the message that tells it to show the table again.
+HWND s_setupDialog;
+constexpr UINT kRefreshMessage = WM_APP + 1;
+
 // Emptied before each file dialog; shared by "Save current buttons..." and "Load button file...".
 char g_fileDialogPath[kPathSize];
 
@@ -260,10 +264,12 @@ void OnClose(HWND dialog, int id) {
     StoreFavouriteUrl(g_buttonTable, favourite);
     UpdateTrayTip();
     SaveButtonFile();
+    s_setupDialog = nullptr;
     EndDialog(dialog, id);
 }
 
 INT_PTR OnSetupInit(HWND dialog) {
+    s_setupDialog = dialog;
     CentreOnScreen(dialog);
     RefreshFields(dialog);
     UpdateMoveButtons(dialog);
@@ -301,6 +307,13 @@ INT_PTR DispatchSetupCommand(HWND dialog, WPARAM wParam) {
     }
 }
 
+// The table changed under the dialog: the list, the fields and the switches show it again.
+void OnRefresh(HWND dialog) {
+    SendList(dialog, CB_RESETCONTENT);
+    RefreshFields(dialog);
+    UpdateMoveButtons(dialog);
+}
+
 INT_PTR OnSetupCommand(HWND dialog, WPARAM wParam) {
     const INT_PTR handled = DispatchSetupCommand(dialog, wParam);
     // Whatever the command changed (the selection, the count, the order), the two move buttons
@@ -314,6 +327,7 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         switch (message) {
         case WM_INITDIALOG: return OnSetupInit(dialog);
         case WM_COMMAND: return OnSetupCommand(dialog, wParam);
+        case kRefreshMessage: OnRefresh(dialog); return TRUE;
         default: return FALSE;
         }
     } catch (...) {
@@ -323,6 +337,11 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 
 }  // namespace
 
+void RefreshSetupDialog() {
+    if (s_setupDialog != nullptr) PostMessageA(s_setupDialog, kRefreshMessage, 0, 0);
+}
+
 void RunSetupDialog(HWND bar) {
     DialogBoxParamA(g_hInstance, MAKEINTRESOURCEA(IDD_SETUP), bar, SetupDialogProc, 0);
+    s_setupDialog = nullptr;
 }

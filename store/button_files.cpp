@@ -3,8 +3,11 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include "store/button_merge.h"
 #include "store/platform_seam.h"
 #include "store/settings.h"
+#include "store/sync_rules.h"
 
 char g_documentsFolder[kPathSize];
 char g_appDataFolder[kPathSize];
@@ -176,18 +179,194 @@ bool WriteButtonImage(const char* path) {
     return written;
 }
 
+// ---- a Button file that other programs change too ----------------------------------------
+
+// The image last read from or written to s_basePath: where this program and the file started
+// from when they come to differ (another PC's changes arrived through a sync client).
+ButtonTable s_base;
+char s_basePath[kPathSize];
+bool s_haveBase;
+// The file as read before a save or after a change on disk.
+ButtonTable s_disk;
+// A save that could not happen yet: how often it was tried and how long it has waited.
+struct PendingSave {
+    bool pending;
+    int attempt;
+    unsigned waitedMs;
+};
+PendingSave s_retry;
+// What a merge needs to tell, shown once the save that follows it has been written.
+std::string s_toTell;
+
+// How long a file of the wrong size is given to settle before it is judged, and how often.
+constexpr unsigned kSettleMs = 200;
+constexpr int kMaxLooks = 3;
+
+const char kOverflowMark[] = " (more";
+const char kMergedSuffix[] = ".merged";
+
+void RememberBase(const char* path, const ButtonTable& image) {
+    std::memcpy(&s_base, &image, sizeof s_base);
+    CopyTextToField(s_basePath, sizeof s_basePath, path);
+    s_haveBase = true;
+}
+
+bool HaveBaseFor(const char* path) { return s_haveBase && SamePath(s_basePath, path); }
+
+// One read of the whole file into s_disk. False when the file is not there.
+bool ReadDiskOnce(const char* path, DiskRead* read) {
+    FileSystem& fs = Files();
+    *read = DiskRead();
+    FileSystem::Handle file = fs.OpenRead(path);
+    if (file == nullptr) return fs.Exists(path);
+    uint64_t size = 0;
+    if (fs.FileSize(path, &size)) {
+        read->read = true;
+        read->size = size;
+        if (size == kButtonTableSize) {
+            const size_t got = fs.Read(file, &s_disk, kButtonTableSize);
+            if (got == kButtonTableSize) {
+                read->image = &s_disk;
+            } else {
+                read->size = got;   // it shrank under the read: not ready
+            }
+        }
+    }
+    fs.Close(file);
+    return true;
+}
+
+// Reads path into s_disk and judges it against `base`; a wrong size is read again a moment later
+// before it counts as foreign (or empty).
+DiskState ReadDisk(const char* path, const ButtonTable* base) {
+    DiskRead first;
+    bool exists = ReadDiskOnce(path, &first);
+    DiskState state = JudgeDiskRead(exists, first, nullptr, base);
+    if (state != DiskState::NotReady) return state;
+    Files().Pause(kSettleMs);
+    DiskRead second;
+    exists = ReadDiskOnce(path, &second);
+    return JudgeDiskRead(exists, second, &first, base);
+}
+
+// "<stem> (more).bklt", or "<stem> (more 2).bklt" ... when taken, beside the current file.
+bool WriteOverflowTable(const ButtonTable& table, char* path, size_t size) {
+    const size_t length = std::strlen(g_currentButtonFile);
+    const size_t stem = length > 5 ? length - 5 : length;
+    for (int number = 1; number < 100; ++number) {
+        const int made = number == 1
+                             ? std::snprintf(path, size, "%.*s%s).bklt", static_cast<int>(stem), g_currentButtonFile,
+                                             kOverflowMark)
+                             : std::snprintf(path, size, "%.*s%s %d).bklt", static_cast<int>(stem),
+                                             g_currentButtonFile, kOverflowMark, number);
+        if (made < 0 || static_cast<size_t>(made) >= size) return false;
+        if (Files().Exists(path)) continue;
+        return WriteFileSafely(path, &table, kButtonTableSize);
+    }
+    return false;
+}
+
+// Takes a merge's result into the table: the first table replaces it, a second one (past 100
+// buttons) goes into a new Button file beside it, and what needs telling waits for the save.
+void TakeMergeResult(const MergeResult& result) {
+    std::memcpy(&g_buttonTable, result.merged[0].get(), sizeof g_buttonTable);
+    static char overflow[kPathSize + 16];
+    const bool kept = result.merged.size() > 1 && WriteOverflowTable(*result.merged[1], overflow, sizeof overflow);
+    s_toTell = DescribeMerge(result.notes, kept ? overflow : nullptr);
+    if (result.merged.size() > 1 && !kept) s_toTell += "\nThe Button file for them could not be written.";
+    if (g_platform.sync != nullptr) g_platform.sync->TableReplaced();
+}
+
+// The file's changes since the base, merged into the table; the file as read becomes the base.
+void MergeDiskIntoTable() {
+    TakeMergeResult(MergeButtonTables(s_base, g_buttonTable, s_disk));
+    RememberBase(g_currentButtonFile, s_disk);
+}
+
+enum class SaveStep { Write, Later };
+
+// Before the current file is written over: when this program knows what it last read or wrote
+// there, the file is read again; changes made by others are merged into the table first. A file
+// that cannot be read now (held by another program, half written) is not written over.
+SaveStep PrepareSave() {
+    if (!HaveBaseFor(g_currentButtonFile)) return SaveStep::Write;
+    switch (ReadDisk(g_currentButtonFile, &s_base)) {
+        // A file this program read or wrote whole that now has another size is far more likely
+        // one another program is still writing (or has cut short) than a foreign file.
+        case DiskState::Unreadable:
+        case DiskState::NotReady:
+        case DiskState::Foreign:
+        case DiskState::Empty: return SaveStep::Later;
+        case DiskState::Changed: MergeDiskIntoTable(); return SaveStep::Write;
+        case DiskState::Missing:
+        case DiskState::Unchanged: return SaveStep::Write;
+    }
+    return SaveStep::Write;
+}
+
+const char kNotSavedPrefix[] = "Brisklet could not save the Button file - ";
+const char kNotSavedReason[] = "\nAnother program holds it, or it cannot be read now.";
+const char kNotSavedKept[] = " The buttons are kept in - ";
+const char kNotSavedLost[] = " The buttons stay on the bar; the next change tries again.";
+
+// A save that could not happen for half a minute: the table goes into "<name> (not saved).bklt"
+// beside the file, and the user is told.
+void GiveUpSave() {
+    static char copy[kPathSize + 16];
+    static char text[kMessageSize + 2 * kPathSize];
+    s_retry = PendingSave();
+    const bool kept = NotSavedCopyPath(g_currentButtonFile, copy, sizeof copy) &&
+                      WriteFileSafely(copy, &g_buttonTable, kButtonTableSize);
+    JoinPath(text, sizeof text, kNotSavedPrefix, g_currentButtonFile);
+    JoinPath(text, sizeof text, text, kNotSavedReason);
+    JoinPath(text, sizeof text, text, kept ? kNotSavedKept : kNotSavedLost);
+    if (kept) JoinPath(text, sizeof text, text, copy);
+    g_platform.messages->ShowMessage(text, kCaption);
+}
+
+// The save is tried again after a wait that grows, for half a minute. True while it is.
+bool DeferSave() {
+    FileSyncEvents* sync = g_platform.sync;
+    if (s_retry.pending) return true;   // the retry that is due saves the table as it is then
+    if (sync == nullptr) {
+        ShowCannotCreateMessage();
+        return false;
+    }
+    if (s_retry.waitedMs >= kSaveGiveUpMs) {
+        GiveUpSave();
+        return false;
+    }
+    ++s_retry.attempt;
+    const unsigned delay = SaveRetryDelayMs(s_retry.attempt);
+    s_retry.pending = true;
+    s_retry.waitedMs += delay;
+    sync->RetrySaveLater(delay);
+    return true;
+}
+
 // One read of path straight over the table image: a shorter file replaces only its leading
 // bytes. A file that is there but will not open is Unreadable; the table is then untouched. A
 // file that is not a Button file by its size is copied first (and the user told where the copy
-// is); when that fails it is NotKept, with its size in *foreignSize, and nothing is read.
+// is); when that fails it is NotKept, with its size in *foreignSize, and nothing is read. A
+// file of another size may be one another program is still writing: it is judged only once a
+// look a moment later finds it the same size.
 LoadResult ReadButtonFileFrom(const char* path, uint64_t* foreignSize) {
     FileSystem& fs = Files();
-    FileSystem::Handle file = fs.OpenRead(path);
-    if (file == nullptr) return fs.Exists(path) ? LoadResult::Unreadable : LoadResult::Missing;
+    FileSystem::Handle file = nullptr;
     uint64_t size = 0;
-    if (!fs.FileSize(path, &size)) {
+    for (int look = 0;; ++look) {
+        file = fs.OpenRead(path);
+        if (file == nullptr) return fs.Exists(path) ? LoadResult::Unreadable : LoadResult::Missing;
+        uint64_t now = 0;
+        if (!fs.FileSize(path, &now)) {
+            fs.Close(file);
+            return LoadResult::Unreadable;
+        }
+        const bool settled = now == kButtonTableSize || (look > 0 && now == size) || look + 1 >= kMaxLooks;
+        size = now;
+        if (settled) break;
         fs.Close(file);
-        return LoadResult::Unreadable;
+        fs.Pause(kSettleMs);
     }
     const bool foreign = !IsButtonFileSize(size);
     if (foreign && !KeepCopyOf(path, size)) {
@@ -195,8 +374,13 @@ LoadResult ReadButtonFileFrom(const char* path, uint64_t* foreignSize) {
         *foreignSize = size;
         return LoadResult::NotKept;
     }
-    fs.Read(file, &g_buttonTable, kButtonTableSize);
+    const size_t got = fs.Read(file, &g_buttonTable, kButtonTableSize);
     fs.Close(file);
+    if (size == kButtonTableSize && got == kButtonTableSize) {
+        RememberBase(path, g_buttonTable);
+    } else {
+        s_haveBase = false;
+    }
     RepairLoadedTable(g_buttonTable);
     if (foreign) ShowKeptMessage();
     return LoadResult::Loaded;
@@ -300,12 +484,78 @@ void BuildStorePaths() {
 }
 
 bool SaveButtonFile() {
+    if (PrepareSave() == SaveStep::Later) return DeferSave();
     if (!WriteButtonImage(g_currentButtonFile)) {
+        // Held by another program, a file this program has read before is tried again later.
+        if (HaveBaseFor(g_currentButtonFile) && Files().LastFailureWasBusy()) return DeferSave();
         ShowCannotCreateMessage();
         return false;
     }
+    RememberBase(g_currentButtonFile, g_buttonTable);
+    s_retry = PendingSave();
     RecordCurrentButtonFile();
+    if (!s_toTell.empty()) {
+        const std::string text = std::move(s_toTell);
+        s_toTell.clear();
+        g_platform.messages->ShowMessage(text.c_str(), kCaption);
+    }
     return true;
+}
+
+bool SavePending() { return s_retry.pending; }
+
+void ForgetButtonFileHistory() {
+    s_haveBase = false;
+    s_retry = PendingSave();
+    s_toTell.clear();
+}
+
+void RetryPendingSave() {
+    if (!s_retry.pending) return;
+    s_retry.pending = false;
+    SaveButtonFile();
+}
+
+DiskChange TakeDiskChange() {
+    if (!HaveBaseFor(g_currentButtonFile)) return DiskChange::None;
+    if (s_retry.pending) {
+        // The save that waits merges whatever arrived.
+        RetryPendingSave();
+        return DiskChange::None;
+    }
+    switch (ReadDisk(g_currentButtonFile, &s_base)) {
+        case DiskState::Unreadable:
+        case DiskState::NotReady: return DiskChange::TryLater;
+        case DiskState::Changed: break;
+        case DiskState::Missing:
+        case DiskState::Foreign:
+        case DiskState::Empty:
+        case DiskState::Unchanged: return DiskChange::None;
+    }
+    if (std::memcmp(&g_buttonTable, &s_base, sizeof s_base) == 0) {
+        // Nothing of this program's waits to be saved: the file's table is taken as it is.
+        std::memcpy(&g_buttonTable, &s_disk, sizeof g_buttonTable);
+        RememberBase(g_currentButtonFile, s_disk);
+        RepairLoadedTable(g_buttonTable);
+        if (g_platform.sync != nullptr) g_platform.sync->TableReplaced();
+    } else {
+        MergeDiskIntoTable();
+        SaveButtonFile();
+    }
+    return DiskChange::Replaced;
+}
+
+CopyMerge MergeConflictCopy(const char* copyPath) {
+    static char merged[kPathSize + 16];
+    if (ReadDisk(copyPath, nullptr) != DiskState::Changed) return CopyMerge::CannotRead;
+    TakeMergeResult(UniteButtonTables(g_buttonTable, s_disk));
+    if (!SaveButtonFile()) return CopyMerge::NotSaved;
+    // Out of the Button file lists, never offered again, still on disk.
+    JoinPath(merged, sizeof merged, copyPath, kMergedSuffix);
+    for (int number = 2; Files().Exists(merged) && number < 100; ++number) {
+        if (std::snprintf(merged, sizeof merged, "%s%s%d", copyPath, kMergedSuffix, number) < 0) break;
+    }
+    return Files().ReplaceFile(copyPath, merged) ? CopyMerge::Merged : CopyMerge::NotRenamed;
 }
 
 void CreateDefaultButtonFile() {
@@ -330,7 +580,14 @@ LoadResult LoadButtonFile() {
 void ReloadButtonFile() {
     static char why[kMessageSize];
     uint64_t foreignSize = 0;
-    switch (ReadButtonFileFrom(g_currentButtonFile, &foreignSize)) {
+    LoadResult result = ReadButtonFileFrom(g_currentButtonFile, &foreignSize);
+    // A file another program holds for a moment (a sync client fetching it) is asked for again,
+    // a little longer each time, before the program leaves it for another.
+    for (int attempt = 1; result == LoadResult::Unreadable && attempt <= 3; ++attempt) {
+        Files().Pause(SaveRetryDelayMs(attempt));
+        result = ReadButtonFileFrom(g_currentButtonFile, &foreignSize);
+    }
+    switch (result) {
         case LoadResult::Loaded: return;
         case LoadResult::Missing: CreateDefaultButtonFile(); return;
         case LoadResult::Unreadable:

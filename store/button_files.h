@@ -51,6 +51,33 @@ bool SaveButtonFile();
 // fails, path keeps its previous bytes (or stays absent) and the temporary file is removed.
 bool WriteFileSafely(const char* path, const void* data, size_t size);
 
+// In a folder that other programs write too (a sync client bringing another PC's changes), the
+// save merges first: the image last read from or written to the current file is kept, the file is
+// read again before it is written, and when it changed, the changes on both sides are merged
+// (store/button_merge.h) and the user told what needs telling. A file that cannot be read now
+// (held by another program, half written, offline) is never written over: the save is tried again
+// with growing waits (g_platform.sync), and after half a minute the table goes into
+// "<name> (not saved).bklt" beside it, and the user is told. A save that waits counts as done.
+bool SavePending();
+// Called when the wait the store asked for is over.
+void RetryPendingSave();
+// Forgets the image last read or written and any save that waits (a fresh start).
+void ForgetButtonFileHistory();
+
+enum class DiskChange {
+    None,       // nothing to take: the file is as last read or written (this program's own save),
+                // gone, or not a Button file
+    Replaced,   // the file's changes are in the table (merged with any of this program's)
+    TryLater,   // the file cannot be read now, or is being written: ask again in a moment
+};
+// The current file changed on disk (another program wrote it): takes the change into the table.
+DiskChange TakeDiskChange();
+
+enum class CopyMerge { Merged, CannotRead, NotSaved, NotRenamed };
+// A sync client's conflict copy of the current file: the copy's buttons the table lacks are added
+// (a union), the table saved, and the copy renamed "<copy>.merged", out of the Button file lists.
+CopyMerge MergeConflictCopy(const char* copyPath);
+
 // Creates a Button file with the default table at the current path. When the current path
 // cannot be written, the default Button file in the Button folder becomes current: loaded when it
 // exists (an existing Button file is never overwritten with the defaults), created otherwise.
@@ -76,7 +103,7 @@ enum class LoadResult {
 LoadResult LoadButtonFile();
 
 // Loads the current Button file. A missing file is created with the defaults; a file that is
-// there but cannot be read, or is not a Button file and cannot be copied, keeps its bytes: the
+// there but cannot be read (asked for three more times over about two seconds first), or is not a Button file and cannot be copied, keeps its bytes: the
 // user is told, and the default Button file becomes current (loaded, or created when missing; a
 // free name beside it when it is the one that cannot be used).
 void ReloadButtonFile();

@@ -40,6 +40,11 @@ public:
     // Replaces `to` by `from` in one step (on Windows MoveFileExA with
     // MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH).
     virtual bool ReplaceFile(const char* from, const char* to) = 0;
+    // Whether the last call that failed failed because another program holds the file open
+    // (a sharing or lock violation): worth trying again later, unlike a refusal.
+    virtual bool LastFailureWasBusy() { return false; }
+    // Waits about ms milliseconds (a file being written by another program may settle).
+    virtual void Pause(unsigned ms) { static_cast<void>(ms); }
 };
 
 // Registry roots used by the program.
@@ -87,11 +92,24 @@ public:
     virtual void ToUtf8(const std::string& ansi, std::string* utf8) = 0;
 };
 
+// What the Button store asks of the program around a Button file that other programs change
+// too. Without one (nullptr), a save that cannot happen now is reported at once.
+class FileSyncEvents {
+public:
+    virtual ~FileSyncEvents() = default;
+    // Calls RetryPendingSave() in about ms milliseconds, on the thread that saves.
+    virtual void RetrySaveLater(unsigned ms) = 0;
+    // The table was replaced (merged with the file's changes, or reloaded): the bar and any open
+    // list of buttons must be shown again.
+    virtual void TableReplaced() = 0;
+};
+
 // The seam in force; set once at start-up (or by a test).
 struct PlatformSeam {
     FileSystem* files = nullptr;
     RegistryApi* registry = nullptr;
     MessageSink* messages = nullptr;
     CodePage* codePage = nullptr;
+    FileSyncEvents* sync = nullptr;
 };
 extern PlatformSeam g_platform;

@@ -34,7 +34,9 @@ public:
     }
 
     Handle OpenWriteTruncate(const char* path) override {
-        return Open(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS);
+        Handle file = Open(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS);
+        if (file == nullptr) NoteFailure(GetLastError());
+        return file;
     }
 
     bool CanOpenForWrite(const char* path) override {
@@ -90,19 +92,28 @@ public:
             kWriteAttempts, [&] { return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE; });
     }
 
+    bool LastFailureWasBusy() override { return lastFailureBusy_; }
+
+    void Pause(unsigned ms) override { Sleep(ms); }
+
 private:
+    void NoteFailure(DWORD error) { lastFailureBusy_ = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; }
+
     // Another program (a virus scanner, a backup tool, an editor) may hold the Button file open
     // for a moment, which makes opening it or replacing it fail with a sharing error. Such a
     // failure is tried again (for about half a second when writing, a second when reading); any
     // other failure, or one that lasts, is returned to the caller, which reports it.
     template <typename Attempt>
-    static bool RetryWhileShared(int attempts, Attempt attempt) {
+    bool RetryWhileShared(int attempts, Attempt attempt) {
         for (int tries = 1;; ++tries) {
             if (attempt()) return true;
             const DWORD error = GetLastError();
             const bool shared =
                 error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION;
-            if (!shared || tries >= attempts) return false;
+            if (!shared || tries >= attempts) {
+                NoteFailure(error);
+                return false;
+            }
             Sleep(kSharedRetryMs);
         }
     }
@@ -110,6 +121,8 @@ private:
     static constexpr int kWriteAttempts = 10;
     static constexpr int kReadAttempts = 20;
     static constexpr DWORD kSharedRetryMs = 50;
+
+    bool lastFailureBusy_ = false;
 };
 
 }  // namespace

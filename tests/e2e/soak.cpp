@@ -205,6 +205,7 @@ private:
     void HandOver();
     void DropText();
     void Import();
+    void OtherWriter();
     void RestartStep() { Restart(false); }
 
     RunSpec spec_;
@@ -227,6 +228,7 @@ const Soak::Step Soak::kSteps[] = {
     {"same font", &Soak::SameFont, true}, {"wide", &Soak::Wide, true},         {"save as", &Soak::SaveAs, true},
     {"load", &Soak::Load, false},        {"hand-over", &Soak::HandOver, false}, {"drop text", &Soak::DropText, true},
     {"import", &Soak::Import, true},     {"restart", &Soak::RestartStep, false},
+    {"another writer", &Soak::OtherWriter, false},
 };
 
 HWND Soak::OpenSetup() {
@@ -326,6 +328,32 @@ void Soak::EndWatch() {
 }
 
 bool Soak::WaitDone(HWND dialog) { return killNow_ || e2e::WaitForWindowGone(dialog); }
+
+// Another program (a sync client bringing another PC's change) replaces the current file by
+// rename: a button appended, or the last one deleted when the bar is long. The bar takes it in
+// by itself; every later step must keep it.
+void Soak::OtherWriter() {
+    CloseSetup();
+    if (model_.count() >= 14) {
+        last_.back() += " deletes " + model_.name(model_.count() - 1);
+        model_.Delete(model_.count() - 1);
+    } else {
+        const Button b{NewName(), "http://s" + std::to_string(++serial_) + ".example/other", false};
+        last_.back() += " appends " + b.name;
+        model_.Append(b);
+    }
+    const std::string temporary = model_.current + ".~sync";
+    const Image& image = model_.image();
+    ASSERT_TRUE(e2e::WriteFileBytes(temporary, image.data(), image.size()));
+    // A reader holding the file (the program, or this soak's own watching thread) makes the move
+    // fail for a moment; a sync client tries again.
+    ASSERT_TRUE(e2e::WaitUntil(
+        [&] { return MoveFileExA(temporary.c_str(), model_.current.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE; },
+        5000));
+    const size_t count = static_cast<size_t>(model_.count());
+    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::BarButtons(bar_).size() == count; }, 8000))
+        << "the bar did not take the other writer's change";
+}
 
 void Soak::Add() {
     HWND setup = nullptr;
@@ -669,7 +697,7 @@ void Soak::TestBody() {
     model_.files[file_] = e2e::ReadFileBytes(file_);
     model_.current = file_;
     // A drop is rare: under Wine one drag takes about ten seconds.
-    int weights[sizeof kSteps / sizeof kSteps[0]] = {14, 10, 8, 10, 4, 4, 5, 5, 3, 3, 3, 1, 3, 3};
+    int weights[sizeof kSteps / sizeof kSteps[0]] = {14, 10, 8, 10, 4, 4, 5, 5, 3, 3, 3, 1, 3, 3, 4};
     const DWORD start = GetTickCount();
     for (int step = 1; step <= spec_.steps; ++step) {
         weights[0] = model_.count() > 14 ? 4 : 14;  // the bar stays within the screen most of the time

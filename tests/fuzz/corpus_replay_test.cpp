@@ -61,5 +61,6 @@ TEST(FuzzCorpus, DroppedTextsKeepEveryInvariant) { EXPECT_GE(Replay("dropped_tex
 
 TEST(FuzzCorpus, BookmarkFilesKeepEveryInvariant) { EXPECT_GE(Replay("bookmark_file", FuzzBookmarkFile), 6u); }
 TEST(FuzzCorpus, SiteIconsKeepEveryInvariant) { EXPECT_GE(Replay("site_icon", FuzzSiteIcon), 6u); }
+TEST(FuzzCorpus, MergesKeepEveryInvariant) { EXPECT_GE(Replay("button_merge", FuzzButtonMerge), 4u); }
 
 }  // namespace

@@ -11,3 +11,4 @@ int FuzzLegacyFile(const uint8_t* data, size_t size);
 int FuzzDroppedText(const uint8_t* data, size_t size);
 int FuzzBookmarkFile(const uint8_t* data, size_t size);
 int FuzzSiteIcon(const uint8_t* data, size_t size);
+int FuzzButtonMerge(const uint8_t* data, size_t size);

@@ -215,6 +215,25 @@ def bookmark_files():
             ("empty.html", ""), ("not_bookmarks.html", "<html><body><a href='http://x.example/'>x</a></body></html>")]
 
 
+def merge_text(value):
+    data = value.encode("latin-1") if isinstance(value, str) else value
+    return struct.pack("<H", len(data)) + data
+
+
+def merge_table(buttons, width=140, favourite="http://fav.example/", wide=0):
+    """A table of the merge harness: width, count, wide flag, Favourite URL, then per button its
+    name, address, flags and font height. A button is (name, url) or (name, url, flags)."""
+    out = struct.pack("<iBB", width, len(buttons) & 0xFF, wide) + merge_text(favourite)
+    for button in buttons:
+        flags = button[2] if len(button) > 2 else 0
+        out += merge_text(button[0]) + merge_text(button[1]) + bytes([flags, 0xF3])
+    return out
+
+
+def merge_input(base, ours, theirs, current="links.bklt", candidate="links-LAPTOP.bklt"):
+    return merge_table(*base) + merge_table(*ours) + merge_table(*theirs) + merge_text(current) + merge_text(candidate)
+
+
 def write(harness, name, data):
     folder = os.path.join(HERE, "corpus", harness)
     os.makedirs(folder, exist_ok=True)
@@ -308,6 +327,22 @@ def main():
     write(d, "three_bookmark_files.drop", drop(1 | 32, file_count=3, file_name="D:\\b.htm", head=marks))
     write(d, "shortcuts_to_a_share.drop", drop(1 | 32, file_count=2, file_name="C:\\Links\\a.url",
                                                url="\\\\203.0.113.9\\share\\report.pdf"))
+
+    m = "button_merge"
+    a, b, c = ("A", "http://a.example/"), ("B", "http://b.example/"), ("C", "http://c.example/")
+    write(m, "added_on_each_side.bin", merge_input(([a, b],), ([("N", "http://n/"), a, b],), ([a, b, c],)))
+    write(m, "deleted_and_edited.bin", merge_input(([a, b, c],), ([a, c],), ([a, ("B", "http://b2/"), c],)))
+    write(m, "both_edited.bin", merge_input(([a, b],), ([a, ("B", "http://x/", 1)],), ([a, ("B", "http://y/", 4)],),
+                                             "links.bklt", "links (LAPTOP's conflicted copy 2026-12-09).bklt"))
+    write(m, "settings_both.bin", merge_input(([a], 140, "http://f/"), ([a], 200, "http://o/", 1), ([a], 90, "http://t/"),
+                                               "links.bklt", "links.sync-conflict-20261209-101500-ABCDEFG.bklt"))
+    many = [("O%d" % i, "http://o%d/" % i) for i in range(99)]
+    other = [("T%d" % i, "http://t%d/" % i) for i in range(99)]
+    write(m, "hundred_each.bin", merge_input(([a],), ([a] + many,), ([a] + other,), "links.bklt", "links (1).bklt"))
+    write(m, "count_past_100.bin", merge_input(([a] * 120,), ([],), ([b] * 101,)))
+    write(m, "long_fields.bin", merge_input(([("n" * 70, "u" * 530)],), ([("n" * 70, "v" * 530)],), ([],),
+                                             "x" * 250 + ".bklt", "x" * 250 + " 2.bklt"))
+    write(m, "whole_images.bin", full + default + with_count(full, 3))
 
     s = "site_icon"
     res = os.path.join(HERE, "..", "..", "res")

@@ -11,7 +11,7 @@ set -uo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
 BUILD=${1:?usage: run_fuzz.sh BUILD_DIR [SECONDS]}/fuzz
 SECONDS_EACH=${2:-${BRISKLET_FUZZ_SECONDS:-10}}
-HARNESSES=(button_file legacy_file dropped_text bookmark_file site_icon)
+HARNESSES=(button_file legacy_file dropped_text bookmark_file site_icon button_merge)
 
 if ! command -v clang++ >/dev/null 2>&1; then
   echo "FAIL: fuzz build: clang++ is missing (scripts/setup.sh installs it)"

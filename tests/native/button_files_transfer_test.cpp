@@ -132,7 +132,9 @@ TEST_F(ButtonFileTransferTest, CreatingAndMigratingAllocateNothing) {
     MigrateLegacyDataFile();
     const long migratingAllocations = alloc_counter::Stop();
     EXPECT_EQ(0, migratingAllocations);
-    EXPECT_EQ(1, files_.readCalls);   // the legacy file, in one read
+    // The legacy file in one read; the Button file, known from the writes before, read again
+    // before the saves that go over it (another program may have changed it in between).
+    EXPECT_EQ(3, files_.readCalls);
     EXPECT_STREQ("Two", g_buttonTable.records[1].name);
     EXPECT_EQ(0, messages_.shown);
 }

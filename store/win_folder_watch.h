@@ -1,0 +1,17 @@
+// Watching one folder for changes to Button files, on a thread of its own that sleeps until the
+// system reports a change (ReadDirectoryChangesW): it never wakes the program while nothing
+// happens. Each change to a name ending in ".bklt" is posted to a window.
+#pragma once
+
+#include <windows.h>
+
+// Starts watching `folder` (replacing any folder watched before). Each change is posted to
+// `window` as `message` with lParam a char* file name made with new[] that the receiver deletes
+// with delete[], or 0 when the system lost track of changes (anything may have changed). False
+// when the folder cannot be watched (gone, or a file system without notifications): the caller
+// then relies on looking itself.
+bool StartFolderWatch(const char* folder, HWND window, UINT message);
+// Stops the thread and waits for it.
+void StopFolderWatch();
+// The folder being watched, "" when none.
+const char* WatchedFolder();
