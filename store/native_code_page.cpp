@@ -42,3 +42,15 @@ void Latin1CodePage::ToUtf8(const std::string& ansi, std::string* utf8) {
         }
     }
 }
+
+void Latin1CodePage::LegacyToUtf8(unsigned, const std::string& text, std::string* utf8) {
+    utf8->clear();
+    for (const char c : text) utf8->push_back(static_cast<unsigned char>(c) < 0x80 ? c : '?');
+}
+
+bool Utf8CodePage::FromUtf8(const std::string& utf8, std::string* ansi) {
+    *ansi = utf8;
+    return true;
+}
+
+void Utf8CodePage::ToUtf8(const std::string& ansi, std::string* utf8) { *utf8 = ansi; }
