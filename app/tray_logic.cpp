@@ -1,5 +1,7 @@
 #include "app/tray_logic.h"
 
+#include "store/text_encoding.h"
+
 const char kLaunchErrorText[] = "Error opening Web Browser or program.";
 const char kLaunchErrorCaption[] = "Launch Error";
 
@@ -73,8 +75,10 @@ void HandleCountdownTick(TrayState& state, TrayPlatform& platform) {
 }
 
 LaunchRequest PlanLaunch(const ButtonRecord& record, const char* browserProgram) {
-    if (record.newWindow == 1) return LaunchRequest{browserProgram ? browserProgram : "", record.url};
-    return LaunchRequest{record.url, nullptr};
+    // The address as the A calls take it, which may differ from the bytes a legacy file holds.
+    const char* url = ShownField(record.url);
+    if (record.newWindow == 1) return LaunchRequest{browserProgram ? browserProgram : "", url};
+    return LaunchRequest{url, nullptr};
 }
 
 void HandleLaunchButton(const ButtonTable& table, int index, const char* browserProgram,

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include "store/text_encoding.h"
 
 EditorResult g_editorResult;
 
@@ -188,7 +189,7 @@ void ApplyEditResult(ButtonRecord& record, const EditorResult& result) {
 }
 
 void StoreFavouriteUrl(ButtonTable& table, const char* text) {
-    CopyTextToField(table.favouriteUrl, sizeof table.favouriteUrl, text);
+    StoreShownText(table.favouriteUrl, sizeof table.favouriteUrl, text);
 }
 
 int SelectedRecord(const ButtonTable& table, int selectedIndex) {

@@ -71,7 +71,8 @@ bool CompleteTypedAddress(char* url, size_t size);
 // is never switched off here); the new-window byte follows the choice.
 void ApplyEditResult(ButtonRecord& record, const EditorResult& result);
 
-// Stores the Favourite URL text, cut to 511 characters.
+// Stores the Favourite URL text, cut to 511 bytes between characters; a text that is what the
+// field shows leaves its bytes as they are.
 void StoreFavouriteUrl(ButtonTable& table, const char* text);
 
 // The record the dialogs work on: the Selected index when it names a record in use, else 0.

@@ -7,6 +7,7 @@ namespace {
 
 constexpr uint32_t kReplacement = 0xFFFD;
 constexpr unsigned kWindows1252 = 1252;
+constexpr size_t kLongestField = 512;  // a URL
 
 uint32_t Byte(const char* text, size_t i) { return static_cast<unsigned char>(text[i]); }
 
@@ -174,6 +175,19 @@ std::string ShownText(const char* field, size_t size) {
     std::string shown;
     g_platform.codePage->FromUtf8(bytes, &shown);
     return shown;
+}
+
+const char* ShownField(const char* field, size_t size) {
+    const size_t length = FieldLength(field, size);
+    if (length < size && ProgramTextIsUtf8() && IsUtf8(field, length)) return field;
+    static char buffers[4][ShownSize(kLongestField)];
+    static unsigned next;
+    char* buffer = buffers[next++ % 4];
+    const std::string shown = ShownText(field, size);
+    const size_t kept = CutLength(shown.data(), shown.size(), sizeof buffers[0] - 1);
+    std::memcpy(buffer, shown.data(), kept);
+    buffer[kept] = '\0';
+    return buffer;
 }
 
 bool StoreShownText(char* field, size_t size, const char* text, size_t limit) {

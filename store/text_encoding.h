@@ -58,6 +58,14 @@ template <size_t N>
 std::string ShownText(const char (&field)[N]) {
     return ShownText(field, N);
 }
+// The same without a copy where none is needed: the field itself when it is terminated and
+// shown as it is (valid UTF-8 in a UTF-8 program), else one of a few buffers that later calls
+// reuse in turn. For text that is used at once.
+const char* ShownField(const char* field, size_t size);
+template <size_t N>
+const char* ShownField(const char (&field)[N]) {
+    return ShownField(field, N);
+}
 
 // Stores program text in a field, cut between characters to `limit` bytes (at most size - 1),
 // unless the field already shows that text: then its bytes stay exactly as they are. True when
