@@ -42,7 +42,8 @@ bool InsertButtonAtTop(ButtonTable& table, const EditorResult& result);
 bool DeleteButton(ButtonTable& table, int index);
 
 // Case-folding name order: bytes compared as unsigned characters after folding A-Z to a-z, a
-// name that is a prefix of the other first. Reads at most one name field.
+// name that is a prefix of the other first. Names beyond ASCII follow the user's locale where
+// the code-page seam knows one. Reads at most one name field.
 int CompareNamesFolded(const char* first, const char* second);
 
 enum class SortOrder { TopDown, BottomUp };

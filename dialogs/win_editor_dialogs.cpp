@@ -30,7 +30,7 @@ std::string s_accepted[sizeof kTextLimits / sizeof kTextLimits[0]];
 std::string ControlText(HWND dialog, int id) {
     HWND control = GetDlgItem(dialog, id);
     std::string text(static_cast<size_t>(GetWindowTextLengthA(control)) * 3 + 4, '\0');
-    const int length = GetWindowTextA(control, &text[0], static_cast<int>(text.size()));
+    const int length = GetWindowTextA(control, text.data(), static_cast<int>(text.size()));
     text.resize(length > 0 ? static_cast<size_t>(length) : 0);
     return text;
 }

@@ -93,6 +93,10 @@ public:
     virtual unsigned LegacyCodePage() = 0;
     // Text of that code page to UTF-8.
     virtual void LegacyToUtf8(unsigned codePage, const std::string& text, std::string* utf8) = 0;
+    // The order of two names of the program's code page in the user's locale, letter case aside:
+    // *order < 0, 0 or > 0. False where no locale is at hand (the names are then compared by
+    // their bytes).
+    virtual bool CompareNames(const char* /*first*/, const char* /*second*/, int* /*order*/) { return false; }
 };
 
 // The seam in force; set once at start-up (or by a test).

@@ -160,12 +160,12 @@ std::string CleanTitle(const std::string& utf8) {
 bool ProgramTextIsUtf8() { return g_platform.codePage == nullptr || g_platform.codePage->IsUtf8(); }
 
 std::string FieldUtf8(const char* field, size_t size) {
-    const std::string bytes(field, FieldLength(field, size));
+    std::string bytes(field, FieldLength(field, size));
     return IsUtf8(bytes) ? bytes : LegacyToUtf8(bytes);
 }
 
 std::string ShownText(const char* field, size_t size) {
-    const std::string bytes(field, FieldLength(field, size));
+    std::string bytes(field, FieldLength(field, size));
     if (ProgramTextIsUtf8()) return IsUtf8(bytes) ? bytes : LegacyToUtf8(bytes);
     // The program speaks the legacy code page: a field written in it is shown as it is, one
     // written as UTF-8 converted (plain ASCII is the same in both).

@@ -55,6 +55,17 @@ public:
         }();
         return legacy;
     }
+    bool CompareNames(const char* first, const char* second, int* order) override {
+        WCHAR a[256];
+        WCHAR b[256];
+        if (MultiByteToWideChar(CP_ACP, 0, first, -1, a, 256) == 0 || MultiByteToWideChar(CP_ACP, 0, second, -1, b, 256) == 0) {
+            return false;
+        }
+        const int result = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a, -1, b, -1);
+        if (result == 0) return false;
+        *order = result - CSTR_EQUAL;
+        return true;
+    }
     void LegacyToUtf8(unsigned codePage, const std::string& text, std::string* utf8) override {
         utf8->clear();
         const std::vector<WCHAR> wide = Widen(codePage, text);

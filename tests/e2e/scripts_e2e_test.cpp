@@ -160,4 +160,19 @@ TEST_F(AnyScript, ImportedTitlesInAnyScriptBecomeNames) {
     for (int i = 0; i < 6; ++i) EXPECT_EQ(names[static_cast<size_t>(i)], table->records[i].name) << "record " << i;
 }
 
+// Sorting follows the user's locale for every script, letter case aside: by their bytes the
+// capital Я would come before the small б.
+TEST_F(AnyScript, SortingOrdersCyrillicNamesAsTheLocaleDoes) {
+    const std::string apple = "\xD0\xAF\xD0\xB1\xD0\xBB\xD0\xBE\xD0\xBA\xD0\xBE";               // Яблоко
+    const std::string banana = "\xD0\xB1\xD0\xB0\xD0\xBD\xD0\xB0\xD0\xBD";                       // банан
+    const std::string orange = "\xD0\x90\xD0\xBF\xD0\xB5\xD0\xBB\xD1\x8C\xD1\x81\xD0\xB8\xD0\xBD";  // Апельсин
+    StartOn("scripts-sort", {{apple, "http://a.example/"}, {banana, "http://b.example/"}, {orange, "http://c.example/"}});
+    dialogsToCancel_ = {"Brisklet Setup"};
+    PostMessageA(bar_, WM_COMMAND, IDM_SETUP, 0);
+    HWND setup = e2e::WaitForDialog("Brisklet Setup");
+    ASSERT_NE(nullptr, setup);
+    e2e::PressButton(setup, IDC_SETUP_SORT_UP);
+    EXPECT_TRUE(WaitForCaptions({orange, banana, apple})) << "the bar is not in the locale's order";
+}
+
 }  // namespace
