@@ -4,10 +4,10 @@
 
 namespace {
 
-// Faces asked in turn: the system's dialog text face (which the system links to others), then
+// Faces asked in turn: the dialog font (a TrueType face the system links to others), then
 // faces that between them cover the common scripts on Windows and under Wine.
-const wchar_t* const kFallbackFaces[] = {nullptr, L"Segoe UI", L"Arial", L"Microsoft YaHei", L"MS UI Gothic",
-                                         L"Malgun Gothic", L"SimSun"};
+const wchar_t* const kFallbackFaces[] = {L"MS Shell Dlg 2", L"Segoe UI", L"Arial", L"Microsoft YaHei",
+                                         L"MS UI Gothic", L"Malgun Gothic", L"SimSun"};
 
 // A fallback font made once for a source font and a face.
 struct Fallback {
@@ -63,15 +63,7 @@ HFONT FallbackFont(const LOGFONTW& from, int face) {
     if (s_fallbackCount >= kMaxFallbacks) return nullptr;
     LOGFONTW wanted = from;
     wanted.lfCharSet = DEFAULT_CHARSET;
-    if (kFallbackFaces[face] != nullptr) {
-        lstrcpynW(wanted.lfFaceName, kFallbackFaces[face], LF_FACESIZE);
-    } else {
-        NONCLIENTMETRICSW metrics{};
-        metrics.cbSize = sizeof metrics;
-        if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0) == FALSE) return nullptr;
-        std::memcpy(wanted.lfFaceName, metrics.lfMessageFont.lfFaceName, sizeof wanted.lfFaceName);
-    }
-    wanted.lfFaceName[LF_FACESIZE - 1] = L'\0';
+    lstrcpynW(wanted.lfFaceName, kFallbackFaces[face], LF_FACESIZE);
     const HFONT font = CreateFontIndirectW(&wanted);
     if (font != nullptr) s_fallbacks[s_fallbackCount++] = Fallback{from, face, font};
     return font;

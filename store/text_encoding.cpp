@@ -217,15 +217,7 @@ std::string FitEditedText(const std::string& before, const std::string& after, s
         while (suffix > 0 && (static_cast<unsigned char>(after[after.size() - suffix]) & 0xC0u) == 0x80u) --suffix;
     }
     std::string inserted = after.substr(prefix, after.size() - prefix - suffix);
-    if (utf8) {
-        inserted = CleanTitle(inserted);
-    } else {
-        std::string kept;
-        for (const char c : inserted) {
-            if (static_cast<unsigned char>(c) >= 0x20) kept.push_back(c);
-        }
-        inserted = kept;
-    }
+    if (utf8) inserted = CleanTitle(inserted);
     std::string head = after.substr(0, prefix);
     std::string tail = after.substr(after.size() - suffix);
     // A text that already did not fit (one set before the limit applied) takes nothing more.

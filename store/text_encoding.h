@@ -77,8 +77,8 @@ constexpr size_t ShownSize(size_t fieldSize) { return 3 * fieldSize; }
 
 // The edit of a text box that may hold at most `limit` bytes: `before` was accepted, `after` is
 // what the user's typing, paste or a program's text made of it. What was inserted (the part of
-// `after` between the start and the end it shares with `before`) is cleaned as a title is and
-// cut between characters so the whole fits; a text that was already over the limit takes
+// `after` between the start and the end it shares with `before`) is cleaned as a title is (in a
+// UTF-8 program) and cut between characters so the whole fits; a text that was already over the limit takes
 // nothing more but is not cut. Returns the text to keep; *caret gets the byte offset just after
 // what was kept of the insertion.
 std::string FitEditedText(const std::string& before, const std::string& after, size_t limit, size_t* caret);
