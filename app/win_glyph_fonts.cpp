@@ -1,6 +1,7 @@
 #include "app/win_glyph_fonts.h"
 
 #include <cstring>
+#include <cwchar>
 
 namespace {
 
@@ -63,7 +64,8 @@ HFONT FallbackFont(const LOGFONTW& from, int face) {
     if (s_fallbackCount >= kMaxFallbacks) return nullptr;
     LOGFONTW wanted = from;
     wanted.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynW(wanted.lfFaceName, kFallbackFaces[face], LF_FACESIZE);
+    // Each name in the list is far shorter than the field.
+    std::memcpy(wanted.lfFaceName, kFallbackFaces[face], (std::wcslen(kFallbackFaces[face]) + 1) * sizeof(WCHAR));
     const HFONT font = CreateFontIndirectW(&wanted);
     if (font != nullptr) s_fallbacks[s_fallbackCount++] = Fallback{from, face, font};
     return font;
