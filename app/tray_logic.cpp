@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "store/text_encoding.h"
+
 const char kLaunchErrorText[] = "Error opening Web Browser or program.";
 const char kLaunchErrorCaption[] = "Launch Error";
 
@@ -75,13 +77,15 @@ void HandleCountdownTick(TrayState& state, TrayPlatform& platform) {
 }
 
 LaunchRequest PlanLaunch(const ButtonRecord& record, const char* browserProgram) {
+    // The address as the A calls take it, which may differ from the bytes a legacy file holds.
+    const char* shown = ShownField(record.url);
     LaunchRequest request;
     if (record.newWindow != 1) {
-        request.file = record.url;
+        request.file = shown;
         return request;
     }
     request.file = browserProgram != nullptr ? browserProgram : "";
-    const std::string url(record.url, strnlen(record.url, sizeof record.url));
+    const std::string url(shown);
     // Browsers read an argument that starts with '-' or '/', spaces before it skipped, as a switch.
     const size_t first = url.find_first_not_of(" \t");
     request.refused = url.find_first_of("\"\r\n") != std::string::npos ||

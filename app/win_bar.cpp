@@ -11,6 +11,7 @@
 #include "app/win_bar_keys.h"
 #include "app/win_dpi.h"
 #include "app/win_file_sync.h"
+#include "app/win_glyph_fonts.h"
 #include "app/win_site_icons.h"
 #include "app/win_state.h"
 #include "app/win_tray.h"
@@ -72,9 +73,12 @@ HMENU BarMenu() {
     return g_hMenu != nullptr ? g_hMenu : GetMenu(s_bar);
 }
 
-// A record's name, cut to its field even when a loaded table left it unterminated.
-void RecordName(int index, char (&name)[kNameSize]) {
-    CopyTextToField(name, sizeof name, g_buttonTable.records[index].name);
+constexpr size_t kShownNameSize = ShownSize(kNameSize);
+
+// A record's name as the button shows it, bounded by its field even when a loaded table left it
+// unterminated.
+void RecordName(int index, char (&name)[kShownNameSize]) {
+    CopyTextToField(name, sizeof name, ShownField(g_buttonTable.records[index].name));
 }
 
 // Whether hwnd is the button window this program made for slot index and still exists.
@@ -88,7 +92,7 @@ bool IsOurButton(HWND hwnd, int index) {
 // one character more than a name, so a longer text never compares equal.
 // Answers whether the text changed.
 bool ShowName(HWND button, const char* name) {
-    char shown[kNameSize + 1] = "";
+    char shown[kShownNameSize + 1] = "";
     GetWindowTextA(button, shown, sizeof shown);
     if (std::strcmp(shown, name) == 0) return false;
     SetWindowTextA(button, name);
@@ -292,7 +296,7 @@ LRESULT OnPaint(HWND hwnd) {
     BeginPaint(hwnd, &paint);
     const int count = ButtonCount(g_buttonTable);
     for (int i = 0; i < count; ++i) {
-        char name[kNameSize];
+        char name[kShownNameSize];
         RecordName(i, name);
         ShowName(g_buttonWindows[i], name);
     }
@@ -442,7 +446,7 @@ void CreateButtonWindows() {
             button = nullptr;
             continue;
         }
-        char name[kNameSize];
+        char name[kShownNameSize];
         RecordName(i, name);
         const int y = client.top + ButtonY(i, g_layout.dpi);
         const RECT place = {x, y, x + g_layout.buttonWidth, y + g_layout.buttonHeight};
@@ -456,7 +460,7 @@ void CreateButtonWindows() {
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_BUTTON_FIRST + i)),
                                      g_hInstance, nullptr);
         }
-        if (SetButtonFont(button, font)) redraw = true;
+        if (SetButtonFont(button, FontWithGlyphs(font, name))) redraw = true;
         if (redraw) changed.Add(place);
     }
     for (int i : ShowButtonIcons()) changed.Add(RectInBar(g_buttonWindows[i]));
@@ -484,7 +488,10 @@ void ApplyFonts() {
         const int count = ButtonCount(g_buttonTable);
         for (int i = 0; i < kMaxButtons; ++i) {
             const HFONT font = SettleSlotFont(i, dpi, retired);
-            if (i < count) SetButtonFont(g_buttonWindows[i], font);
+            if (i >= count) continue;
+            char name[kShownNameSize];
+            RecordName(i, name);
+            SetButtonFont(g_buttonWindows[i], FontWithGlyphs(font, name));
         }
     }
     SaveButtonFile();

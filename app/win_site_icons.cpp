@@ -173,8 +173,7 @@ std::vector<int> ShowButtonIcons() {
     const int count = ButtonCount(g_buttonTable);
     const DWORD now = GetTickCount();
     for (int i = 0; i < count; ++i) {
-        char address[kUrlSize];
-        CopyTextToField(address, sizeof address, g_buttonTable.records[i].url);
+        const char* address = ShownField(g_buttonTable.records[i].url);
         IconJob job;
         const bool hasJob = JobFor(address, &job);
         s_slotKey[i] = hasJob ? job.key : std::string();
@@ -253,8 +252,7 @@ std::vector<std::string> ButtonIconUris() {
     std::vector<std::string> uris(static_cast<size_t>(count));
     if (g_showSiteIcons == 0) return uris;
     for (int i = 0; i < count; ++i) {
-        char address[kUrlSize];
-        CopyTextToField(address, sizeof address, g_buttonTable.records[i].url);
+        const char* address = ShownField(g_buttonTable.records[i].url);
         IconJob job;
         if (JobFor(address, &job) && !job.path) uris[static_cast<size_t>(i)] = CachedIconUri(job.cacheName);
     }

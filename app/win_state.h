@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <cstring>
 #include "store/button_table.h"
+#include "store/text_encoding.h"
 
 extern HINSTANCE g_hInstance;
 extern HWND g_hwndBar;                 // null until the bar has been created
@@ -17,9 +18,11 @@ extern char g_windowClass[100];        // string 109, "BRISKLET"
 
 static_assert(sizeof(LOGFONTA) == sizeof(FontDesc), "LOGFONTA is 60 bytes in every build");
 
+// The face name as the A calls take it (one written in the legacy code page converted).
 inline LOGFONTA ToLogFont(const FontDesc& font) {
     LOGFONTA lf;
     std::memcpy(&lf, &font, sizeof lf);
+    CopyTextToField(lf.lfFaceName, sizeof lf.lfFaceName, ShownField(font.lfFaceName));
     return lf;
 }
 inline FontDesc FromLogFont(const LOGFONTA& lf) {

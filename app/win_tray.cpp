@@ -83,7 +83,7 @@ static_assert(kCountdownTimerId == IDT_COUNTDOWN, "countdown timer id");
 WinTrayPlatform g_winTray;
 
 TrayContext CurrentTrayContext() {
-    return TrayContext{g_instantPopup, g_stayOnTop, g_buttonTable.favouriteUrl};
+    return TrayContext{g_instantPopup, g_stayOnTop, ShownField(g_buttonTable.favouriteUrl)};
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include "store/platform_seam.h"
+#include "store/text_encoding.h"
 
 EditorResult g_editorResult;
 
@@ -34,6 +36,14 @@ bool EndsWithFolded(const char* text, size_t length, const char* ending) {
         if (FoldCase(static_cast<unsigned char>(text[length - size + i])) != static_cast<unsigned char>(ending[i])) {
             return false;
         }
+    }
+    return true;
+}
+
+// Whether a name field holds ASCII only.
+bool IsAscii(const char* name) {
+    for (size_t i = 0; i < kNameSize && name[i] != '\0'; ++i) {
+        if (static_cast<unsigned char>(name[i]) >= 0x80) return false;
     }
     return true;
 }
@@ -91,6 +101,13 @@ bool DeleteButton(ButtonTable& table, int index) {
 }
 
 int CompareNamesFolded(const char* first, const char* second) {
+    // Names beyond ASCII in the user's locale, where the platform has one: every script sorts
+    // and folds its letter case as the user expects.
+    int order = 0;
+    if ((!IsAscii(first) || !IsAscii(second)) && g_platform.codePage != nullptr &&
+        g_platform.codePage->CompareNames(ShownText(first, kNameSize).c_str(), ShownText(second, kNameSize).c_str(), &order)) {
+        return order;
+    }
     for (size_t i = 0; i < kNameSize; ++i) {
         const unsigned char a = FoldCase(static_cast<unsigned char>(first[i]));
         const unsigned char b = FoldCase(static_cast<unsigned char>(second[i]));
@@ -188,7 +205,7 @@ void ApplyEditResult(ButtonRecord& record, const EditorResult& result) {
 }
 
 void StoreFavouriteUrl(ButtonTable& table, const char* text) {
-    CopyTextToField(table.favouriteUrl, sizeof table.favouriteUrl, text);
+    StoreShownText(table.favouriteUrl, sizeof table.favouriteUrl, text);
 }
 
 int SelectedRecord(const ButtonTable& table, int selectedIndex) {

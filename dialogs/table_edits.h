@@ -42,7 +42,8 @@ bool InsertButtonAtTop(ButtonTable& table, const EditorResult& result);
 bool DeleteButton(ButtonTable& table, int index);
 
 // Case-folding name order: bytes compared as unsigned characters after folding A-Z to a-z, a
-// name that is a prefix of the other first. Reads at most one name field.
+// name that is a prefix of the other first. Names beyond ASCII follow the user's locale where
+// the code-page seam knows one. Reads at most one name field.
 int CompareNamesFolded(const char* first, const char* second);
 
 enum class SortOrder { TopDown, BottomUp };
@@ -71,7 +72,8 @@ bool CompleteTypedAddress(char* url, size_t size);
 // is never switched off here); the new-window byte follows the choice.
 void ApplyEditResult(ButtonRecord& record, const EditorResult& result);
 
-// Stores the Favourite URL text, cut to 511 characters.
+// Stores the Favourite URL text, cut to 511 bytes between characters; a text that is what the
+// field shows leaves its bytes as they are.
 void StoreFavouriteUrl(ButtonTable& table, const char* text);
 
 // The record the dialogs work on: the Selected index when it names a record in use, else 0.

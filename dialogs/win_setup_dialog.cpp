@@ -41,7 +41,11 @@ void SelectListItem(HWND dialog, int index) { SendList(dialog, CB_SETCURSEL, sta
 
 void AddNamesToList(HWND dialog) {
     for (int i = 0; i < ButtonCount(g_buttonTable); ++i)
-        SendList(dialog, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(g_buttonTable.records[i].name));
+        SendList(dialog, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ShownField(g_buttonTable.records[i].name)));
+}
+
+void ShowFavouriteUrl(HWND dialog) {
+    SetDlgItemTextA(dialog, IDC_SETUP_FAVOURITE, ShownField(g_buttonTable.favouriteUrl));
 }
 
 void FillList(HWND dialog) {
@@ -75,7 +79,7 @@ void UpdateMoveButtons(HWND dialog) {
 }
 
 void RefreshFields(HWND dialog) {
-    SetDlgItemTextA(dialog, IDC_SETUP_FAVOURITE, g_buttonTable.favouriteUrl);
+    ShowFavouriteUrl(dialog);
     SetDlgItemTextA(dialog, IDC_SETUP_FILE_PATH, g_currentButtonFile);
     FillList(dialog);
     SetCheck(dialog, IDC_SETUP_SAME_FONT, g_buttonTable.sameFont);
@@ -126,7 +130,7 @@ void OnAdd(HWND dialog) {
     PostToBar(WM_BAR_REBUILD);
     InvalidateBar();
     SaveButtonFile();
-    SetDlgItemTextA(dialog, IDC_SETUP_FAVOURITE, g_buttonTable.favouriteUrl);
+    ShowFavouriteUrl(dialog);
     g_selectedIndex = 0;
     SelectListItem(dialog, 0);
 }
@@ -138,8 +142,8 @@ void OnDelete(HWND dialog) {
         return;
     }
     const int index = SelectedRecord(g_buttonTable, g_selectedIndex);
-    char question[kNameSize + 64];
-    wsprintfA(question, "Delete - %s. Are you sure?", g_buttonTable.records[index].name);
+    char question[ShownSize(kNameSize) + 64];
+    wsprintfA(question, "Delete - %s. Are you sure?", ShownField(g_buttonTable.records[index].name));
     if (MessageBoxA(dialog, question, "Delete Button (URL)", MB_YESNO | MB_ICONWARNING) != IDYES) return;
 
     ClearList(dialog);
@@ -148,7 +152,7 @@ void OnDelete(HWND dialog) {
     PostToBar(WM_BAR_CREATEBUTTONS, 1);
     InvalidateBar();
     SaveButtonFile();
-    SetDlgItemTextA(dialog, IDC_SETUP_FAVOURITE, g_buttonTable.favouriteUrl);
+    ShowFavouriteUrl(dialog);
     FillList(dialog);
 }
 
@@ -178,7 +182,7 @@ void OnMove(HWND dialog, int direction) {
 
 void OnTestUrl() {
     const int index = SelectedRecord(g_buttonTable, g_selectedIndex);
-    ShellExecuteA(nullptr, "open", g_buttonTable.records[index].url, nullptr, nullptr, SW_SHOWNORMAL);
+    ShellExecuteA(nullptr, "open", ShownField(g_buttonTable.records[index].url), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void OnListSelChange(HWND dialog) {
@@ -259,7 +263,7 @@ void OnGlobalFont(HWND dialog) {
 }
 
 void OnClose(HWND dialog, int id) {
-    char favourite[kUrlSize];
+    char favourite[ShownSize(kUrlSize)];
     GetDlgItemTextA(dialog, IDC_SETUP_FAVOURITE, favourite, static_cast<int>(sizeof favourite));
     StoreFavouriteUrl(g_buttonTable, favourite);
     UpdateTrayTip();

@@ -5,7 +5,7 @@ set -euo pipefail
 PACKAGES=(
   cmake make g++ libgtest-dev googletest
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-  wine wine64 xvfb fonts-wine xdotool imagemagick e2fsprogs mount
+  wine wine64 xvfb fonts-wine fonts-wqy-microhei xdotool imagemagick e2fsprogs mount
   nsis fp-utils-3.2.2
   clang libclang-rt-14-dev
   clang-tidy cppcheck

@@ -31,6 +31,10 @@ start_wine_session() {
   $WINE wineserver -w
   # Marlett, for the glyphs of the caption buttons (Wine does not pick it up by itself).
   cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+  # A face with Chinese, Japanese and Korean characters, so that captions in those scripts are
+  # drawn and checked; Wine's own faces have none. Asked for by a Windows face name.
+  cp /usr/share/fonts/truetype/wqy/wqy-microhei.ttc "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+  $WINE reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "MS UI Gothic" /d "WenQuanYi Micro Hei" /f >>"$log" 2>&1
 }
 
 end_wine_session() {

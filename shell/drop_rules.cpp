@@ -5,6 +5,7 @@
 #include <utility>
 #include "store/bookmark_format.h"
 #include "app/shared_state.h"
+#include "store/text_encoding.h"
 
 namespace {
 
@@ -146,10 +147,15 @@ DragVerdict JudgeDrag(DragData& data, char* path, std::vector<ImportSource>* imp
 
 size_t CopyDroppedText(const char* text, size_t available, char* out, size_t outSize) {
     if (outSize == 0) return 0;
-    size_t limit = outSize - 1;
-    if (available < limit) limit = available;
-    const size_t length = text ? strnlen(text, limit) : 0;
-    if (length) std::memcpy(out, text, length);
+    if (text == nullptr) {
+        out[0] = '\0';
+        return 0;
+    }
+    // What lies beyond the room is looked at too (within `available`), so a character the room
+    // cannot hold whole is left out.
+    const size_t seen = strnlen(text, available < outSize ? available : outSize);
+    const size_t length = CutLength(text, seen, outSize - 1);
+    std::memcpy(out, text, length);
     out[length] = '\0';
     return length;
 }

@@ -80,7 +80,8 @@ struct DragVerdict {
 DragVerdict JudgeDrag(DragData& data, char* path, std::vector<ImportSource>* imports = nullptr);
 
 // Copies dropped text into `out` (outSize bytes): up to its NUL, never past `available` bytes
-// of `text`, and at most outSize − 1 characters; always NUL-terminated. Returns the length.
+// of `text`, and at most outSize − 1 bytes, cut between two characters; always NUL-terminated.
+// Returns the length.
 size_t CopyDroppedText(const char* text, size_t available, char* out, size_t outSize);
 
 // Hands a dropped text to the Setup and Add dialogs: fills the dropped text (cut to 1,023

@@ -85,8 +85,9 @@ public:
         url[size - 1] = '\0';
     }
     bool OffersText() override {
-        FORMATETC fmt = HGlobalFormat(CF_TEXT);
-        return data_->QueryGetData(&fmt) == S_OK;
+        FORMATETC text = HGlobalFormat(CF_TEXT);
+        FORMATETC unicode = HGlobalFormat(CF_UNICODETEXT);
+        return data_->QueryGetData(&unicode) == S_OK || data_->QueryGetData(&text) == S_OK;
     }
 
 private:
@@ -108,9 +109,31 @@ void StartHandOver(HWND bar, const char* text, size_t available) {
     SetForegroundWindow(bar);
 }
 
+// Unicode text, where the data object offers it, as the dropped text in the program's code page:
+// CF_TEXT holds only what the source's own code page has. False when there is none.
+bool HandOverUnicodeTextOf(IDataObject* data, HWND bar) {
+    FORMATETC fmt = HGlobalFormat(CF_UNICODETEXT);
+    STGMEDIUM medium{};
+    if (FAILED(data->GetData(&fmt, &medium))) return false;
+    const wchar_t* text = medium.tymed == TYMED_HGLOBAL && medium.hGlobal ? static_cast<const wchar_t*>(GlobalLock(medium.hGlobal)) : nullptr;
+    if (text != nullptr) {
+        // The block need not hold a NUL: never read past its size, nor more than the dropped text keeps.
+        const size_t units = GlobalSize(medium.hGlobal) / sizeof(wchar_t);
+        int length = 0;
+        while (static_cast<size_t>(length) < units && length < static_cast<int>(kDroppedTextSize) && text[length] != L'\0') ++length;
+        static char converted[3 * kDroppedTextSize];
+        const int size = WideCharToMultiByte(CP_ACP, 0, text, length, converted, sizeof converted, nullptr, nullptr);
+        StartHandOver(bar, converted, size > 0 ? static_cast<size_t>(size) : 0);
+        GlobalUnlock(medium.hGlobal);
+    }
+    ReleaseStgMedium(&medium);
+    return text != nullptr;
+}
+
 // The text of a data object as the dropped text. Returns the HRESULT of fetching it.
 HRESULT HandOverDroppedTextOf(IDataObject* data, HWND bar) {
     if (!data) return E_INVALIDARG;
+    if (HandOverUnicodeTextOf(data, bar)) return S_OK;
     FORMATETC fmt = HGlobalFormat(CF_TEXT);
     STGMEDIUM medium;
     std::memset(&medium, 0, sizeof medium);

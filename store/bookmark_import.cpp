@@ -7,6 +7,7 @@
 #include "store/bookmark_format.h"
 #include "store/button_files.h"
 #include "store/platform_seam.h"
+#include "store/text_encoding.h"
 
 std::vector<ImportSource> g_pendingImport;
 
@@ -142,13 +143,14 @@ void TrimSpaces(std::string& text) {
     text.erase(text.find_last_not_of(' ') + 1);
 }
 
-// A button name: trimmed, cut to 63 characters; without one, the address's host, or the
-// address itself.
+// A button name: without controls and direction overrides, trimmed, cut to 63 bytes between
+// characters; without one, the address's host, or the address itself.
 std::string ButtonName(std::string name, const std::string& url) {
+    if (ProgramTextIsUtf8()) name = CleanTitle(name);
     TrimSpaces(name);
     if (name.empty()) name = HostName(url);
     if (name.empty()) name = url;
-    if (name.size() > kMaxName) name.resize(kMaxName);
+    name = CutToBytes(name, kMaxName);
     TrimSpaces(name);
     return name;
 }
@@ -277,7 +279,7 @@ ImportList BuildImportList(const std::vector<ImportSource>& sources, const Butto
     const int count = ButtonCount(table);
     for (int i = 0; i < count; ++i) {
         const ButtonRecord& record = table.records[i];
-        list.seen.insert(AddressKey(std::string(record.url, strnlen(record.url, sizeof record.url))));
+        list.seen.insert(AddressKey(ShownText(record.url)));
     }
     for (const ImportSource& source : sources) {
         if (!source.file.empty()) {
@@ -372,8 +374,8 @@ std::string TableAsBookmarks(const ButtonTable& table, const char* buttonFilePat
     for (int i = 0; i < count; ++i) {
         const ButtonRecord& record = table.records[i];
         BookmarkToWrite bookmark;
-        bookmark.title = Utf8(std::string(record.name, strnlen(record.name, sizeof record.name)));
-        bookmark.address = Utf8(std::string(record.url, strnlen(record.url, sizeof record.url)));
+        bookmark.title = FieldUtf8(record.name, sizeof record.name);
+        bookmark.address = FieldUtf8(record.url, sizeof record.url);
         if (icons != nullptr && static_cast<size_t>(i) < icons->size()) bookmark.icon = (*icons)[i];
         bookmarks.push_back(std::move(bookmark));
     }

@@ -1,6 +1,8 @@
 #include "store/button_table.h"
 
 #include <cstring>
+#include <string>
+#include "store/text_encoding.h"
 
 ButtonTable g_buttonTable;
 int32_t g_defaultFontHeight = 0;
@@ -12,7 +14,8 @@ const char kDefaultFavouriteUrl[] = "http://www.example.com/";
 void CopyTextToField(char* field, size_t fieldSize, const char* text) {
     if (fieldSize == 0) return;
     size_t length = 0;
-    while (length + 1 < fieldSize && text[length] != '\0') ++length;
+    while (length < fieldSize && text[length] != '\0') ++length;
+    length = CutLength(text, length, fieldSize - 1);  // between two characters
     std::memmove(field, text, length);
     field[length] = '\0';
 }
@@ -41,17 +44,15 @@ void ApplyButtonDefaults() {
 }
 
 void UpdateTrayTip() {
-    const char* url = g_buttonTable.favouriteUrl;
     // Bounded by the field: an unterminated URL counts as the whole field, and is cut.
-    const void* end = std::memchr(url, '\0', sizeof g_buttonTable.favouriteUrl);
-    const size_t length = end != nullptr ? static_cast<size_t>(static_cast<const char*>(end) - url)
-                                         : sizeof g_buttonTable.favouriteUrl;
-    if (length >= 64) {
-        std::memcpy(g_trayTip, url, 60);
-        std::memcpy(g_trayTip + 60, "...", 4);
+    const std::string url = ShownText(g_buttonTable.favouriteUrl);
+    if (url.size() >= 64) {
+        const size_t length = CutLength(url.data(), url.size(), 60);
+        std::memcpy(g_trayTip, url.data(), length);
+        std::memcpy(g_trayTip + length, "...", 4);
     } else {
-        std::memcpy(g_trayTip, url, length);
-        g_trayTip[length] = '\0';
+        std::memcpy(g_trayTip, url.data(), url.size());
+        g_trayTip[url.size()] = '\0';
     }
 }
 

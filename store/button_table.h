@@ -94,8 +94,9 @@ void ApplyButtonDefaults();
 // Recomputes g_trayTip from the Favourite URL.
 void UpdateTrayTip();
 
-// Copies text into a fixed field of fieldSize bytes, cut to fieldSize - 1 characters and
-// always terminated. Every write of text into the table goes through this.
+// Copies text into a fixed field of fieldSize bytes, cut to fieldSize - 1 bytes between two
+// characters and always terminated; it reads at most fieldSize bytes of text. Every write of
+// text into the table goes through this.
 void CopyTextToField(char* field, size_t fieldSize, const char* text);
 
 // The safety step every load passes through. A table read from an arbitrary file may hold a

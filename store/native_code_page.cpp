@@ -1,5 +1,7 @@
 #include "store/native_code_page.h"
 
+#include <algorithm>
+
 bool Latin1CodePage::FromUtf8(const std::string& utf8, std::string* ansi) {
     ansi->clear();
     bool lossless = true;
@@ -42,3 +44,16 @@ void Latin1CodePage::ToUtf8(const std::string& ansi, std::string* utf8) {
         }
     }
 }
+
+void Latin1CodePage::LegacyToUtf8(unsigned, const std::string& text, std::string* utf8) {
+    utf8->resize(text.size());
+    std::transform(text.begin(), text.end(), utf8->begin(),
+                   [](char c) { return static_cast<unsigned char>(c) < 0x80 ? c : '?'; });
+}
+
+bool Utf8CodePage::FromUtf8(const std::string& utf8, std::string* ansi) {
+    *ansi = utf8;
+    return true;
+}
+
+void Utf8CodePage::ToUtf8(const std::string& ansi, std::string* utf8) { *utf8 = ansi; }

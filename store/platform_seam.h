@@ -81,15 +81,27 @@ public:
     virtual void ShowMessage(const char* text, const char* caption) = 0;
 };
 
-// Text between UTF-8 (bookmark files) and the system code page (the ANSI strings of the table).
+// Text between UTF-8 (bookmark files, Button file fields) and the program's code page, the one
+// the A calls carry: UTF-8 itself where the system runs the program in UTF-8 (GetACP() 65001),
+// the legacy ANSI code page on older systems.
 class CodePage {
 public:
     virtual ~CodePage() = default;
-    // Valid UTF-8 to the code page; a character the code page lacks becomes '?'. False when one
-    // did.
+    // Valid UTF-8 to the program's code page; a character the code page lacks becomes '?'. False
+    // when one did.
     virtual bool FromUtf8(const std::string& utf8, std::string* ansi) = 0;
-    // Code-page text to UTF-8.
+    // Program code-page text to UTF-8.
     virtual void ToUtf8(const std::string& ansi, std::string* utf8) = 0;
+    // Whether the program's code page is UTF-8.
+    virtual bool IsUtf8() = 0;
+    // The user's legacy ANSI code page (1252 in Western Europe), in which older files were written.
+    virtual unsigned LegacyCodePage() = 0;
+    // Text of that code page to UTF-8.
+    virtual void LegacyToUtf8(unsigned codePage, const std::string& text, std::string* utf8) = 0;
+    // The order of two names of the program's code page in the user's locale, letter case aside:
+    // *order < 0, 0 or > 0. False where no locale is at hand (the names are then compared by
+    // their bytes).
+    virtual bool CompareNames(const char* /*first*/, const char* /*second*/, int* /*order*/) { return false; }
 };
 
 // What the Button store asks of the program around a Button file that other programs change

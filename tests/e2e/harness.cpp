@@ -189,21 +189,73 @@ Process& Process::operator=(Process&& other) noexcept {
 
 Process::~Process() { Kill(); }
 
+std::wstring Wide(const std::string& utf8) {
+    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(size > 0 ? size : 1), L'\0');
+    if (size > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &wide[0], size);
+    wide.resize(wide.size() - 1);
+    return wide;
+}
+
+std::string Utf8(const wchar_t* wide) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(size > 0 ? size : 1), '\0');
+    if (size > 0) WideCharToMultiByte(CP_UTF8, 0, wide, -1, &utf8[0], size, nullptr, nullptr);
+    utf8.resize(utf8.size() - 1);
+    return utf8;
+}
+
+void SetControlTextUtf8(HWND dialog, int id, const std::string& utf8) {
+    const std::wstring wide = Wide(utf8);
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()), SMTO_NORMAL,
+                        5000, &result);
+}
+
+std::string ControlTextUtf8(HWND dialog, int id) {
+    std::vector<wchar_t> buffer(8192, L'\0');
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(GetDlgItem(dialog, id), WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
+                        SMTO_NORMAL, 5000, &result);
+    return Utf8(buffer.data());
+}
+
+bool WriteFileUtf8Path(const std::string& utf8Path, const void* data, size_t size) {
+    HANDLE file = CreateFileW(Wide(utf8Path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == size;
+}
+
+std::vector<unsigned char> ReadFileUtf8Path(const std::string& utf8Path) {
+    std::vector<unsigned char> bytes;
+    HANDLE file = CreateFileW(Wide(utf8Path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    bytes.resize(GetFileSize(file, nullptr));
+    DWORD read = 0;
+    if (!bytes.empty()) ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    bytes.resize(read);
+    return bytes;
+}
+
 Process Process::Start(const std::string& exe, const std::string& arguments, const std::string& workingFolder) {
     Process process;
     std::string commandLine = "\"" + exe + "\"";
     if (!arguments.empty()) commandLine += " " + arguments;
-    std::vector<char> buffer(commandLine.begin(), commandLine.end());
-    buffer.push_back('\0');
-    STARTUPINFOA startup{};
+    std::wstring buffer = Wide(commandLine);
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     const std::string folder = workingFolder.empty() ? BuildFolder() : workingFolder;
     // Wine now and then fails a process start with an internal error (1359) when many start in
     // quick succession; that says nothing about the program, so the start is tried again.
     DWORD error = 0;
     for (int attempt = 0; attempt < 3; ++attempt) {
-        if (CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                           &process.info_)) {
+        if (CreateProcessW(Wide(exe).c_str(), &buffer[0], nullptr, nullptr, FALSE, 0, nullptr, Wide(folder).c_str(),
+                           &startup, &process.info_)) {
             return process;
         }
         error = GetLastError();
@@ -338,10 +390,13 @@ std::vector<ButtonInfo> BarButtons(HWND bar) {
             if (GetParent(child) != c->bar) return TRUE;
             const int id = GetDlgCtrlID(child);
             if (id < 2000 || id > 2099) return TRUE;
-            ButtonInfo info{child, id, std::string(), RECT{}};
+            ButtonInfo info{child, id, std::string(), std::string(), RECT{}};
             char text[256] = "";
             GetWindowTextA(child, text, sizeof text);
             info.text = text;
+            wchar_t wide[256] = L"";
+            GetWindowTextW(child, wide, 256);
+            info.utf8 = Utf8(wide);
             GetWindowRect(child, &info.clientRect);
             MapWindowPoints(nullptr, c->bar, reinterpret_cast<POINT*>(&info.clientRect), 2);
             c->buttons.push_back(info);

@@ -38,6 +38,16 @@ std::string LegacyFile();
 // A fresh, empty scratch folder for one test (under %TEMP%).
 std::string ScratchFolder(const std::string& name);
 
+// Text between UTF-8 and UTF-16, for the cases in scripts this process's code page lacks.
+std::wstring Wide(const std::string& utf8);
+std::string Utf8(const wchar_t* wide);
+// A control's text set and read in UTF-16, given and returned as UTF-8.
+void SetControlTextUtf8(HWND dialog, int id, const std::string& utf8);
+std::string ControlTextUtf8(HWND dialog, int id);
+// A file written under a UTF-8 path.
+bool WriteFileUtf8Path(const std::string& utf8Path, const void* data, size_t size);
+std::vector<unsigned char> ReadFileUtf8Path(const std::string& utf8Path);
+
 // Polls cond every 20 ms until it holds or timeoutMs passes; returns whether it held.
 bool WaitUntil(const std::function<bool()>& cond, int timeoutMs = 10000);
 
@@ -52,7 +62,8 @@ public:
     ~Process();
 
     // Starts `exe` with the given argument text (appended after the quoted program name), in
-    // `workingFolder` (the build folder when empty).
+    // `workingFolder` (the build folder when empty). The texts are UTF-8 (ASCII is the same),
+    // so arguments may name files in any script.
     static Process Start(const std::string& exe, const std::string& arguments = "",
                          const std::string& workingFolder = "");
     bool running() const;
@@ -95,7 +106,8 @@ void Sync(HWND bar);
 struct ButtonInfo {
     HWND hwnd;
     int id;
-    std::string text;
+    std::string text;   // in this process's code page
+    std::string utf8;   // the same text as UTF-8, every character kept
     RECT clientRect;  // position within the bar's client area
 };
 std::vector<ButtonInfo> BarButtons(HWND bar);

@@ -271,6 +271,31 @@ TEST(SetupAdd, EmptyFieldsKeepTheDialogOpenAndLongNamesAreCut) {
     Finish(s);
 }
 
+// Names and addresses in any script, typed through WM_SETTEXT in UTF-16: the name box stops at
+// 61 bytes between two letters (30 Cyrillic letters), an address without a scheme gets "http://",
+// and the Button file holds both as UTF-8.
+TEST(SetupAdd, NamesAndAddressesInAnyScriptAreKeptAndCutBetweenLetters) {
+    Session s;
+    Start(s, "setup-add-scripts", {{"One", "http://one.example/"}});
+    HWND add = OpenAdd(s.setup);
+    ASSERT_NE(nullptr, add);
+    std::string letters;
+    for (int i = 0; i < 40; ++i) letters += "\xD0\x96";  // Ж, two bytes each
+    const std::string host = "\xD0\xBF\xD1\x80\xD0\xB8\xD0\xBC\xD0\xB5\xD1\x80.\xD0\xB8\xD1\x81\xD0\xBF\xD1\x8B"
+                             "\xD1\x82\xD0\xB0\xD0\xBD\xD0\xB8\xD0\xB5";  // пример.испытание
+    e2e::SetControlTextUtf8(add, IDC_ADD_URL, host + "/\xD0\xBF\xD1\x83\xD1\x82\xD1\x8C");
+    e2e::SetControlTextUtf8(add, IDC_ADD_NAME, letters);
+    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::ControlTextUtf8(add, IDC_ADD_NAME) == letters.substr(0, 60); }))
+        << "the name box holds " << e2e::ControlTextUtf8(add, IDC_ADD_NAME).size() << " bytes";
+    e2e::PressButton(add, IDOK);
+    ASSERT_TRUE(e2e::WaitForWindowGone(add));
+    const auto table = SettledTable(s.bar, s.file);
+    EXPECT_EQ(letters.substr(0, 60), table->records[0].name);
+    EXPECT_EQ("http://" + host + "/\xD0\xBF\xD1\x83\xD1\x82\xD1\x8C", table->records[0].url);
+    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::BarButtons(s.bar).size() == 2 && e2e::BarButtons(s.bar)[0].utf8 == letters.substr(0, 60); }));
+    Finish(s);
+}
+
 TEST(SetupAdd, AHundredButtonsAreRefusedBeforeTheAddDialog) {
     Session s;
     Start(s, "setup-add-full", Numbered(100));

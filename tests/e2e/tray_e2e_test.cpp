@@ -140,6 +140,26 @@ TEST_F(TrayE2E, NewWindowRecordStartsTheBrowserProgramWithTheUrlAsItsOneQuotedAr
     EXPECT_TRUE(WaitHidden());
 }
 
+// An address in any script reaches the browser exactly, through the shell and as the Browser
+// program's parameters (the recorder writes what it was given in UTF-8).
+TEST_F(TrayE2E, AnAddressInAnyScriptReachesTheBrowserExactly) {
+    const std::string address =
+        "http://\xD0\xBF\xD1\x80\xD0\xB8\xD0\xBC\xD0\xB5\xD1\x80.\xD0\xB8\xD1\x81\xD0\xBF\xD1\x8B\xD1\x82\xD0\xB0"
+        "\xD0\xBD\xD0\xB8\xD0\xB5/\xD0\xBF\xD1\x83\xD1\x82\xD1\x8C";  // http://пример.испытание/путь
+    ASSERT_NO_FATAL_FAILURE(Start({{"Shell", address}, {"Window", address + "?w=1", true}}));
+    ASSERT_NO_FATAL_FAILURE(ShowByLeftClick());
+    ASSERT_NO_FATAL_FAILURE(ClickButton(0));
+    e2e::Launch launch;
+    ASSERT_TRUE(e2e::WaitForLaunch(address, &launch)) << "the shell launch reached no browser";
+    EXPECT_EQ(ShellOpened(address), launch.arguments);
+    EXPECT_TRUE(WaitHidden());
+    e2e::ClearLaunches();
+    ASSERT_NO_FATAL_FAILURE(ShowByLeftClick());
+    ASSERT_NO_FATAL_FAILURE(ClickButton(1));
+    ASSERT_TRUE(e2e::WaitForLaunch(address + "?w=1", &launch)) << "the new-window launch reached no program";
+    EXPECT_EQ(address + "?w=1", launch.arguments);
+}
+
 TEST_F(TrayE2E, AFailedLaunchShowsTheMessageThenTheBarHides) {
     ASSERT_NO_FATAL_FAILURE(Start({{"Nowhere", "C:\\no\\such\\folder\\page.none"}}));
     ASSERT_NO_FATAL_FAILURE(ShowByLeftClick());

@@ -14,6 +14,7 @@
 #include "dialogs/table_edits.h"
 #include "store/button_files.h"
 #include "store/settings.h"
+#include "store/text_encoding.h"
 #include "tests/fuzz/fuzz_harnesses.h"
 #include "tests/fuzz/fuzz_support.h"
 
@@ -60,6 +61,29 @@ void CheckLoadedImage(const ButtonTable& previous, const uint8_t* data, size_t s
     FUZZ_CHECK(!RepairLoadedTable(again), "a repaired table needs no second repair");
 }
 
+// Every text field read as a system running the program in UTF-8 reads it, and as an older one:
+// shown as valid text, and storing back what it shows changes no byte of it.
+void CheckFieldTexts() {
+    static Utf8CodePage utf8;
+    CodePage* installed = g_platform.codePage;
+    static const std::vector<std::pair<size_t, size_t>> fields = TextFields();
+    static ButtonTable before;
+    before = g_buttonTable;
+    uint8_t* bytes = reinterpret_cast<uint8_t*>(&g_buttonTable);
+    for (CodePage* codePage : {installed, static_cast<CodePage*>(&utf8)}) {
+        g_platform.codePage = codePage;
+        for (const auto& field : fields) {
+            char* text = reinterpret_cast<char*>(bytes + field.first);
+            FUZZ_CHECK(IsUtf8(FieldUtf8(text, field.second)), "a field reads as valid UTF-8");
+            const std::string shown = ShownText(text, field.second);
+            FUZZ_CHECK(codePage != &utf8 || IsUtf8(shown), "a UTF-8 program shows valid UTF-8");
+            FUZZ_CHECK(!StoreShownText(text, field.second, shown.c_str()), "what a field shows stores as its bytes");
+        }
+    }
+    g_platform.codePage = installed;
+    FUZZ_CHECK(SameBytes(&before, &g_buttonTable, kButtonTableSize), "reading the texts changes no byte");
+}
+
 void CheckLayout(const ScreenMetrics& screen) {
     const ButtonTable& table = g_buttonTable;
     const int count = ButtonCount(table);
@@ -86,11 +110,12 @@ void CheckLayout(const ScreenMetrics& screen) {
 void CheckTrayTip() {
     std::memset(g_trayTip, 0x7f, sizeof g_trayTip);
     UpdateTrayTip();
-    const std::string url = FieldText(g_buttonTable.favouriteUrl, kUrlSize);
+    const std::string url = ShownText(g_buttonTable.favouriteUrl);
     FUZZ_CHECK(fuzz::Terminated(g_trayTip, sizeof g_trayTip), "the tip is terminated");
     const std::string tip(g_trayTip);
     if (url.size() >= 64) {
-        FUZZ_CHECK(tip == url.substr(0, 60) + "...", "a long Favourite URL is cut to 60 and dots");
+        FUZZ_CHECK(tip == url.substr(0, CutLength(url.data(), url.size(), 60)) + "...",
+                   "a long Favourite URL is cut to 60 bytes between characters and dots");
     } else {
         FUZZ_CHECK(tip == url, "a short Favourite URL is the tip");
     }
@@ -368,9 +393,9 @@ void CheckLaunch(int index, intptr_t shellResult) {
     }
     const ButtonRecord& record = g_buttonTable.records[index];
     const LaunchRequest request = PlanLaunch(record, kBrowser);
-    const std::string url = FieldText(record.url, kUrlSize);
+    const std::string url = ShownText(record.url);  // a legacy address as the A calls take it
     if (record.newWindow != 1) {
-        FUZZ_CHECK(request.file == record.url && request.Parameters() == nullptr && !request.refused,
+        FUZZ_CHECK(url == request.file && request.Parameters() == nullptr && !request.refused,
                    "otherwise the URL itself");
     } else {
         const size_t first = url.find_first_not_of(" \t");
@@ -532,6 +557,7 @@ int FuzzButtonFile(const uint8_t* data, size_t size) {
     CheckLayout(screen);
     CheckTrayTip();
     CheckFonts();
+    CheckFieldTexts();
 
     // The Setup dialog.
     CheckSort(SortOrder::TopDown);

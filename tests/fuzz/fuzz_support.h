@@ -12,6 +12,7 @@
 #include <vector>
 #include "store/button_table.h"
 #include "store/native_code_page.h"
+#include "store/text_encoding.h"
 #include "store/native_registry.h"
 #include "tests/fuzz/memory_files.h"
 
@@ -70,10 +71,18 @@ inline std::string FieldText(const char* field, size_t size) {
     return std::string(field, end ? static_cast<size_t>(static_cast<const char*>(end) - field) : size);
 }
 
-// Text cut as every write into the table cuts it: up to its first NUL, at most size - 1 bytes.
+// Text cut as every write into the table cuts it: up to its first NUL, at most size - 1 bytes,
+// between two characters of what the field reads of it (size bytes). The cut itself is checked:
+// it never ends inside a well-formed character of the text.
 inline std::string CutText(const std::string& text, size_t size) {
-    std::string cut = text.substr(0, text.find('\0'));
-    if (cut.size() > size - 1) cut.resize(size - 1);
+    const std::string whole = text.substr(0, text.find('\0'));
+    const std::string seen = whole.substr(0, size);
+    const std::string cut = seen.substr(0, CutLength(seen.data(), seen.size(), size - 1));
+    FUZZ_CHECK(cut.size() <= size - 1, "a cut keeps to the field");
+    for (size_t start = cut.size() >= 3 ? cut.size() - 3 : 0; start < cut.size(); ++start) {
+        FUZZ_CHECK(start + Utf8CharLength(whole.data() + start, whole.size() - start) <= cut.size(),
+                   "no cut falls inside a character");
+    }
     return cut;
 }
 

@@ -279,6 +279,17 @@ def main():
     write(b, "control_reload_locked.bklt",
           full + button_control(script=b"\x08" + struct.pack("<IQ", 0x1, 0xFFFF) + b"\x01" + b"\x08" + struct.pack("<IQ", 0, 0) + b"\x00"))
 
+    # Names in any script beside names an older Brisklet wrote in Windows-1252, and the bad forms:
+    # an overlong slash, a lone continuation byte, an encoded surrogate, a sequence cut by the
+    # field's end, and a 63-byte name whose last character would need 4.
+    scripts = with_count(default_table(), 8)
+    names = ["\u041d\u043e\u0432\u043e\u0441\u0442\u0438".encode(), "\u65b0\u95fb\u7f51".encode(), b"Caf\xe9",
+             b"\xc0\xaf", b"a\x80b", b"\xed\xa0\x80", b"x" * 62 + b"\xf0", b"y" * 60 + "\U0001f600".encode()[:3]]
+    for index, name in enumerate(names):
+        set_record(scripts, index, "", "http://\u043f\u0440\u0438\u043c\u0435\u0440.\u0438\u0441\u043f\u044b\u0442\u0430\u043d\u0438\u0435/".encode().decode("latin-1"))
+        put(scripts, record_at(index), name + b"\0")
+    write(b, "names_in_any_script.bklt", scripts + button_control(script=bytes(range(12)) * 2))
+
     legacy = "legacy_file"
     write(legacy, "count_3.dat", legacy_file(3))
     write(legacy, "count_100.dat", legacy_file(100, records=100))

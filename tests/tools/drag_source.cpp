@@ -1,6 +1,6 @@
 // drag_source: a real OLE drag from a separate process, for the end-to-end tests.
 //
-//   drag_source.exe [--text TEXT]... [--file PATH]... --at X Y [--from X Y] [--log FILE]
+//   drag_source.exe [--text TEXT | --utf8-hex HEX]... [--file PATH]... --at X Y [--from X Y] [--log FILE]
 //
 // Offers the given text (CF_TEXT) and/or files (CF_HDROP), starts DoDragDrop at the --from point
 // (default: 200 pixels left of the target), while a second thread presses the left button, moves
@@ -12,7 +12,9 @@
 // Exit code: 0 dropped with the copy effect, 1 dropped with no effect, 2 the drag was cancelled
 // (a refusing target ends that way), 3 the pointer never settled on the target in time,
 // 4 bad arguments, 5 OLE failure. --log writes "result=0x... effect=N feedback=N" to FILE, where
-// feedback is the last effect the target showed during the drag.
+// feedback is the last effect the target showed during the drag. --utf8-hex gives a text in any
+// script as the hex digits of its UTF-8 bytes; it is offered as a web browser offers text, as
+// CF_UNICODETEXT and as CF_TEXT in this process's code page (what that lacks becomes '?').
 #include <windows.h>
 #include <ole2.h>
 #include <shellapi.h>
@@ -41,8 +43,8 @@ FORMATETC HGlobalFormat(CLIPFORMAT format) {
 
 class DataObject final : public IDataObject {
 public:
-    DataObject(std::vector<std::string> files, std::vector<std::string> texts)
-        : files_(std::move(files)), texts_(std::move(texts)) {}
+    DataObject(std::vector<std::string> files, std::vector<std::string> texts, std::wstring unicode)
+        : files_(std::move(files)), texts_(std::move(texts)), unicode_(std::move(unicode)) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDataObject)) {
@@ -63,7 +65,7 @@ public:
     HRESULT STDMETHODCALLTYPE GetData(FORMATETC* fmt, STGMEDIUM* medium) override {
         const HRESULT offered = QueryGetData(fmt);
         if (offered != S_OK) return offered;
-        HGLOBAL memory = fmt->cfFormat == CF_HDROP ? FileList() : Text();
+        HGLOBAL memory = fmt->cfFormat == CF_HDROP ? FileList() : fmt->cfFormat == CF_UNICODETEXT ? UnicodeText() : Text();
         if (!memory) return E_OUTOFMEMORY;
         medium->tymed = TYMED_HGLOBAL;
         medium->hGlobal = memory;
@@ -76,6 +78,7 @@ public:
         if (!(fmt->tymed & TYMED_HGLOBAL)) return DV_E_TYMED;
         if (fmt->cfFormat == CF_HDROP && !files_.empty()) return S_OK;
         if (fmt->cfFormat == CF_TEXT && !texts_.empty()) return S_OK;
+        if (fmt->cfFormat == CF_UNICODETEXT && !unicode_.empty()) return S_OK;
         return DV_E_FORMATETC;
     }
     HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
@@ -87,6 +90,7 @@ public:
         if (direction != DATADIR_GET) return E_NOTIMPL;
         std::vector<FORMATETC> formats;
         if (!files_.empty()) formats.push_back(HGlobalFormat(CF_HDROP));
+        if (!unicode_.empty()) formats.push_back(HGlobalFormat(CF_UNICODETEXT));
         if (!texts_.empty()) formats.push_back(HGlobalFormat(CF_TEXT));
         return SHCreateStdEnumFmtEtc(static_cast<UINT>(formats.size()), formats.data(), out);
     }
@@ -123,9 +127,19 @@ private:
         return memory;
     }
 
+    HGLOBAL UnicodeText() const {
+        const size_t size = (unicode_.size() + 1) * sizeof(wchar_t);
+        HGLOBAL memory = GlobalAlloc(GHND, size);
+        if (!memory) return nullptr;
+        std::memcpy(GlobalLock(memory), unicode_.c_str(), size);
+        GlobalUnlock(memory);
+        return memory;
+    }
+
     LONG refs_ = 1;
     std::vector<std::string> files_;
     std::vector<std::string> texts_;
+    std::wstring unicode_;
 };
 
 class DropSource final : public IDropSource {
@@ -220,12 +234,24 @@ bool ParseInt(const char* text, LONG* value) {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     std::vector<std::string> files, texts;
+    std::wstring unicode;
     POINT to = {-1, -1}, from = {-1, -1};
     std::string logPath;
     for (int i = 1; i < __argc; ++i) {
         const std::string arg = __argv[i];
         if (arg == "--text" && i + 1 < __argc) {
             texts.push_back(__argv[++i]);
+        } else if (arg == "--utf8-hex" && i + 1 < __argc) {
+            const std::string hex = __argv[++i];
+            std::string utf8;
+            for (size_t k = 0; k + 1 < hex.size(); k += 2) utf8.push_back(static_cast<char>(std::stoi(hex.substr(k, 2), nullptr, 16)));
+            const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+            if (size <= 1) return 4;
+            unicode.assign(static_cast<size_t>(size - 1), L'\0');
+            MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &unicode[0], size);
+            char ansi[4096] = "";
+            WideCharToMultiByte(CP_ACP, 0, unicode.c_str(), -1, ansi, sizeof ansi - 1, "?", nullptr);
+            texts.push_back(ansi);
         } else if (arg == "--file" && i + 1 < __argc) {
             files.push_back(__argv[++i]);
         } else if (arg == "--log" && i + 1 < __argc) {
@@ -242,7 +268,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (from.x < 0) from = {to.x > 205 ? to.x - 200 : 5, to.y};
 
     if (FAILED(OleInitialize(nullptr))) return 5;
-    auto* data = new DataObject(files, texts);
+    auto* data = new DataObject(files, texts, unicode);
     auto* source = new DropSource;
 
     SetCursorPos(from.x, from.y);

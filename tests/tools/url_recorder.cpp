@@ -33,7 +33,12 @@ HANDLE OpenLogForAppend(const std::string& path) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    const std::string line = std::string(GetCommandLineA()) + "\r\n";
+    // In UTF-8, so that addresses in any script are recorded as they came.
+    const wchar_t* wide = GetCommandLineW();
+    std::string line(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr)), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, &line[0], static_cast<int>(line.size()), nullptr, nullptr);
+    line.resize(line.size() - 1);
+    line += "\r\n";
     HANDLE file = OpenLogForAppend(LogPath());
     if (file == INVALID_HANDLE_VALUE) return 1;
     DWORD written = 0;

@@ -11,6 +11,7 @@
 #include "app/layout.h"
 #include "app/shared_state.h"
 #include "app/win_bar.h"
+#include "app/win_glyph_fonts.h"
 #include "app/win_state.h"
 #include "res/resource.h"
 #include "store/button_files.h"
@@ -270,3 +271,30 @@ TEST_F(BarWindowTest, HideBarClearsStayOnTop) {
 }
 
 }  // namespace
+
+// A caption in a script its face lacks is drawn in a face that has every one of its characters:
+// the raster "System" face has no Cyrillic or Chinese letters, the fallback faces do (the tests'
+// Wine has a Chinese face).
+TEST(GlyphFallback, CaptionsGetAFaceWithTheirCharacters) {
+    const HFONT system = CreateFontA(-13, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "System");
+    ASSERT_NE(nullptr, system);
+    EXPECT_EQ(system, FontWithGlyphs(system, "Latin only")) << "ASCII keeps the font";
+    HDC dc = CreateCompatibleDC(nullptr);
+    for (const wchar_t* caption : {L"\x041D\x043E\x0432\x043E\x0441\x0442\x0438", L"\x65B0\x95FB\x7F51",
+                                   L"\x0395\x03B9\x03B4\x03AE\x03C3\x03B5\x03B9\x03C2"}) {
+        const HFONT font = FontWithGlyphsWide(system, caption);
+        EXPECT_NE(system, font);
+        const HGDIOBJ old = SelectObject(dc, font);
+        WORD glyphs[16] = {};
+        const int length = lstrlenW(caption);
+        ASSERT_NE(GDI_ERROR, GetGlyphIndicesW(dc, caption, length, glyphs, GGI_MARK_NONEXISTING_GLYPHS));
+        for (int i = 0; i < length; ++i) EXPECT_NE(0xFFFF, glyphs[i]) << "character " << i << " has no glyph";
+        LOGFONTW chosen{};
+        GetObjectW(font, sizeof chosen, &chosen);
+        EXPECT_EQ(-13, chosen.lfHeight);
+        EXPECT_EQ(FW_BOLD, chosen.lfWeight);
+        SelectObject(dc, old);
+    }
+    DeleteDC(dc);
+    DeleteObject(system);
+}
