@@ -23,6 +23,11 @@ namespace {
 
 // WM_DPICHANGED, which the Windows headers define only for newer targets than this program's.
 constexpr UINT kWmDpiChanged = 0x02E0;
+// WM_MOUSEHWHEEL (Vista and later), likewise.
+constexpr UINT kWmMouseHWheel = 0x020E;
+
+// How far the bar's columns are scrolled to the right, in pixels; 0 while they all show.
+int s_scrollX;
 
 // The bar served by the procedure. g_hwndBar is only set once creation has finished, but the
 // bar's own handlers (WM_CREATE first of all) need the handle before that.
@@ -265,6 +270,75 @@ HWND CallHtmlHelp(HWND owner, LPCSTR file, UINT command, DWORD_PTR data) {
     return entry != nullptr ? entry(owner, file, command, data) : nullptr;
 }
 
+int ClientWidth() {
+    RECT client;
+    GetClientRect(s_bar, &client);
+    return client.right;
+}
+
+// The scroll bar shows while the columns are wider than the bar and says what part shows.
+void UpdateScrollBar() {
+    ShowScrollBar(s_bar, SB_HORZ, g_layout.scrolls ? TRUE : FALSE);
+    const int width = ClientWidth();
+    const int limit = ScrollLimit(g_layout, width);
+    s_scrollX = s_scrollX < 0 ? 0 : (s_scrollX > limit ? limit : s_scrollX);
+    if (!g_layout.scrolls) return;
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    info.nMax = limit + width - 1;
+    info.nPage = static_cast<UINT>(width);
+    info.nPos = s_scrollX;
+    SetScrollInfo(s_bar, SB_HORZ, &info, TRUE);
+}
+
+// Scrolls the columns so that `x` is the left edge shown; the buttons move with the view.
+void ScrollBarTo(int x) {
+    const int limit = ScrollLimit(g_layout, ClientWidth());
+    x = x < 0 ? 0 : (x > limit ? limit : x);
+    if (x == s_scrollX) return;
+    const int delta = s_scrollX - x;
+    s_scrollX = x;
+    SetScrollPos(s_bar, SB_HORZ, x, TRUE);
+    ScrollWindowEx(s_bar, delta, 0, nullptr, nullptr, nullptr, nullptr, SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
+}
+
+LRESULT OnHorizontalScroll(WPARAM wParam) {
+    const int page = ClientWidth();
+    int x = s_scrollX;
+    switch (LOWORD(wParam)) {
+        case SB_LINELEFT: x -= g_layout.columnPitch; break;
+        case SB_LINERIGHT: x += g_layout.columnPitch; break;
+        case SB_PAGELEFT: x -= page; break;
+        case SB_PAGERIGHT: x += page; break;
+        case SB_LEFT: x = 0; break;
+        case SB_RIGHT: x = ScrollLimit(g_layout, page); break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION: {
+            SCROLLINFO info{};
+            info.cbSize = sizeof info;
+            info.fMask = SIF_TRACKPOS;
+            GetScrollInfo(s_bar, SB_HORZ, &info);
+            x = info.nTrackPos;
+            break;
+        }
+        default: return 0;
+    }
+    ScrollBarTo(x);
+    return 0;
+}
+
+// A notch of the wheel moves one column: down or right is on, up or left back. `towardsEnd` is
+// the sign of a wheel that moves toward the last column when it turns forward.
+LRESULT OnWheel(WPARAM wParam, int towardsEnd) {
+    if (!g_layout.scrolls) return 0;
+    const int delta = GET_WHEEL_DELTA_WPARAM(wParam) * towardsEnd;
+    int notches = delta / WHEEL_DELTA;
+    if (notches == 0) notches = delta > 0 ? 1 : -1;
+    ScrollBarTo(s_scrollX + notches * g_layout.columnPitch);
+    return 0;
+}
+
 // ---- message handlers -------------------------------------------------------------------
 
 LRESULT OnCreate(HWND hwnd) {
@@ -369,6 +443,9 @@ LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_HOTKEY: OnPopupHotKey(hwnd, wParam); return 0;
         case WM_ACTIVATE: return OnBarActivate(hwnd, wParam, lParam);
         case kWmDpiChanged: return OnDpiChanged();
+        case WM_HSCROLL: return OnHorizontalScroll(wParam);
+        case WM_MOUSEWHEEL: return OnWheel(wParam, -1);
+        case kWmMouseHWheel: return OnWheel(wParam, 1);
         case WM_BAR_TRAYICON: OnTrayNotify(lParam); return 0;
         case WM_BAR_REBUILD:
         case WM_BAR_CREATEBUTTONS: RebuildButtons(); return 0;  // the same rebuild, from Add or Delete
@@ -401,14 +478,34 @@ LRESULT CALLBACK BarWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 
 ScreenMetrics ReadScreenMetrics() {
     const int dpi = WindowDpi(s_bar);
-    return ScreenMetrics{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), MetricForDpi(SM_CYMENU, dpi),
-                         MetricForDpi(SM_CYSIZE, dpi), dpi};
+    ScreenMetrics metrics{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), MetricForDpi(SM_CYMENU, dpi),
+                          MetricForDpi(SM_CYSIZE, dpi), dpi};
+    // The bar is placed from the primary screen's corner, so it keeps to that monitor's work area.
+    RECT work{};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoA(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor) != FALSE) {
+        work = monitor.rcWork;
+    } else {
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    }
+    metrics.workLeft = work.left;
+    metrics.workTop = work.top;
+    metrics.workRight = work.right;
+    metrics.workBottom = work.bottom;
+    metrics.scrollBarHeight = MetricForDpi(SM_CYHSCROLL, dpi);
+    return metrics;
 }
 
 void ComputeLayout() { g_layout = ComputeLayout(ReadScreenMetrics(), g_buttonTable); }
 
 void MoveBarToLayout() {
     MoveWindow(s_bar, g_layout.barX, g_layout.barY, g_layout.barWidth, g_layout.barHeight, TRUE);
+    UpdateScrollBar();
+}
+
+void ScrollSlotIntoView(int slot) {
+    ScrollBarTo(ScrollToShow(g_layout, slot, ClientWidth(), s_scrollX));
 }
 
 // Brings the button windows in line with the table: slot i keeps the window it has and gets
@@ -421,7 +518,6 @@ void CreateButtonWindows() {
     RECT client;
     GetClientRect(s_bar, &client);
     const int count = ButtonCount(g_buttonTable);
-    const int x = client.left + ButtonX(client.right, g_layout.buttonWidth);
     ChangedArea changed;
     const int dpi = WindowDpi(s_bar);
     RetiredFonts retired;  // deleted on leaving, after the buttons have their new fonts
@@ -440,7 +536,9 @@ void CreateButtonWindows() {
         }
         char name[kNameSize];
         RecordName(i, name);
-        const int y = client.top + ButtonY(i, g_layout.dpi);
+        const ButtonPlace slot = PlaceSlot(g_layout, i, client.right, s_scrollX);
+        const int x = client.left + slot.x;
+        const int y = client.top + slot.y;
         const RECT place = {x, y, x + g_layout.buttonWidth, y + g_layout.buttonHeight};
         bool redraw = !ours;
         if (ours) {

@@ -66,6 +66,7 @@ void FocusButton(int index) {
     if (button == nullptr) return;
     // Focus rectangles show from now on, as after any key press in a dialog.
     SendMessageA(g_hwndBar, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+    ScrollSlotIntoView(index);
     SetFocus(button);
     MarkFocusedButton(index);
 }
