@@ -1,4 +1,4 @@
-// The Button bar's private window messages (WM_USER + 300 and WM_USER + 400 ... 408).
+// The Button bar's private window messages (WM_USER + 300 and WM_USER + 400 ... 409).
 #pragma once
 
 constexpr unsigned kWmUser = 0x0400;
@@ -13,5 +13,14 @@ constexpr unsigned WM_BAR_RELOADFILE     = kWmUser + 406;  // 1430
 constexpr unsigned WM_BAR_SHOWRELAID     = kWmUser + 407;  // 1431
 // Posted by the icon worker: lParam is an IconDelivery the bar takes over (app/win_icon_worker.h).
 constexpr unsigned WM_BAR_ICONREADY      = kWmUser + 408;  // 1432
+// Sent by the Options dialog, which leaves the popup hotkey to the bar: wParam says what to do
+// (BarHotKeyRequest), lParam is the hotkey to probe, in the "PopupHotKey" format. Answers 1 when
+// the probed hotkey is held by another program, else 0.
+constexpr unsigned WM_BAR_HOTKEY         = kWmUser + 409;  // 1433
+enum BarHotKeyRequest : unsigned {
+    kHotKeyRelease = 0,  // let the registered hotkey go (while the dialog's hotkey box is open)
+    kHotKeyApply = 1,    // register the stored hotkey, which may be new
+    kHotKeyProbe = 2,    // whether another program holds lParam's hotkey now
+};
 static_assert(WM_BAR_TRAYICON == 1324 && WM_BAR_REBUILD == 1424 && WM_BAR_SHOWRELAID == 1431,
               "private message numbers");

@@ -412,6 +412,16 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     }
 }
 
+// The Options dialog's requests about the popup hotkey.
+LRESULT OnHotKeyRequest(HWND hwnd, WPARAM request, LPARAM hotKey) {
+    switch (request) {
+        case kHotKeyRelease: ReleasePopupHotKey(hwnd); return 0;
+        case kHotKeyApply: RegisterPopupHotKey(hwnd); return 0;
+        case kHotKeyProbe: return PopupHotKeyHeldElsewhere(hwnd, static_cast<uint32_t>(hotKey)) ? 1 : 0;
+        default: return 0;
+    }
+}
+
 LRESULT OnTimer(WPARAM timerId) {
     if (timerId == IDT_COUNTDOWN) OnCountdownTick();
     return 0;
@@ -457,6 +467,7 @@ LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_COPYDATA: return OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
         case WM_BAR_SHOWRELAID: ShowRelaid(); return 0;
         case WM_BAR_ICONREADY: OnIconReady(lParam); return 0;
+        case WM_BAR_HOTKEY: return OnHotKeyRequest(hwnd, wParam, lParam);
         default:
             if (IsTaskbarCreatedMessage(message)) {
                 AddTrayIcon(hwnd);
