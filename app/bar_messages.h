@@ -1,4 +1,4 @@
-// The Button bar's private window messages (WM_USER + 300 and WM_USER + 400 ... 409).
+// The Button bar's private window messages (WM_USER + 300 and WM_USER + 400 ... 410).
 #pragma once
 
 constexpr unsigned kWmUser = 0x0400;
@@ -22,5 +22,8 @@ enum BarHotKeyRequest : unsigned {
     kHotKeyApply = 1,    // register the stored hotkey, which may be new
     kHotKeyProbe = 2,    // whether another program holds lParam's hotkey now
 };
+// Posted by the bar to itself when it is hidden: the typed text goes, so that it shows all its
+// buttons when it comes back.
+constexpr unsigned WM_BAR_CLEARFILTER    = kWmUser + 410;  // 1434
 static_assert(WM_BAR_TRAYICON == 1324 && WM_BAR_REBUILD == 1424 && WM_BAR_SHOWRELAID == 1431,
               "private message numbers");

@@ -182,6 +182,20 @@ int FocusedMatch(const std::vector<const SearchText*>& shown, const FilterQuery&
     return 0;
 }
 
+std::string ButtonFileLabel(std::string_view path) {
+    const size_t slash = path.find_last_of("\\/");
+    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    constexpr std::string_view kEnding = ".bklt";
+    if (name.size() > kEnding.size()) {
+        const std::string_view tail = name.substr(name.size() - kEnding.size());
+        bool same = true;
+        for (size_t i = 0; i < tail.size(); ++i)
+            if ((tail[i] | 0x20) != kEnding[i]) same = false;
+        if (same) name.remove_suffix(kEnding.size());
+    }
+    return std::string(name);
+}
+
 bool TypeIntoFilter(std::string& text, unsigned char typed) {
     if (typed < 0x20 || typed == 0x7F) return false;
     if (IsBlank(static_cast<char>(typed)) && text.empty()) return false;

@@ -41,6 +41,10 @@ std::vector<int> MatchingEntries(const std::vector<SearchText>& texts, const Fil
 // with the typed text, else the first; -1 when there is none.
 int FocusedMatch(const std::vector<const SearchText*>& shown, const FilterQuery& query);
 
+// The label over another Button file's matches: its file name without the folder and without
+// the ".bklt" ending (in any case).
+std::string ButtonFileLabel(std::string_view path);
+
 // The typed text is cut at this many bytes (a button name's length).
 constexpr size_t kFilterTextMax = kNameSize - 1;
 

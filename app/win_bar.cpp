@@ -2,12 +2,14 @@
 // the help command. The window procedure is a dispatch list of small handlers below.
 #include "app/win_bar.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "app/bar_messages.h"
 #include "app/layout.h"
 #include "app/shared_state.h"
 #include "app/startup_rules.h"
+#include "app/win_bar_filter.h"
 #include "app/win_bar_keys.h"
 #include "app/win_dpi.h"
 #include "app/win_site_icons.h"
@@ -396,6 +398,10 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
         LaunchButton(command - IDC_BUTTON_FIRST);  // an index with no button launches nothing
         return 0;
     }
+    if (command >= IDC_OTHER_FIRST && command <= IDC_OTHER_LAST) {
+        LaunchOtherMatch(command - IDC_OTHER_FIRST);
+        return 0;
+    }
     switch (command) {
         case IDM_ABOUT: RunAboutDialog(hwnd); return 0;
         case IDM_EXIT: return OnExitCommand(hwnd);
@@ -420,6 +426,16 @@ LRESULT OnHotKeyRequest(HWND hwnd, WPARAM request, LPARAM hotKey) {
         case kHotKeyProbe: return PopupHotKeyHeldElsewhere(hwnd, static_cast<uint32_t>(hotKey)) ? 1 : 0;
         default: return 0;
     }
+}
+
+// Shown, the bar searches the other Button files as they are now; hidden, it forgets the text.
+LRESULT OnShowWindow(HWND hwnd, WPARAM shown, LPARAM lParam) {
+    if (shown != FALSE) {
+        NoteButtonFolderChanged();
+    } else if (FilterActive()) {
+        PostToBar(WM_BAR_CLEARFILTER);
+    }
+    return DefWindowProcA(hwnd, WM_SHOWWINDOW, shown, lParam);
 }
 
 LRESULT OnTimer(WPARAM timerId) {
@@ -449,6 +465,10 @@ LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CLOSE: return OnClose(hwnd, wParam, lParam);
         case WM_COMMAND: return OnCommand(hwnd, wParam, lParam);
         case WM_TIMER: return OnTimer(wParam);
+        case WM_SHOWWINDOW: return OnShowWindow(hwnd, wParam, lParam);
+        case WM_BAR_CLEARFILTER:
+            if (IsWindowVisible(hwnd) == FALSE) ClearFilter();
+            return 0;
         case WM_PARENTNOTIFY: return OnParentNotify(wParam);
         case WM_HOTKEY: OnPopupHotKey(hwnd, wParam); return 0;
         case WM_ACTIVATE: return OnBarActivate(hwnd, wParam, lParam);
@@ -508,7 +528,11 @@ ScreenMetrics ReadScreenMetrics() {
     return metrics;
 }
 
-void ComputeLayout() { g_layout = ComputeLayout(ReadScreenMetrics(), g_buttonTable); }
+// A filtered bar may show more slots than the file has buttons (the field, the other files'
+// matches); it never shrinks below the file's own size while a text is typed.
+void ComputeLayout() {
+    g_layout = LayoutForCount(ReadScreenMetrics(), g_buttonTable, std::max(ButtonCount(g_buttonTable), FilterSlotCount()));
+}
 
 void MoveBarToLayout() {
     MoveWindow(s_bar, g_layout.barX, g_layout.barY, g_layout.barWidth, g_layout.barHeight, TRUE);
@@ -547,16 +571,24 @@ void CreateButtonWindows() {
         }
         char name[kNameSize];
         RecordName(i, name);
-        const ButtonPlace slot = PlaceSlot(g_layout, i, client.right, s_scrollX);
+        // A button the typed text does not match keeps its place, hidden.
+        const int slotIndex = FilterSlotOfButton(i);
+        const bool shown = slotIndex >= 0;
+        const ButtonPlace slot = PlaceSlot(g_layout, shown ? slotIndex : i, client.right, s_scrollX);
         const int x = client.left + slot.x;
         const int y = client.top + slot.y;
         const RECT place = {x, y, x + g_layout.buttonWidth, y + g_layout.buttonHeight};
         bool redraw = !ours;
         if (ours) {
-            redraw = ShowName(button, name);
+            if (((GetWindowLongA(button, GWL_STYLE) & WS_VISIBLE) != 0) != shown) {
+                changed.Add(RectInBar(button));
+                ShowWindow(button, shown ? SW_SHOWNA : SW_HIDE);
+                redraw = true;
+            }
+            if (ShowName(button, name)) redraw = true;
             if (PlaceButton(button, place, changed)) redraw = true;
         } else {
-            button = CreateWindowExA(0, "button", name, WS_CHILD | WS_VISIBLE, x, y, g_layout.buttonWidth,
+            button = CreateWindowExA(0, "button", name, WS_CHILD | (shown ? WS_VISIBLE : 0), x, y, g_layout.buttonWidth,
                                      g_layout.buttonHeight, s_bar,
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_BUTTON_FIRST + i)),
                                      g_hInstance, nullptr);
@@ -564,6 +596,7 @@ void CreateButtonWindows() {
         if (SetButtonFont(button, font)) redraw = true;
         if (redraw) changed.Add(place);
     }
+    if (PlaceFilterWindows(client.right, s_scrollX)) changed.Add(client);
     for (int i : ShowButtonIcons()) changed.Add(RectInBar(g_buttonWindows[i]));
     if (hold) {
         SendMessageA(s_bar, WM_SETREDRAW, TRUE, 0);

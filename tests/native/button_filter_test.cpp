@@ -76,6 +76,9 @@ TEST(ButtonFilter, TypingAndErasingTheText) {
     EXPECT_FALSE(EraseFromFilter(text));
     for (int i = 0; i < 100; ++i) TypeIntoFilter(text, 'x');
     EXPECT_EQ(kFilterTextMax, text.size());
+    EXPECT_EQ("Work", ButtonFileLabel("C:\\Users\\me\\brisklet\\Work.BKLT"));
+    EXPECT_EQ("a.b", ButtonFileLabel("d/a.b.bklt"));
+    EXPECT_EQ(".bklt", ButtonFileLabel(".bklt"));
     // A table's unterminated fields are read to their ends only.
     ButtonTable table;
     std::memset(&table, 'A', sizeof table);
