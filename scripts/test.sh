@@ -249,17 +249,14 @@ if [ $WIN64_OK -eq 0 ]; then
   run_windows_suites x64 "$BUILD/win64"
   if [ $WIN32_OK -eq 0 ]; then
     # Can the 32-bit build be tested here? One small 32-bit program started under WoW64 tells.
-    timeout -k 5 60 $WINE "$BUILD/win32/wow64_probe.exe" >"$SCRATCH/probe" 2>/dev/null
-    probe_rc=$?
-    probe=$(tr -d '\r' <"$SCRATCH/probe")
-    case "$probe_rc:$probe" in
-      "0:a 32-bit process:"*) echo "== 32-bit code: this machine runs it ($probe)" ;;
-      "10:a 32-bit process:"*)
-        NOT_RUN_REASON="this Wine's WoW64 mode ${probe#a 32-bit process: } in a 32-bit process: scripts/setup.sh run as root makes the Wine 10 root"
-        echo "== 32-bit code: runs, but $NOT_RUN_REASON" ;;
-      *)
-        NOT_RUN_REASON="this machine runs no 32-bit code: a 32-bit program cannot start under WoW64 here (its kernel offers no 32-bit code segment)"
-        echo "== 32-bit code: $NOT_RUN_REASON" ;;
+    # shellcheck source=scripts/wow64_check.sh
+    . "$ROOT/scripts/wow64_check.sh"
+    wow64_check "$BUILD/win32/wow64_probe.exe"
+    NOT_RUN_REASON=$WOW64_NOT_RUN_REASON
+    case "$WOW64_NOT_RUN_REASON" in
+      "") echo "== 32-bit code: this machine runs it ($WOW64_PROBE)" ;;
+      "this Wine's"*) echo "== 32-bit code: runs, but $NOT_RUN_REASON" ;;
+      *) echo "== 32-bit code: $NOT_RUN_REASON" ;;
     esac
     NOT_RUN_REASON=${NOT_RUN_REASON:-} run_windows_suites x86 "$BUILD/win32"
   fi
