@@ -1,5 +1,6 @@
 #include "app/button_filter.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -161,9 +162,8 @@ FilterQuery MakeFilterQuery(std::string_view typed) {
 }
 
 bool MatchesQuery(const SearchText& text, const FilterQuery& query) {
-    for (const std::string& word : query.words)
-        if (text.nameAndUrl.find(word) == std::string::npos) return false;
-    return true;
+    return std::all_of(query.words.begin(), query.words.end(),
+                       [&](const std::string& word) { return text.nameAndUrl.find(word) != std::string::npos; });
 }
 
 std::vector<int> MatchingEntries(const std::vector<SearchText>& texts, const FilterQuery& query) {

@@ -104,7 +104,8 @@ void FlowIntoColumns(BarLayout& l, const ScreenMetrics& s, int count, int64_t co
     l.contentWidth = Saturate(content);
     l.scrolls = width > widthLimit;
     l.barWidth = Saturate(l.scrolls ? widthLimit : width);
-    l.barHeight = Saturate(pitch * rows + 2 * int64_t{s.captionHeight} + 3 * l.gap + (l.scrolls ? s.scrollBarHeight : 0));
+    const int64_t scrollBar = l.scrolls ? s.scrollBarHeight : 0;
+    l.barHeight = Saturate(pitch * rows + 2 * int64_t{s.captionHeight} + 3 * int64_t{l.gap} + scrollBar);
     l.barX = Saturate(right - l.barWidth);
     l.barY = Saturate(bottom - l.barHeight);
 }
@@ -123,7 +124,7 @@ BarLayout LayoutForCount(const ScreenMetrics& screen, const ButtonTable& table, 
     const int64_t height = bottom - (screen.workTop + layout.gap);
     const int64_t widthLimit = std::max<int64_t>(right - (screen.workLeft + margin), 1);
     const int64_t pitch = int64_t{layout.buttonHeight} + layout.gap;
-    const int64_t frame = 2 * int64_t{screen.captionHeight} + 3 * layout.gap;
+    const int64_t frame = 2 * int64_t{screen.captionHeight} + 3 * int64_t{layout.gap};
     const auto rowsFitting = [&](int64_t extra) { return std::max<int64_t>((height - frame - extra) / pitch, 1); };
     FlowIntoColumns(layout, screen, count, (count + rowsFitting(0) - 1) / rowsFitting(0), right, bottom, widthLimit);
     if (layout.scrolls) {

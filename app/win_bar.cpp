@@ -223,6 +223,9 @@ void ReloadCurrentFile(const char* handedOver) {
     // is let go now: a message box of the load (a file that is not a Button file, or cannot be
     // read) must not hold it until the user answers. TRUE is what WM_COPYDATA answers on success.
     if (InSendMessage() != FALSE) ReplyMessage(TRUE);
+    // Another file becomes current: the text goes, and the other files are not the same ones.
+    ClearFilter();
+    NoteButtonFolderChanged();
     ReloadButtonFile();
     PostToBar(WM_BAR_SHOWRELAID);
 }
@@ -406,7 +409,11 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
         case IDM_ABOUT: RunAboutDialog(hwnd); return 0;
         case IDM_EXIT: return OnExitCommand(hwnd);
         case IDM_ADD_TRAY_ICON: OnAddTrayIcon(hwnd); return 0;
-        case IDM_SETUP: RunSetupDialog(hwnd); return 0;
+        case IDM_SETUP:
+            // Setup edits the table by its indexes: the bar shows all its buttons again first.
+            ClearFilter();
+            RunSetupDialog(hwnd);
+            return 0;
         case IDM_HIDE: HideBar(); return 0;
         case IDM_OPTIONS: RunOptionsDialog(hwnd); return 0;
         case IDM_IMPORT_BOOKMARKS: RunImportBookmarks(hwnd); return 0;

@@ -96,7 +96,9 @@ void ReadOtherFiles() {
     const std::string current = FullPath(g_currentButtonFile);
     for (const std::string& name : names) {
         if (s_others.size() >= kMaxOtherFiles) break;
-        const std::string path = folder + "\\" + name;
+        std::string path = folder;
+        path += '\\';
+        path += name;
         if (lstrcmpiA(FullPath(path.c_str()).c_str(), current.c_str()) == 0) continue;
         OtherFile other;
         other.table = ReadTable(path);
