@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 
 namespace {
 
@@ -35,21 +36,21 @@ uint32_t FoldCodePoint(uint32_t c) {
     if (c >= 0xC0 && c <= 0xFF) {
         const char base = kLatin1[c - 0xC0];
         if (base != '*') return static_cast<unsigned char>(base);
-        return c <= 0xDE && c != 0xD7 && c != 0xDF ? c + 0x20 : c;
+        return c <= 0xDE && c != 0xD7 ? c + 0x20 : c;
     }
     if (c >= 0x100 && c <= 0x17F) {
         const char base = kLatinA[c - 0x100];
         return base != '*' ? static_cast<unsigned char>(base) : (c | 1);
     }
     if (c >= 0x386 && c <= 0x3CE) {
-        for (const Fold& fold : kGreek)
-            if (fold.from == c) return fold.to;
+        const Fold* fold = std::find_if(std::begin(kGreek), std::end(kGreek), [c](const Fold& f) { return f.from == c; });
+        if (fold != std::end(kGreek)) return fold->to;
         return c >= 0x391 && c <= 0x3A9 ? c + 0x20 : c;
     }
     if (c >= 0x400 && c <= 0x4FF) {
         if (c <= 0x40F) c += 0x50;                      // Ѐ ... Џ
         else if (c <= 0x42F) c += 0x20;                 // А ... Я
-        else if ((c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF) || (c >= 0x4D0 && c <= 0x4FF)) {
+        else if ((c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF) || c >= 0x4D0) {
             if (Even(c)) ++c;
         } else if (c == 0x4C0) {
             c = 0x4CF;

@@ -104,8 +104,9 @@ void FlowIntoColumns(BarLayout& l, const ScreenMetrics& s, int count, int64_t co
     l.contentWidth = Saturate(content);
     l.scrolls = width > widthLimit;
     l.barWidth = Saturate(l.scrolls ? widthLimit : width);
+    const int64_t frame = 2 * static_cast<int64_t>(s.captionHeight) + 3 * static_cast<int64_t>(l.gap);
     const int64_t scrollBar = l.scrolls ? s.scrollBarHeight : 0;
-    l.barHeight = Saturate(pitch * rows + 2 * int64_t{s.captionHeight} + 3 * int64_t{l.gap} + scrollBar);
+    l.barHeight = Saturate(pitch * rows + frame + scrollBar);
     l.barX = Saturate(right - l.barWidth);
     l.barY = Saturate(bottom - l.barHeight);
 }

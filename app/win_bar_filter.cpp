@@ -146,10 +146,11 @@ const SearchText* TextOf(const Shown& shown, const std::vector<SearchText>& curr
     return &s_others[static_cast<size_t>(shown.file)].texts[static_cast<size_t>(shown.record)];
 }
 
+// cppcheck-suppress constParameter ; a window handle is compared, never written through
 int ShownIndexOf(HWND window) {
-    for (size_t i = 0; i < s_shown.size(); ++i)
-        if (window != nullptr && WindowOf(s_shown[i]) == window) return static_cast<int>(i);
-    return -1;
+    if (window == nullptr) return -1;
+    const auto found = std::find_if(s_shown.begin(), s_shown.end(), [window](const Shown& s) { return WindowOf(s) == window; });
+    return found == s_shown.end() ? -1 : static_cast<int>(found - s_shown.begin());
 }
 
 // The focused match is the bar's default push button, as the focused button is without a text.
@@ -189,9 +190,8 @@ void TextChanged() {
     ShowMatches();
     if (s_text.empty()) return;
     const std::vector<SearchText> current = SearchTexts(g_buttonTable);
-    std::vector<const SearchText*> texts;
-    texts.reserve(s_shown.size());
-    for (const Shown& shown : s_shown) texts.push_back(TextOf(shown, current));
+    std::vector<const SearchText*> texts(s_shown.size());
+    std::transform(s_shown.begin(), s_shown.end(), texts.begin(), [&](const Shown& shown) { return TextOf(shown, current); });
     FocusShown(FocusedMatch(texts, s_query));
 }
 
@@ -319,12 +319,8 @@ void ClearFilter() {
 }
 
 void LaunchOtherMatch(int k) {
-    for (const Shown& shown : s_shown) {
-        if (shown.file >= 0 && shown.other == k) {
-            LaunchRecordOf(*s_others[static_cast<size_t>(shown.file)].table, shown.record);
-            return;
-        }
-    }
+    const auto found = std::find_if(s_shown.begin(), s_shown.end(), [k](const Shown& s) { return s.file >= 0 && s.other == k; });
+    if (found != s_shown.end()) LaunchRecordOf(*s_others[static_cast<size_t>(found->file)].table, found->record);
 }
 
 void NoteButtonFolderChanged() { s_othersStale = true; }
