@@ -1,4 +1,4 @@
-// The Button bar's private window messages (WM_USER + 300 and WM_USER + 400 ... 409).
+// The Button bar's private window messages (WM_USER + 300 and WM_USER + 400 ... 411).
 #pragma once
 
 constexpr unsigned kWmUser = 0x0400;
@@ -15,5 +15,17 @@ constexpr unsigned WM_BAR_SHOWRELAID     = kWmUser + 407;  // 1431
 constexpr unsigned WM_BAR_ICONREADY      = kWmUser + 408;  // 1432
 // Posted by the folder watcher: lParam is a file name the bar deletes, or 0 (store/win_folder_watch.h).
 constexpr unsigned WM_BAR_FOLDERCHANGED  = kWmUser + 409;  // 1433
+// Sent by the Options dialog, which leaves the popup hotkey to the bar: wParam says what to do
+// (BarHotKeyRequest), lParam is the hotkey to probe, in the "PopupHotKey" format. Answers 1 when
+// the probed hotkey is held by another program, else 0.
+constexpr unsigned WM_BAR_HOTKEY         = kWmUser + 410;  // 1434
+enum BarHotKeyRequest : unsigned {
+    kHotKeyRelease = 0,  // let the registered hotkey go (while the dialog's hotkey box is open)
+    kHotKeyApply = 1,    // register the stored hotkey, which may be new
+    kHotKeyProbe = 2,    // whether another program holds lParam's hotkey now
+};
+// Posted by the bar to itself when it is hidden: the typed text goes, so that it shows all its
+// buttons when it comes back.
+constexpr unsigned WM_BAR_CLEARFILTER    = kWmUser + 411;  // 1435
 static_assert(WM_BAR_TRAYICON == 1324 && WM_BAR_REBUILD == 1424 && WM_BAR_SHOWRELAID == 1431,
               "private message numbers");

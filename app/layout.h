@@ -10,6 +10,11 @@ struct ScreenMetrics {
     int menuHeight = 0;     // SM_CYMENU
     int captionHeight = 0;  // SM_CYSIZE (caption button height)
     int dpi = 96;           // the bar window's DPI; the pixel constants below are scaled by dpi / 96
+    // The work area of the bar's monitor (the screen less the taskbar), right and bottom
+    // exclusive. An empty rectangle means none is known, and the bar is placed as if the plane
+    // had no edges.
+    int workLeft = 0, workTop = 0, workRight = 0, workBottom = 0;
+    int scrollBarHeight = 0;  // SM_CYHSCROLL at the DPI: what a horizontal scroll bar takes
 };
 
 struct BarLayout {
@@ -18,6 +23,18 @@ struct BarLayout {
     int buttonHeight = 22;
     int gap = 5;
     int dpi = 96;            // the DPI the figures are for
+    // Buttons flow into columns of `rows` slots each, top to bottom and column after column from
+    // the left; one column holds them all while the bar fits the work area that way.
+    int columns = 1;
+    int rows = 0;
+    int columnPitch = 0;     // button width + gap
+    int contentWidth = 0;    // the columns side by side, without the margins
+    bool scrolls = false;    // the columns are wider than the work area: the bar scrolls sideways
+    bool inWorkArea = false; // placed inside a known work area (always room for one more button)
+};
+
+struct ButtonPlace {
+    int x = 0, y = 0;
 };
 
 constexpr int kButtonHeight = 22;
@@ -38,6 +55,15 @@ FontDesc FontAtBaseDpi(const FontDesc& shown, int dpi);
 // The layout for `count` buttons (the table's count for ComputeLayout).
 BarLayout LayoutForCount(const ScreenMetrics& screen, const ButtonTable& table, int count);
 BarLayout ComputeLayout(const ScreenMetrics& screen, const ButtonTable& table);
+
+// Top-left of slot `index` in a client area `clientWidth` wide, the bar scrolled `scrollX` pixels
+// to the right. One column is centred as ButtonX does; several are centred as a block while they
+// fit and start one gap in from the left edge when the bar scrolls.
+ButtonPlace PlaceSlot(const BarLayout& layout, int index, int clientWidth, int scrollX);
+// The largest scroll position for a client area `clientWidth` wide (0 when everything shows),
+// and the scroll position that shows slot `index` whole, moving as little as possible from `scrollX`.
+int ScrollLimit(const BarLayout& layout, int clientWidth);
+int ScrollToShow(const BarLayout& layout, int index, int clientWidth, int scrollX);
 
 // Top-left of button i inside a client area of the given width: x centred, y = 5 + 27 i at
 // 96 DPI (gap + i * (height + gap), each scaled, at another).

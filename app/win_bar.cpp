@@ -2,12 +2,14 @@
 // the help command. The window procedure is a dispatch list of small handlers below.
 #include "app/win_bar.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "app/bar_messages.h"
 #include "app/layout.h"
 #include "app/shared_state.h"
 #include "app/startup_rules.h"
+#include "app/win_bar_filter.h"
 #include "app/win_bar_keys.h"
 #include "app/win_dpi.h"
 #include "app/win_file_sync.h"
@@ -25,6 +27,11 @@ namespace {
 
 // WM_DPICHANGED, which the Windows headers define only for newer targets than this program's.
 constexpr UINT kWmDpiChanged = 0x02E0;
+// WM_MOUSEHWHEEL (Vista and later), likewise.
+constexpr UINT kWmMouseHWheel = 0x020E;
+
+// How far the bar's columns are scrolled to the right, in pixels; 0 while they all show.
+int s_scrollX;
 
 // The bar served by the procedure. g_hwndBar is only set once creation has finished, but the
 // bar's own handlers (WM_CREATE first of all) need the handle before that.
@@ -221,6 +228,9 @@ void ReloadCurrentFile(const char* handedOver) {
     // is let go now: a message box of the load (a file that is not a Button file, or cannot be
     // read) must not hold it until the user answers. TRUE is what WM_COPYDATA answers on success.
     if (InSendMessage() != FALSE) ReplyMessage(TRUE);
+    // Another file becomes current: the text goes, and the other files are not the same ones.
+    ClearFilter();
+    NoteButtonFolderChanged();
     ReloadButtonFile();
     PostToBar(WM_BAR_SHOWRELAID);
 }
@@ -268,6 +278,75 @@ HWND CallHtmlHelp(HWND owner, LPCSTR file, UINT command, DWORD_PTR data) {
     if (s_helpFailed != 0) return nullptr;
     HtmlHelpEntry entry = LoadHtmlHelp();
     return entry != nullptr ? entry(owner, file, command, data) : nullptr;
+}
+
+int ClientWidth() {
+    RECT client;
+    GetClientRect(s_bar, &client);
+    return client.right;
+}
+
+// The scroll bar shows while the columns are wider than the bar and says what part shows.
+void UpdateScrollBar() {
+    ShowScrollBar(s_bar, SB_HORZ, g_layout.scrolls ? TRUE : FALSE);
+    const int width = ClientWidth();
+    const int limit = ScrollLimit(g_layout, width);
+    s_scrollX = s_scrollX < 0 ? 0 : (s_scrollX > limit ? limit : s_scrollX);
+    if (!g_layout.scrolls) return;
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    info.nMax = limit + width - 1;
+    info.nPage = static_cast<UINT>(width);
+    info.nPos = s_scrollX;
+    SetScrollInfo(s_bar, SB_HORZ, &info, TRUE);
+}
+
+// Scrolls the columns so that `x` is the left edge shown; the buttons move with the view.
+void ScrollBarTo(int x) {
+    const int limit = ScrollLimit(g_layout, ClientWidth());
+    x = x < 0 ? 0 : (x > limit ? limit : x);
+    if (x == s_scrollX) return;
+    const int delta = s_scrollX - x;
+    s_scrollX = x;
+    SetScrollPos(s_bar, SB_HORZ, x, TRUE);
+    ScrollWindowEx(s_bar, delta, 0, nullptr, nullptr, nullptr, nullptr, SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
+}
+
+LRESULT OnHorizontalScroll(WPARAM wParam) {
+    const int page = ClientWidth();
+    int x = s_scrollX;
+    switch (LOWORD(wParam)) {
+        case SB_LINELEFT: x -= g_layout.columnPitch; break;
+        case SB_LINERIGHT: x += g_layout.columnPitch; break;
+        case SB_PAGELEFT: x -= page; break;
+        case SB_PAGERIGHT: x += page; break;
+        case SB_LEFT: x = 0; break;
+        case SB_RIGHT: x = ScrollLimit(g_layout, page); break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION: {
+            SCROLLINFO info{};
+            info.cbSize = sizeof info;
+            info.fMask = SIF_TRACKPOS;
+            GetScrollInfo(s_bar, SB_HORZ, &info);
+            x = info.nTrackPos;
+            break;
+        }
+        default: return 0;
+    }
+    ScrollBarTo(x);
+    return 0;
+}
+
+// A notch of the wheel moves one column: down or right is on, up or left back. `towardsEnd` is
+// the sign of a wheel that moves toward the last column when it turns forward.
+LRESULT OnWheel(WPARAM wParam, int towardsEnd) {
+    if (!g_layout.scrolls) return 0;
+    const int delta = GET_WHEEL_DELTA_WPARAM(wParam) * towardsEnd;
+    int notches = delta / WHEEL_DELTA;
+    if (notches == 0) notches = delta > 0 ? 1 : -1;
+    ScrollBarTo(s_scrollX + notches * g_layout.columnPitch);
+    return 0;
 }
 
 // ---- message handlers -------------------------------------------------------------------
@@ -328,11 +407,19 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
         LaunchButton(command - IDC_BUTTON_FIRST);  // an index with no button launches nothing
         return 0;
     }
+    if (command >= IDC_OTHER_FIRST && command <= IDC_OTHER_LAST) {
+        LaunchOtherMatch(command - IDC_OTHER_FIRST);
+        return 0;
+    }
     switch (command) {
         case IDM_ABOUT: RunAboutDialog(hwnd); return 0;
         case IDM_EXIT: return OnExitCommand(hwnd);
         case IDM_ADD_TRAY_ICON: OnAddTrayIcon(hwnd); return 0;
-        case IDM_SETUP: RunSetupDialog(hwnd); return 0;
+        case IDM_SETUP:
+            // Setup edits the table by its indexes: the bar shows all its buttons again first.
+            ClearFilter();
+            RunSetupDialog(hwnd);
+            return 0;
         case IDM_HIDE: HideBar(); return 0;
         case IDM_OPTIONS: RunOptionsDialog(hwnd); return 0;
         case IDM_IMPORT_BOOKMARKS: RunImportBookmarks(hwnd); return 0;
@@ -342,6 +429,26 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
         case IDM_STAY_ON_TOP: ToggleStayOnTop(); return 0;
         default: return DefWindowProcA(hwnd, WM_COMMAND, wParam, lParam);
     }
+}
+
+// The Options dialog's requests about the popup hotkey.
+LRESULT OnHotKeyRequest(HWND hwnd, WPARAM request, LPARAM hotKey) {
+    switch (request) {
+        case kHotKeyRelease: ReleasePopupHotKey(hwnd); return 0;
+        case kHotKeyApply: RegisterPopupHotKey(hwnd); return 0;
+        case kHotKeyProbe: return PopupHotKeyHeldElsewhere(hwnd, static_cast<uint32_t>(hotKey)) ? 1 : 0;
+        default: return 0;
+    }
+}
+
+// Shown, the bar searches the other Button files as they are now; hidden, it forgets the text.
+LRESULT OnShowWindow(HWND hwnd, WPARAM shown, LPARAM lParam) {
+    if (shown != FALSE) {
+        NoteButtonFolderChanged();
+    } else if (FilterActive()) {
+        PostToBar(WM_BAR_CLEARFILTER);
+    }
+    return DefWindowProcA(hwnd, WM_SHOWWINDOW, shown, lParam);
 }
 
 LRESULT OnTimer(WPARAM timerId) {
@@ -372,10 +479,17 @@ LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CLOSE: return OnClose(hwnd, wParam, lParam);
         case WM_COMMAND: return OnCommand(hwnd, wParam, lParam);
         case WM_TIMER: return OnTimer(wParam);
+        case WM_SHOWWINDOW: return OnShowWindow(hwnd, wParam, lParam);
+        case WM_BAR_CLEARFILTER:
+            if (IsWindowVisible(hwnd) == FALSE) ClearFilter();
+            return 0;
         case WM_PARENTNOTIFY: return OnParentNotify(wParam);
         case WM_HOTKEY: OnPopupHotKey(hwnd, wParam); return 0;
         case WM_ACTIVATE: return OnBarActivate(hwnd, wParam, lParam);
         case kWmDpiChanged: return OnDpiChanged();
+        case WM_HSCROLL: return OnHorizontalScroll(wParam);
+        case WM_MOUSEWHEEL: return OnWheel(wParam, -1);
+        case kWmMouseHWheel: return OnWheel(wParam, 1);
         case WM_BAR_TRAYICON: OnTrayNotify(lParam); return 0;
         case WM_BAR_REBUILD:
         case WM_BAR_CREATEBUTTONS: RebuildButtons(); return 0;  // the same rebuild, from Add or Delete
@@ -388,6 +502,7 @@ LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_BAR_SHOWRELAID: ShowRelaid(); return 0;
         case WM_BAR_ICONREADY: OnIconReady(lParam); return 0;
         case WM_BAR_FOLDERCHANGED: OnFolderChanged(lParam); return 0;
+        case WM_BAR_HOTKEY: return OnHotKeyRequest(hwnd, wParam, lParam);
         default:
             if (IsTaskbarCreatedMessage(message)) {
                 AddTrayIcon(hwnd);
@@ -409,14 +524,38 @@ LRESULT CALLBACK BarWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 
 ScreenMetrics ReadScreenMetrics() {
     const int dpi = WindowDpi(s_bar);
-    return ScreenMetrics{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), MetricForDpi(SM_CYMENU, dpi),
-                         MetricForDpi(SM_CYSIZE, dpi), dpi};
+    ScreenMetrics metrics{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), MetricForDpi(SM_CYMENU, dpi),
+                          MetricForDpi(SM_CYSIZE, dpi), dpi};
+    // The bar is placed from the primary screen's corner, so it keeps to that monitor's work area.
+    RECT work{};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoA(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor) != FALSE) {
+        work = monitor.rcWork;
+    } else {
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    }
+    metrics.workLeft = work.left;
+    metrics.workTop = work.top;
+    metrics.workRight = work.right;
+    metrics.workBottom = work.bottom;
+    metrics.scrollBarHeight = MetricForDpi(SM_CYHSCROLL, dpi);
+    return metrics;
 }
 
-void ComputeLayout() { g_layout = ComputeLayout(ReadScreenMetrics(), g_buttonTable); }
+// A filtered bar may show more slots than the file has buttons (the field, the other files'
+// matches); it never shrinks below the file's own size while a text is typed.
+void ComputeLayout() {
+    g_layout = LayoutForCount(ReadScreenMetrics(), g_buttonTable, std::max(ButtonCount(g_buttonTable), FilterSlotCount()));
+}
 
 void MoveBarToLayout() {
     MoveWindow(s_bar, g_layout.barX, g_layout.barY, g_layout.barWidth, g_layout.barHeight, TRUE);
+    UpdateScrollBar();
+}
+
+void ScrollSlotIntoView(int slot) {
+    ScrollBarTo(ScrollToShow(g_layout, slot, ClientWidth(), s_scrollX));
 }
 
 // Brings the button windows in line with the table: slot i keeps the window it has and gets
@@ -429,7 +568,6 @@ void CreateButtonWindows() {
     RECT client;
     GetClientRect(s_bar, &client);
     const int count = ButtonCount(g_buttonTable);
-    const int x = client.left + ButtonX(client.right, g_layout.buttonWidth);
     ChangedArea changed;
     const int dpi = WindowDpi(s_bar);
     RetiredFonts retired;  // deleted on leaving, after the buttons have their new fonts
@@ -448,14 +586,24 @@ void CreateButtonWindows() {
         }
         char name[kShownNameSize];
         RecordName(i, name);
-        const int y = client.top + ButtonY(i, g_layout.dpi);
+        // A button the typed text does not match keeps its place, hidden.
+        const int slotIndex = FilterSlotOfButton(i);
+        const bool shown = slotIndex >= 0;
+        const ButtonPlace slot = PlaceSlot(g_layout, shown ? slotIndex : i, client.right, s_scrollX);
+        const int x = client.left + slot.x;
+        const int y = client.top + slot.y;
         const RECT place = {x, y, x + g_layout.buttonWidth, y + g_layout.buttonHeight};
         bool redraw = !ours;
         if (ours) {
-            redraw = ShowName(button, name);
+            if (((GetWindowLongA(button, GWL_STYLE) & WS_VISIBLE) != 0) != shown) {
+                changed.Add(RectInBar(button));
+                ShowWindow(button, shown ? SW_SHOWNA : SW_HIDE);
+                redraw = true;
+            }
+            if (ShowName(button, name)) redraw = true;
             if (PlaceButton(button, place, changed)) redraw = true;
         } else {
-            button = CreateWindowExA(0, "button", name, WS_CHILD | WS_VISIBLE, x, y, g_layout.buttonWidth,
+            button = CreateWindowExA(0, "button", name, WS_CHILD | (shown ? WS_VISIBLE : 0), x, y, g_layout.buttonWidth,
                                      g_layout.buttonHeight, s_bar,
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_BUTTON_FIRST + i)),
                                      g_hInstance, nullptr);
@@ -463,6 +611,7 @@ void CreateButtonWindows() {
         if (SetButtonFont(button, FontWithGlyphs(font, name))) redraw = true;
         if (redraw) changed.Add(place);
     }
+    if (PlaceFilterWindows(client.right, s_scrollX)) changed.Add(client);
     for (int i : ShowButtonIcons()) changed.Add(RectInBar(g_buttonWindows[i]));
     if (hold) {
         SendMessageA(s_bar, WM_SETREDRAW, TRUE, 0);

@@ -18,8 +18,11 @@ void FinishButtonBar();
 ScreenMetrics ReadScreenMetrics();
 // Reads the screen metrics and recomputes g_layout from the table.
 void ComputeLayout();
-// Moves the bar to g_layout's place and size, repainting.
+// Moves the bar to g_layout's place and size, repainting; the scroll bar shows when the
+// columns are wider than the bar.
 void MoveBarToLayout();
+// Scrolls the bar, when it scrolls, so that layout slot `slot` shows whole.
+void ScrollSlotIntoView(int slot);
 // Brings the button windows in line with the table, keeping the windows already there.
 void CreateButtonWindows();
 // Destroys every button window (an empty bar until the next rebuild).

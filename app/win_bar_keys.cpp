@@ -6,6 +6,7 @@
 #include "app/shared_state.h"
 #include "app/tray_logic.h"
 #include "app/win_bar.h"
+#include "app/win_bar_filter.h"
 #include "app/win_state.h"
 #include "res/resource.h"
 #include "store/button_table.h"
@@ -66,12 +67,14 @@ void FocusButton(int index) {
     if (button == nullptr) return;
     // Focus rectangles show from now on, as after any key press in a dialog.
     SendMessageA(g_hwndBar, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+    ScrollSlotIntoView(index);
     SetFocus(button);
     MarkFocusedButton(index);
 }
 
 bool OnBarKeyDown(const MSG& message) {
     if (GetKeyState(VK_CONTROL) < 0) return false;  // Ctrl with a key is never the bar's
+    if (FilterKeyDown(message)) return true;        // the typed text and the matches first
     const BarKeyAction action =
         ClassifyBarKey(static_cast<unsigned>(message.wParam), GetKeyState(VK_SHIFT) < 0);
     const int current = ButtonIndexOf(GetFocus());
@@ -91,12 +94,10 @@ bool OnBarKeyDown(const MSG& message) {
     }
 }
 
+// A typed character filters the bar (a single letter puts the focus on the first button whose
+// name begins with it, as it always did).
 bool OnBarCharacter(const MSG& message) {
-    const int index =
-        JumpToButtonByLetter(g_buttonTable, ButtonIndexOf(GetFocus()), static_cast<char>(message.wParam));
-    if (index < 0) return false;
-    FocusButton(index);
-    return true;
+    return FilterCharacter(message);
 }
 
 }  // namespace

@@ -76,10 +76,8 @@ bool CreateButtonBar(HINSTANCE instance) {
     RegisterPopupHotKey(bar);
     // The layout was worked out at the screen's DPI; a bar that opened on a display of another
     // scale is laid out again at its own before the buttons are made.
-    if (WindowDpi(bar) != g_layout.dpi) {
-        ComputeLayout();
-        MoveBarToLayout();
-    }
+    if (WindowDpi(bar) != g_layout.dpi) ComputeLayout();
+    MoveBarToLayout();  // also shows the scroll bar when the columns are wider than the screen
     // The buttons follow at once, so that whoever finds the bar finds them on it.
     CreateButtonWindows();
     return true;

@@ -132,5 +132,9 @@ void OnCountdownTick() {
 }
 
 void LaunchButton(int index) {
-    HandleLaunchButton(g_buttonTable, index, g_browserProgram, g_stayOnTop, g_winTray);
+    LaunchRecordOf(g_buttonTable, index);
+}
+
+void LaunchRecordOf(const ButtonTable& table, int index) {
+    HandleLaunchButton(table, index, g_browserProgram, g_stayOnTop, g_winTray);
 }

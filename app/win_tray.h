@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "store/button_table.h"
+
 void PrepareTray(HINSTANCE instance);
 void AddTrayIcon(HWND bar);
 // Whether message is the shell's "TaskbarCreated" broadcast, sent when the notification area
@@ -13,3 +15,5 @@ void RemoveTrayIcon(HWND bar);
 void OnTrayNotify(LPARAM mouseMessage);
 void OnCountdownTick();
 void LaunchButton(int index);
+// A button of another Button file, opened as a click on one of the bar's buttons opens its own.
+void LaunchRecordOf(const ButtonTable& table, int index);

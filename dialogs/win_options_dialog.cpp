@@ -6,8 +6,8 @@
 
 #include <commctrl.h>
 
+#include "app/bar_messages.h"
 #include "app/shared_state.h"
-#include "app/win_bar_keys.h"
 #include "app/win_site_icons.h"
 #include "app/win_state.h"
 #include "res/resource.h"
@@ -50,7 +50,8 @@ INT_PTR OnOptionsInit(HWND dialog) {
 
 // A new key in the control: whether another program holds it shows at once.
 void OnHotKeyChanged(HWND dialog) {
-    ShowHotKeyInUse(dialog, PopupHotKeyHeldElsewhere(dialog, ShownHotKey(dialog)));
+    const LRESULT held = SendMessageA(g_hwndBar, WM_BAR_HOTKEY, kHotKeyProbe, static_cast<LPARAM>(ShownHotKey(dialog)));
+    ShowHotKeyInUse(dialog, held != 0);
 }
 
 // The registry is asked again at this moment rather than compared with what was shown at
@@ -123,7 +124,8 @@ void RunOptionsDialog(HWND bar) {
     // While the dialog is open the hotkey is released, so that pressing it in the hotkey
     // control reaches the control; afterwards the stored one (maybe new) is registered, which
     // also tries again one that another program held before.
-    ReleasePopupHotKey(bar);
+    // The bar owns the registration; it is asked, so this dialog calls none of its functions.
+    SendMessageA(bar, WM_BAR_HOTKEY, kHotKeyRelease, 0);
     DialogBoxParamA(g_hInstance, MAKEINTRESOURCEA(IDD_OPTIONS), bar, OptionsDialogProc, 0);
-    RegisterPopupHotKey(bar);
+    SendMessageA(bar, WM_BAR_HOTKEY, kHotKeyApply, 0);
 }

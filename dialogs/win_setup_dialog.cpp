@@ -4,6 +4,8 @@
 // through a change and brings them in line with the table when it rebuilds.
 #include "dialogs/win_dialogs.h"
 
+#include <climits>
+
 #include <commdlg.h>
 #include <shellapi.h>
 #include <initializer_list>
@@ -90,12 +92,10 @@ void PostToBar(UINT message, LPARAM lParam = 0) { PostMessageA(g_hwndBar, messag
 
 void InvalidateBar() { InvalidateRect(g_hwndBar, nullptr, TRUE); }
 
-// Moves the bar to where it belongs with `count` buttons: x and width as the layout left them,
-// y and height for the new count.
+// Moves the bar to where it belongs with `count` buttons (more columns, a new width, may come
+// with the count).
 void PlaceBarFor(int count) {
-    const BarLayout placed = LayoutForCount(ReadScreenMetrics(), g_buttonTable, count);
-    g_layout.barY = placed.barY;
-    g_layout.barHeight = placed.barHeight;
+    g_layout = LayoutForCount(ReadScreenMetrics(), g_buttonTable, count);
     MoveBarToLayout();
 }
 
@@ -114,7 +114,9 @@ void ReportAddRefusal(HWND dialog, AddRefusal refusal) {
 void OnAdd(HWND dialog) {
     ComputeLayout();
     MoveBarToLayout();
-    const AddRefusal refusal = CheckAddAllowed(g_buttonTable, g_layout.barY);
+    // Inside a known work area the buttons flow into columns, so one more always finds room;
+    // only a bar placed without one is judged by the room above its top.
+    const AddRefusal refusal = CheckAddAllowed(g_buttonTable, g_layout.inWorkArea ? INT_MAX : g_layout.barY);
     if (refusal != AddRefusal::None) {
         ReportAddRefusal(dialog, refusal);
         return;

@@ -38,6 +38,10 @@
 #define IDM_STAY_ON_TOP      32774
 #define IDC_BUTTON_FIRST     2000  // button i sends 2000 + i
 #define IDC_BUTTON_LAST      2099
+#define IDC_FILTER_FIELD     2900  // the typed text at the top of a filtered bar
+#define IDC_FILTER_LABEL     2901  // the name of another Button file over its matches
+#define IDC_OTHER_FIRST      3000  // match k of the other Button files sends 3000 + k
+#define IDC_OTHER_LAST       3099
 
 // Setup dialog (140)
 #define IDC_SETUP_ADD        1003

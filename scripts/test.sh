@@ -265,30 +265,22 @@ if [ $WIN64_OK -eq 0 ]; then
   if [ $WIN32_OK -eq 0 ] && ! matches "${x86_suites[@]}"; then
     LEFT_OUT+=("${x86_suites[@]}")
   elif [ $WIN32_OK -eq 0 ]; then
-    # Can the 32-bit build be tested here? First the kernel: a native far jump into its 32-bit
-    # code segment; then one small 32-bit program started under WoW64.
-    probe=$({ cc -O1 -o "$SCRATCH/code32_probe" "$ROOT/tests/tools/code32_probe.c" && "$SCRATCH/code32_probe"; } 2>&1)
-    probe_rc=$?
-    if [ $probe_rc -eq 0 ]; then
-      timeout -k 5 60 $WINE "$BUILD/win32/wow64_probe.exe" >"$SCRATCH/probe" 2>"$SCRATCH/probe.err"
-      probe_rc=$?
-      probe=$(tr -d '\r' <"$SCRATCH/probe")
-      case "$probe_rc:$probe" in
-        "0:a 32-bit process:"*) echo "== 32-bit code: this machine runs it ($probe)" ;;
-        "10:a 32-bit process:"*)
-          NOT_RUN_REASON="this Wine's WoW64 mode ${probe#a 32-bit process: } in a 32-bit process: scripts/setup.sh run as root makes the Wine 10 root"
-          echo "== 32-bit code: runs, but $NOT_RUN_REASON" ;;
-        *) probe="the kernel runs 32-bit code, but the 32-bit probe under Wine ended $probe_rc: $probe $(tail -5 "$SCRATCH/probe.err")"
-           [ $probe_rc -ne 0 ] || probe_rc=1 ;;
-      esac
-    elif [ $probe_rc -eq 10 ]; then
-      NOT_RUN_REASON="this machine runs no 32-bit code: $probe"
-      echo "== 32-bit code: $NOT_RUN_REASON"
-    fi
-    if [ -z "${NOT_RUN_REASON:-}" ] && [ $probe_rc -ne 0 ]; then
-      echo "== 32-bit code: the probe failed (exit $probe_rc):"; echo "$probe" | sed 's/^/   | /'
+    # Can the 32-bit build be tested here? The kernel first, then one small 32-bit program.
+    # shellcheck source=scripts/wow64_check.sh
+    . "$ROOT/scripts/wow64_check.sh"
+    wow64_check "$BUILD/win32/wow64_probe.exe" "$SCRATCH"
+    NOT_RUN_REASON=$WOW64_NOT_RUN_REASON
+    if [ -n "$WOW64_FAILED" ]; then
+      echo "== 32-bit code: the probe failed:"; echo "$WOW64_FAILED" | sed 's/^/   | /'
       record x86-probe 0 1
       NOT_RUN_REASON="the 32-bit probe failed, see above"
+    elif [ -n "$NOT_RUN_REASON" ]; then
+      case "$NOT_RUN_REASON" in
+        "this Wine's"*) echo "== 32-bit code: runs, but $NOT_RUN_REASON" ;;
+        *) echo "== 32-bit code: $NOT_RUN_REASON" ;;
+      esac
+    else
+      echo "== 32-bit code: this machine runs it ($WOW64_PROBE)"
     fi
     NOT_RUN_REASON=${NOT_RUN_REASON:-} run_windows_suites x86 "$BUILD/win32"
   fi

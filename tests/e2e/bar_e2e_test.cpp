@@ -953,10 +953,15 @@ TEST(BarKeyboard, DefaultHotKeyShowsAndHidesAndKeysMoveJumpOpenAndHide) {
     EXPECT_TRUE(e2e::WaitUntil([&] { return FocusedButton(hwnd) == 2; }, 5000)) << "Shift+Tab goes back";
     EXPECT_TRUE(KeyMovesFocusTo(hwnd, VK_HOME, 0));
     EXPECT_TRUE(KeyMovesFocusTo(hwnd, VK_END, 2));
+    // A letter puts the focus on the first name starting with it, whatever its case; Esc takes
+    // the typed letter back.
     EXPECT_TRUE(KeyMovesFocusTo(hwnd, 'B', 1)) << "a letter jumps, whatever its case";
+    EXPECT_TRUE(KeyMovesFocusTo(hwnd, VK_ESCAPE, 0));
     EXPECT_TRUE(KeyMovesFocusTo(hwnd, 'G', 2));
+    EXPECT_TRUE(KeyMovesFocusTo(hwnd, VK_ESCAPE, 0));
     EXPECT_TRUE(KeyMovesFocusTo(hwnd, 'A', 0));
-    EXPECT_TRUE(KeyMovesFocusTo(hwnd, 'Z', 0)) << "a letter no name starts with leaves the focus";
+    EXPECT_TRUE(KeyMovesFocusTo(hwnd, VK_ESCAPE, 0));
+    EXPECT_TRUE(IsWindowVisible(hwnd)) << "the first Esc only clears the text";
     EXPECT_TRUE(KeyMovesFocusTo(hwnd, VK_DOWN, 1));
 
     // Enter opens the focused button as a click does and hides the bar.

@@ -732,6 +732,15 @@ std::vector<unsigned char> MakeButtonFile(const std::vector<std::pair<std::strin
     return image;
 }
 
+std::vector<std::pair<std::string, std::string>> NumberedButtons(int count, const std::string& prefix) {
+    std::vector<std::pair<std::string, std::string>> buttons;
+    for (int i = 1; i <= count; ++i) {
+        const std::string n = prefix + std::to_string(i);
+        buttons.emplace_back(n, "http://" + n + ".example/");
+    }
+    return buttons;
+}
+
 std::unique_ptr<ButtonTable> ReadButtonTable(const std::string& path) {
     auto table = std::make_unique<ButtonTable>();
     std::memset(table.get(), 0, sizeof *table);
@@ -757,6 +766,14 @@ void PressKeys(const std::vector<WORD>& keys) {
 Metrics ScreenMetricsNow() {
     return Metrics{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), GetSystemMetrics(SM_CYMENU),
                    GetSystemMetrics(SM_CYSIZE)};
+}
+
+ScreenMetrics LayoutMetricsNow() {
+    const Metrics m = ScreenMetricsNow();
+    RECT work{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    return ScreenMetrics{m.cx,      m.cy,     m.menu,     m.caption,   96, work.left,
+                         work.top, work.right, work.bottom, GetSystemMetrics(SM_CYHSCROLL)};
 }
 
 Metrics ScreenMetricsAt(int dpi) {

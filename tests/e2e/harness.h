@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/layout.h"
 #include "store/button_table.h"
 
 namespace e2e {
@@ -195,6 +196,9 @@ void DeleteTree(const std::string& folder);
 std::vector<unsigned char> MakeButtonFile(const std::vector<std::pair<std::string, std::string>>& buttons,
                                           int buttonWidth = 140, bool wide = false);
 
+// `count` buttons named `prefix` 1, `prefix` 2, ... with the addresses http://<prefix>1.example/ ...
+std::vector<std::pair<std::string, std::string>> NumberedButtons(int count, const std::string& prefix = "B");
+
 // The table a Button file holds (all zero when the file is missing or not a whole image).
 std::unique_ptr<ButtonTable> ReadButtonTable(const std::string& path);
 
@@ -208,6 +212,8 @@ struct Metrics { int cx, cy, menu, caption; };
 Metrics ScreenMetricsNow();
 // The same at another DPI, as a program shown at that DPI reads them (GetSystemMetricsForDpi).
 Metrics ScreenMetricsAt(int dpi);
+// Everything the bar's layout is worked out from at 96 DPI, the work area included.
+ScreenMetrics LayoutMetricsNow();
 
 // Where the bar must stand and how big it and its buttons must be, worked out here from the bar's
 // rules and not by the program's layout code: 22-pixel buttons 5 apart, right edge 10 inside the

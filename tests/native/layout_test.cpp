@@ -175,3 +175,89 @@ TEST(BarRebuildFonts, OwnFontIsKeptOnlyWhileItsRecordAsksForTheSameFont) {
 }
 
 }  // namespace
+
+// Displays of 768 and 1,050 pixels, the taskbar at each edge, at 96 and 192 DPI, 1 to 100
+// buttons: the bar lies inside the work area, every button inside the bar's columns, in file
+// order; one column is exactly the old layout while it fits.
+TEST(BarColumns, EveryButtonInsideTheWorkAreaWhereverTheTaskbarIs) {
+    enum Edge { Bottom, Top, Left, Right };
+    struct Display { int width, height; };
+    for (const Display display : {Display{1024, 768}, Display{1680, 1050}}) {
+        for (const int dpi : {96, 192}) {
+            for (const Edge edge : {Bottom, Top, Left, Right}) {
+                const int bar = dpi / 96 * 40;  // the taskbar's thickness
+                ScreenMetrics s{display.width, display.height, 19 * dpi / 96, 18 * dpi / 96, dpi};
+                s.workRight = display.width;
+                s.workBottom = display.height;
+                s.scrollBarHeight = 17 * dpi / 96;
+                if (edge == Bottom) s.workBottom -= bar;
+                if (edge == Top) s.workTop += bar;
+                if (edge == Left) s.workLeft += bar;
+                if (edge == Right) s.workRight -= bar;
+                for (int count = 1; count <= kMaxButtons; ++count) {
+                    SCOPED_TRACE(testing::Message() << display.height << " " << dpi << " edge " << edge << " n " << count);
+                    const ButtonTable table = TableWith(140, count);
+                    const BarLayout l = ComputeLayout(s, table);
+                    const ScreenMetrics unbounded{s.screenWidth, s.screenHeight, s.menuHeight, s.captionHeight, dpi};
+                    const BarLayout old = ComputeLayout(unbounded, table);
+                    const bool oldFits = old.barX >= s.workLeft && old.barY >= s.workTop &&
+                                         old.barX + old.barWidth <= s.workRight && old.barY + old.barHeight <= s.workBottom;
+                    if (oldFits) {
+                        ASSERT_EQ(1, l.columns);
+                        ASSERT_EQ(old.barX, l.barX);
+                        ASSERT_EQ(old.barY, l.barY);
+                        ASSERT_EQ(old.barHeight, l.barHeight);
+                        ASSERT_EQ(old.barWidth, l.barWidth);
+                    }
+                    ASSERT_GE(l.barX, s.workLeft);
+                    ASSERT_GE(l.barY, s.workTop);
+                    ASSERT_LE(l.barX + l.barWidth, s.workRight);
+                    ASSERT_LE(l.barY + l.barHeight, s.workBottom);
+                    // Columns of equal height hold every button; the last one is not empty.
+                    ASSERT_GE(l.columns * l.rows, count);
+                    ASSERT_GT(count, (l.columns - 1) * l.rows);
+                    // A client area as wide as the bar less its frame: a scrolling bar shows each
+                    // button whole once scrolled to it, a bar that does not scroll shows them all.
+                    const int client = l.barWidth - 2 * (dpi / 96 * 3);
+                    ASSERT_EQ(l.scrolls, ScrollLimit(l, client) > 0);
+                    const int frameHeight = 2 * s.captionHeight + (l.scrolls ? s.scrollBarHeight : 0);
+                    ButtonPlace previous{-1, -1};
+                    for (int i = 0; i < count; ++i) {
+                        const int scroll = ScrollToShow(l, i, client, 0);
+                        ASSERT_LE(0, scroll);
+                        ASSERT_LE(scroll, ScrollLimit(l, client));
+                        const ButtonPlace p = PlaceSlot(l, i, client, scroll);
+                        ASSERT_GE(p.x, 0);
+                        ASSERT_LE(p.x + l.buttonWidth, client);
+                        ASSERT_LE(p.y + l.buttonHeight + frameHeight, l.barHeight);
+                        const ButtonPlace unscrolled = PlaceSlot(l, i, client, 0);
+                        // File order: down a column, then the next column to the right.
+                        ASSERT_TRUE(unscrolled.y > previous.y || unscrolled.x > previous.x);
+                        previous = unscrolled;
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(BarColumns, HundredButtonsOn768FlowLeftFromTheCornerAndScrollAt192) {
+    ScreenMetrics s{1024, 768, 19, 18, 96, 0, 0, 1024, 728, 17};
+    const BarLayout l = ComputeLayout(s, TableWith(140, 100));
+    EXPECT_EQ(5, l.columns);  // 24 rows fit above the corner: columns of 20
+    EXPECT_EQ(20, l.rows);
+    EXPECT_FALSE(l.scrolls);
+    EXPECT_EQ(1014, l.barX + l.barWidth);  // the right edge where one column has it
+    EXPECT_EQ(5 * 140 + 4 * 5 + 20, l.barWidth);
+    EXPECT_EQ(ButtonY(19), PlaceSlot(l, 19, l.barWidth - 6, 0).y);
+    EXPECT_EQ(ButtonY(0), PlaceSlot(l, 20, l.barWidth - 6, 0).y);
+    EXPECT_EQ(PlaceSlot(l, 0, l.barWidth - 6, 0).x + 145, PlaceSlot(l, 20, l.barWidth - 6, 0).x);
+    ScreenMetrics big{1024, 768, 38, 36, 192, 0, 0, 1024, 728, 34};
+    const BarLayout b = ComputeLayout(big, TableWith(140, 100));
+    EXPECT_TRUE(b.scrolls);
+    EXPECT_EQ(9, b.rows);  // the scroll bar's height is taken from the rows
+    EXPECT_EQ(12, b.columns);
+    EXPECT_EQ(1024 - 20 - 20, b.barWidth);
+    EXPECT_EQ(0, ScrollToShow(b, 8, b.barWidth, 0));
+    EXPECT_EQ(ScrollLimit(b, b.barWidth), ScrollToShow(b, 99, b.barWidth, 0));
+}

@@ -1,0 +1,341 @@
+#include "app/win_bar_filter.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/button_filter.h"
+#include "app/layout.h"
+#include "app/tray_logic.h"
+#include "app/win_bar.h"
+#include "app/win_state.h"
+#include "app/win_tray.h"
+#include "res/resource.h"
+#include "store/button_files.h"
+#include "store/button_table.h"
+#include "store/folder_watch.h"
+#include "store/text_encoding.h"
+
+namespace {
+
+// At most this many other Button files are searched, and this many of their matches shown.
+constexpr size_t kMaxOtherFiles = 64;
+constexpr int kMaxOtherMatches = IDC_OTHER_LAST - IDC_OTHER_FIRST + 1;
+
+// Another Button file of the Button folder, read once and folded for searching.
+struct OtherFile {
+    std::string label;
+    std::unique_ptr<ButtonTable> table;
+    std::vector<SearchText> texts;
+};
+std::vector<OtherFile> s_others;
+bool s_othersStale = true;
+
+// What a filtered bar shows in its slots: slot 0 the field, then this file's matches, then for
+// each other file with matches its name and its matches.
+struct Shown {
+    int file;    // -1 for this Button file, else an index into s_others
+    int record;
+    int slot;
+    int other;   // for another file's match, its k in IDC_OTHER_FIRST + k
+};
+std::string s_text;
+FilterQuery s_query;
+std::vector<Shown> s_shown;
+int s_buttonSlot[kMaxButtons];
+struct Label {
+    int slot;
+    std::string text;
+};
+std::vector<Label> s_labels;
+int s_slotCount;
+
+// The windows only a filtered bar has, made when first needed and kept.
+HWND s_field;
+std::vector<HWND> s_labelWindows;
+HWND s_otherButtons[kMaxOtherMatches];
+
+// Reads one Button file: only a whole table is taken.
+std::unique_ptr<ButtonTable> ReadTable(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    auto table = std::make_unique<ButtonTable>();
+    DWORD read = 0;
+    LARGE_INTEGER size{};
+    const bool whole = GetFileSizeEx(file, &size) != FALSE && size.QuadPart == static_cast<LONGLONG>(kButtonTableSize) &&
+                       ReadFile(file, table.get(), static_cast<DWORD>(kButtonTableSize), &read, nullptr) != FALSE &&
+                       read == kButtonTableSize;
+    CloseHandle(file);
+    return whole ? std::move(table) : nullptr;
+}
+
+std::string FullPath(const char* path) {
+    char full[MAX_PATH * 2] = "";
+    const DWORD length = GetFullPathNameA(path, sizeof full, full, nullptr);
+    return length > 0 && length < sizeof full ? std::string(full) : std::string(path);
+}
+
+// The folder watcher's word that a Button file changed: the others are read again before the
+// next search.
+class OtherFilesListener : public ButtonFolderListener {
+public:
+    void ButtonFileChanged(const char* /*folder*/, const char* /*name*/) override { NoteButtonFolderChanged(); }
+};
+OtherFilesListener s_othersListener;
+
+// The Button files of the Button folder other than the current one, in the order of their names.
+void ReadOtherFiles() {
+    static bool listening = false;
+    if (!listening) {
+        AddButtonFolderListener(&s_othersListener);
+        listening = true;
+    }
+    s_others.clear();
+    s_othersStale = false;
+    const std::string folder = g_buttonFolder;
+    if (folder.empty()) return;
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*.bklt").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && ButtonFileLabel(found.cFileName) != found.cFileName)
+            names.emplace_back(found.cFileName);
+    } while (FindNextFileA(search, &found) != FALSE && names.size() < 4 * kMaxOtherFiles);
+    FindClose(search);
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) < 0; });
+    const std::string current = FullPath(g_currentButtonFile);
+    for (const std::string& name : names) {
+        if (s_others.size() >= kMaxOtherFiles) break;
+        std::string path = folder;
+        path += '\\';
+        path += name;
+        if (lstrcmpiA(FullPath(path.c_str()).c_str(), current.c_str()) == 0) continue;
+        OtherFile other;
+        other.table = ReadTable(path);
+        if (other.table == nullptr) continue;
+        other.label = ButtonFileLabel(name);
+        other.texts = SearchTexts(*other.table);
+        s_others.push_back(std::move(other));
+    }
+}
+
+// Works out what the filtered bar shows for the text typed now.
+void MatchText() {
+    s_shown.clear();
+    s_labels.clear();
+    std::fill(std::begin(s_buttonSlot), std::end(s_buttonSlot), -1);
+    s_slotCount = 0;
+    if (s_text.empty()) return;
+    if (s_othersStale) ReadOtherFiles();
+    s_query = MakeFilterQuery(s_text);
+    int slot = 1;  // slot 0 is the field
+    for (const int i : MatchingEntries(SearchTexts(g_buttonTable), s_query)) {
+        s_buttonSlot[i] = slot;
+        s_shown.push_back(Shown{-1, i, slot++, -1});
+    }
+    int other = 0;
+    for (size_t f = 0; f < s_others.size() && other < kMaxOtherMatches; ++f) {
+        const std::vector<int> matches = MatchingEntries(s_others[f].texts, s_query);
+        if (matches.empty()) continue;
+        s_labels.push_back(Label{slot++, s_others[f].label});
+        for (const int record : matches) {
+            if (other >= kMaxOtherMatches) break;
+            s_shown.push_back(Shown{static_cast<int>(f), record, slot++, other++});
+        }
+    }
+    s_slotCount = slot;
+}
+
+HWND WindowOf(const Shown& shown) {
+    if (shown.file < 0) return shown.record < kMaxButtons ? g_buttonWindows[shown.record] : nullptr;
+    return s_otherButtons[shown.other];
+}
+
+const SearchText* TextOf(const Shown& shown, const std::vector<SearchText>& current) {
+    if (shown.file < 0) return &current[static_cast<size_t>(shown.record)];
+    return &s_others[static_cast<size_t>(shown.file)].texts[static_cast<size_t>(shown.record)];
+}
+
+// cppcheck-suppress constParameter ; a window handle is compared, never written through
+int ShownIndexOf(HWND window) {
+    if (window == nullptr) return -1;
+    const auto found = std::find_if(s_shown.begin(), s_shown.end(), [window](const Shown& s) { return WindowOf(s) == window; });
+    return found == s_shown.end() ? -1 : static_cast<int>(found - s_shown.begin());
+}
+
+// The focused match is the bar's default push button, as the focused button is without a text.
+void FocusShown(int index) {
+    if (index < 0 || index >= static_cast<int>(s_shown.size())) {
+        SetFocus(g_hwndBar);
+        return;
+    }
+    HWND window = WindowOf(s_shown[static_cast<size_t>(index)]);
+    if (window == nullptr) return;
+    ScrollSlotIntoView(s_shown[static_cast<size_t>(index)].slot);
+    SendMessageA(g_hwndBar, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+    SetFocus(window);
+    for (const Shown& shown : s_shown) {
+        HWND button = WindowOf(shown);
+        if (button == nullptr) continue;
+        const LONG wanted = button == window ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+        if ((GetWindowLongA(button, GWL_STYLE) & BS_TYPEMASK) != wanted)
+            SendMessageA(button, BM_SETSTYLE, static_cast<WPARAM>(wanted), TRUE);
+    }
+}
+
+// The bar laid out for what it shows now: moved only when its place or size changes.
+void ShowMatches() {
+    const BarLayout before = g_layout;
+    ComputeLayout();
+    if (before.barX != g_layout.barX || before.barY != g_layout.barY || before.barWidth != g_layout.barWidth ||
+        before.barHeight != g_layout.barHeight || before.scrolls != g_layout.scrolls) {
+        MoveBarToLayout();
+    }
+    CreateButtonWindows();
+}
+
+// The text changed: the matches are shown and the focus goes to the chosen one.
+void TextChanged() {
+    MatchText();
+    ShowMatches();
+    if (s_text.empty()) return;
+    const std::vector<SearchText> current = SearchTexts(g_buttonTable);
+    std::vector<const SearchText*> texts(s_shown.size());
+    std::transform(s_shown.begin(), s_shown.end(), texts.begin(), [&](const Shown& shown) { return TextOf(shown, current); });
+    FocusShown(FocusedMatch(texts, s_query));
+}
+
+HWND MakeChild(const char* windowClass, DWORD style, int id) {
+    HWND child = CreateWindowExA(0, windowClass, "", WS_CHILD | style, 0, 0, 0, 0, g_hwndBar,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), g_hInstance, nullptr);
+    if (child != nullptr) SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(g_barFont), 0);
+    return child;
+}
+
+// Puts a filter window at a slot with a text, or hides it (slot -1). Answers whether it changed.
+bool PlaceChild(HWND child, int slot, const std::string& text, int clientWidth, int scrollX) {
+    if (child == nullptr) return false;
+    const bool visible = (GetWindowLongA(child, GWL_STYLE) & WS_VISIBLE) != 0;
+    if (slot < 0) {
+        if (visible) ShowWindow(child, SW_HIDE);
+        return visible;
+    }
+    bool changed = !visible;
+    if (reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0)) != g_barFont) {
+        SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(g_barFont), 0);
+        changed = true;
+    }
+    char shownText[kNameSize + 1] = "";
+    GetWindowTextA(child, shownText, sizeof shownText);
+    if (text != shownText) {
+        SetWindowTextA(child, text.c_str());
+        changed = true;
+    }
+    const ButtonPlace place = PlaceSlot(g_layout, slot, clientWidth, scrollX);
+    RECT now;
+    GetWindowRect(child, &now);
+    MapWindowPoints(nullptr, g_hwndBar, reinterpret_cast<POINT*>(&now), 2);
+    const RECT wanted = {place.x, place.y, place.x + g_layout.buttonWidth, place.y + g_layout.buttonHeight};
+    if (EqualRect(&now, &wanted) == FALSE) changed = true;
+    SetWindowPos(child, nullptr, wanted.left, wanted.top, g_layout.buttonWidth, g_layout.buttonHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    return changed;
+}
+
+}  // namespace
+
+bool FilterActive() { return !s_text.empty(); }
+
+int FilterSlotCount() { return s_slotCount; }
+
+int FilterSlotOfButton(int index) {
+    if (s_text.empty()) return index;
+    return index >= 0 && index < kMaxButtons ? s_buttonSlot[index] : -1;
+}
+
+bool PlaceFilterWindows(int clientWidth, int scrollX) {
+    const bool active = !s_text.empty();
+    bool changed = false;
+    if (active && s_field == nullptr) s_field = MakeChild("EDIT", WS_BORDER | ES_READONLY | ES_AUTOHSCROLL, IDC_FILTER_FIELD);
+    changed |= PlaceChild(s_field, active ? 0 : -1, s_text, clientWidth, scrollX);
+    while (s_labelWindows.size() < s_labels.size())
+        s_labelWindows.push_back(MakeChild("STATIC", SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE, IDC_FILTER_LABEL));
+    for (size_t i = 0; i < s_labelWindows.size(); ++i) {
+        const bool used = i < s_labels.size();
+        changed |= PlaceChild(s_labelWindows[i], used ? s_labels[i].slot : -1, used ? s_labels[i].text : "", clientWidth, scrollX);
+    }
+    int used = 0;
+    for (const Shown& shown : s_shown) {
+        if (shown.file < 0) continue;
+        HWND& button = s_otherButtons[shown.other];
+        if (button == nullptr) button = MakeChild("button", 0, IDC_OTHER_FIRST + shown.other);
+        char name[ShownSize(kNameSize)];
+        CopyTextToField(name, sizeof name, ShownField(s_others[static_cast<size_t>(shown.file)].table->records[shown.record].name));
+        changed |= PlaceChild(button, shown.slot, name, clientWidth, scrollX);
+        used = shown.other + 1;
+    }
+    for (int k = used; k < kMaxOtherMatches; ++k) changed |= PlaceChild(s_otherButtons[k], -1, "", clientWidth, scrollX);
+    return changed;
+}
+
+bool FilterKeyDown(const MSG& message) {
+    if (GetKeyState(VK_CONTROL) < 0) return false;
+    const auto key = static_cast<unsigned>(message.wParam);
+    if (key == VK_BACK) {
+        if (!EraseFromFilter(s_text)) return false;
+        TextChanged();
+        if (s_text.empty()) SetFocus(g_buttonWindows[0] != nullptr ? g_buttonWindows[0] : g_hwndBar);
+        return true;
+    }
+    if (s_text.empty()) return false;
+    if (key == VK_ESCAPE) {
+        ClearFilter();
+        SetFocus(g_buttonWindows[0] != nullptr ? g_buttonWindows[0] : g_hwndBar);
+        return true;
+    }
+    if (key == VK_SPACE) {
+        // Between words a blank is typed; the key itself does not press the focused button.
+        if (TypeIntoFilter(s_text, ' ')) TextChanged();
+        return true;
+    }
+    const BarKeyAction action = ClassifyBarKey(key, GetKeyState(VK_SHIFT) < 0);
+    const int current = ShownIndexOf(GetFocus());
+    switch (action) {
+        case BarKeyAction::None:
+        case BarKeyAction::Hide: return false;
+        case BarKeyAction::Open:
+            if ((message.lParam & 0x40000000) == 0 && current >= 0) {
+                const Shown& shown = s_shown[static_cast<size_t>(current)];
+                const int id = shown.file < 0 ? IDC_BUTTON_FIRST + shown.record : IDC_OTHER_FIRST + shown.other;
+                SendMessageA(g_hwndBar, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(WindowOf(shown)));
+            }
+            return true;
+        default:
+            FocusShown(MoveBarFocus(action, current, static_cast<int>(s_shown.size())));
+            return true;
+    }
+}
+
+bool FilterCharacter(const MSG& message) {
+    if (!TypeIntoFilter(s_text, static_cast<unsigned char>(message.wParam))) return false;
+    TextChanged();
+    return true;
+}
+
+void ClearFilter() {
+    if (s_text.empty() && s_slotCount == 0) return;
+    s_text.clear();
+    TextChanged();
+}
+
+void LaunchOtherMatch(int k) {
+    const auto found = std::find_if(s_shown.begin(), s_shown.end(), [k](const Shown& s) { return s.file >= 0 && s.other == k; });
+    if (found != s_shown.end()) LaunchRecordOf(*s_others[static_cast<size_t>(found->file)].table, found->record);
+}
+
+void NoteButtonFolderChanged() { s_othersStale = true; }
