@@ -96,6 +96,10 @@ run_e2e() {
   $WINE wineserver -k
   $WINE wineserver -w
   $WINE "$exe" "--gtest_filter=${scaled%:}" || rc=1
+  # And a new session again, so the suites after these (the soak's drops among them) find windows
+  # under the pointer on the whole screen.
+  $WINE wineserver -k
+  $WINE wineserver -w
   return $rc
 }
 
