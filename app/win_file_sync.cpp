@@ -12,6 +12,7 @@
 #include "store/button_files.h"
 #include "store/folder_watch.h"
 #include "store/platform_seam.h"
+#include "store/settings.h"
 #include "store/sync_rules.h"
 #include "store/win_folder_watch.h"
 
@@ -118,7 +119,10 @@ void AskAboutCopies() {
         const std::string question = "A synchronisation program left a copy of the Button file with changes made "
                                      "elsewhere:\n" + copy + "\n\nMerge its buttons into " + g_currentButtonFile +
                                      "?\nThe copy stays on disk, renamed to end in \".merged\".";
-        if (MessageBoxA(g_hwndBar, question.c_str(), kCaption, MB_YESNO | MB_ICONQUESTION) != IDYES) continue;
+        if (MessageBoxA(g_hwndBar, question.c_str(), kCaption, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+            AddDeclinedCopy(copy.c_str());  // never asked about again, also after a restart
+            continue;
+        }
         switch (MergeConflictCopy(copy.c_str())) {
             case CopyMerge::Merged:
             case CopyMerge::NotSaved: break;   // a save that failed has said so
@@ -235,6 +239,7 @@ void OnLookTick() {
 }  // namespace
 
 void StartFileSync() {
+    for (const std::string& declined : ReadDeclinedCopies()) s_copiesAsked.push_back(Lower(declined));
     g_platform.sync = &s_events;
     AddButtonFolderListener(&s_listener);
     WatchCurrentFolder();

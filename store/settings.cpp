@@ -191,6 +191,37 @@ HotKeyRegistration ToHotKeyRegistration(uint32_t hotKey) {
     return HotKeyRegistration{modifiers, virtualKey};
 }
 
+std::vector<std::string> ReadDeclinedCopies() {
+    static char list[kMaxStringRead];
+    std::vector<std::string> paths;
+    if (!ReadString(RegRoot::CurrentUser, kBriskletKeyPath, "DeclinedConflictCopies", true, list, sizeof list)) {
+        return paths;
+    }
+    const std::string text = list;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        if (end > at) paths.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    return paths;
+}
+
+bool AddDeclinedCopy(const char* path) {
+    std::vector<std::string> paths = ReadDeclinedCopies();
+    paths.emplace_back(path);
+    std::string text;
+    for (;;) {
+        text.clear();
+        for (const std::string& one : paths) text += (text.empty() ? "" : "\n") + one;
+        if (text.size() < kMaxStringRead || paths.size() == 1) break;
+        paths.erase(paths.begin());
+    }
+    if (text.size() >= kMaxStringRead) return false;
+    return SetRegistryString(RegRoot::CurrentUser, kBriskletKeyPath, "DeclinedConflictCopies", text.c_str());
+}
+
 bool ReadCurrentButtonFileName(char* path, uint32_t size) {
     return ReadString(RegRoot::CurrentUser, kBriskletKeyPath, kCurrentButtonFileReadName, true, path,
                       size);

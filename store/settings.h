@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 #include "store/platform_seam.h"
 
 extern const char kBriskletKeyPath[];      // "Software\\Vantaro\\Brisklet"
@@ -53,6 +55,12 @@ bool SetShowSiteIcons(bool on);
 // neither deleted nor renamed, so start-up must not migrate it again.
 bool SetLegacyDataMigrated();
 bool ReadLegacyDataMigrated();
+
+// "DeclinedConflictCopies" (HKCU, REG_SZ): the sync clients' conflict copies the user chose not to
+// merge, so that no later start asks about them again: one path a line, letters as given, the
+// newest last. The oldest go when the list would pass 2,047 bytes.
+std::vector<std::string> ReadDeclinedCopies();
+bool AddDeclinedCopy(const char* path);
 
 // Reads "CurrentButtonFilename" (HKCU) into path (2,048 bytes). When the key or value is
 // missing, or the stored name does not fit in 2,047 characters, path keeps its content.

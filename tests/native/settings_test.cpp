@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 #include "store/native_registry.h"
 #include "store/settings.h"
 
@@ -252,6 +253,22 @@ TEST(HotKeyRegistration, ControlModifiersBecomeRegisterHotKeyModifiers) {
     const HotKeyRegistration none = ToHotKeyRegistration(kHotKeyFAlt << 8);
     EXPECT_EQ(0u, none.modifiers);
     EXPECT_EQ(0u, none.virtualKey);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SettingsTest, DeclinedConflictCopiesAreKeptInOrderAndTheOldestGoWhenTheListIsFull) {
+    EXPECT_TRUE(ReadDeclinedCopies().empty());
+    EXPECT_TRUE(AddDeclinedCopy("C:\\b\\links-LAPTOP.bklt"));
+    EXPECT_TRUE(AddDeclinedCopy("C:\\b\\links (1).bklt"));
+    EXPECT_EQ((std::vector<std::string>{"C:\\b\\links-LAPTOP.bklt", "C:\\b\\links (1).bklt"}), ReadDeclinedCopies());
+    const std::string longPath = "C:\\" + std::string(1000, 'x') + ".bklt";
+    EXPECT_TRUE(AddDeclinedCopy(longPath.c_str()));
+    EXPECT_TRUE(AddDeclinedCopy(longPath.c_str()));
+    // All four would pass 2,047 bytes: the oldest went.
+    EXPECT_EQ((std::vector<std::string>{"C:\\b\\links (1).bklt", longPath, longPath}), ReadDeclinedCopies());
 }
 
 }  // namespace
