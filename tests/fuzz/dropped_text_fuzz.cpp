@@ -18,6 +18,7 @@
 #include "store/bookmark_format.h"
 #include "store/bookmark_import.h"
 #include "store/button_files.h"
+#include "store/text_encoding.h"
 #include "tests/fuzz/fuzz_harnesses.h"
 #include "tests/fuzz/fuzz_support.h"
 
@@ -207,10 +208,17 @@ void CheckCopy(const std::string& text, size_t available, size_t outSize) {
         FUZZ_CHECK(length == 0, "no room, no text");
         return;
     }
-    size_t expected = std::min(available, outSize - 1);
-    expected = std::min(expected, strnlen(text.data(), expected));
-    FUZZ_CHECK(length == expected && out[length] == '\0' && std::memcmp(out, text.data(), length) == 0,
+    size_t whole = std::min(available, outSize - 1);
+    whole = std::min(whole, strnlen(text.data(), whole));
+    // All of it that fits, less at most the three bytes of a character the room would cut.
+    FUZZ_CHECK(length <= whole && length + 3 >= whole && out[length] == '\0' &&
+                   std::memcmp(out, text.data(), length) == 0,
                "the text up to its NUL, its size and the buffer");
+    if (length < whole) {
+        const size_t next = Utf8CharLength(text.data() + length, strnlen(text.data() + length, available - length));
+        FUZZ_CHECK(next == 0 || next > outSize - 1 - length,
+                   "only a character that does not fit whole, or one cut short, is left out");
+    }
 }
 
 }  // namespace
