@@ -62,6 +62,15 @@ names() {
   done
   echo "${out%|}"
 }
+# plus SOURCE DEST NAME: another PC's version of SOURCE, with one more button, written at DEST.
+plus() {
+  local n
+  n=$(od -An -t d4 -j16 -N4 "$1" | tr -d ' ')
+  cp "$1" "$2"
+  put "$2" 16 "$(le32 $((n + 1)))"
+  put "$2" $((532 + 644 * n)) "$3"
+  put "$2" $((532 + 644 * n + 64)) "http://$3.example/"
+}
 has_url() { grep -aqF "$2" "$1"; }
 file_is() { [ "$(names "$FILE")" = "$1" ]; }
 bar_is() { [ "$(on "$1" bar)" = "$2" ]; }
@@ -87,10 +96,11 @@ DOCS1=$(readlink -f "${PFX[1]}/$DOCS")
 rm -rf "${PFX[2]:?}/$DOCS" && ln -s "$DOCS1" "${PFX[2]}/$DOCS"
 FOLDER="$DOCS1/brisklet"
 FILE="$FOLDER/buttons.bklt"
+WFILE="C:\\users\\$(id -un)\\Documents\\brisklet\\buttons.bklt"
 rm -rf "$FOLDER" && mkdir -p "$FOLDER"
 image "$FILE" A B
 for pc in 1 2; do
-  WINEPREFIX=${PFX[$pc]} "$WINE" "$BUILD/brisklet.exe" "C:\\users\\$(id -un)\\Documents\\brisklet\\buttons.bklt" >/dev/null 2>&1 &
+  WINEPREFIX=${PFX[$pc]} "$WINE" "$BUILD/brisklet.exe" "$WFILE" >/dev/null 2>&1 &
   PIDS+=($!)
 done
 expect "a Brisklet runs in each prefix on the shared file" 40 eval 'bar_is 1 "A|B" && bar_is 2 "A|B"'
@@ -123,13 +133,36 @@ if [ "$again" = nonenone ]; then pass "neither PC is told again"; else fail "tol
 # A conflict copy: the sync client kept another PC's version (the file and X) beside the file.
 # Both PCs offer it; PC 1 merges it, PC 2 says No (or, seeing the copy renamed, never asks).
 COPY="$FOLDER/buttons-LAPTOP.bklt"
-cp "$FILE" "$COPY.~sync"
-put "$COPY.~sync" 16 "$(le32 5)"
-put "$COPY.~sync" $((532 + 644 * 4)) X
-put "$COPY.~sync" $((532 + 644 * 4 + 64)) http://X.example/
+plus "$FILE" "$COPY.~sync" X
 mv -f "$COPY.~sync" "$COPY"
 asked=$(on 1 answer 6 10)
 case "$asked" in *buttons-LAPTOP.bklt*) pass "PC 1 offers the conflict copy" ;; *) fail "PC 1 did not offer the copy ($asked)" ;; esac
 on 2 answer 7 3 >/dev/null
 expect "the copy's X is merged once into the file and on both bars, the copy renamed .merged" 10 \
   eval 'file_is "D|C|C|B|X" && bar_is 1 "D|C|C|B|X" && bar_is 2 "D|C|C|B|X" && [ -f "$COPY.merged" ] && [ ! -e "$COPY" ]'
+
+# A lock held across a save: PC 1's sync client holds the file while PC 1 saves an addition.
+on 1 hold "$WFILE" 'C:\held' 8 >/dev/null &
+until_ok 10 test -e "${PFX[1]}/drive_c/held" || fail "the file was not held"
+cp "$FILE" "$SCRATCH/before"
+step 1 setup; step 1 add N http://N.example/
+if [ ! -e "${PFX[1]}/drive_c/held" ]; then fail "the hold ended before the save could be checked"
+elif cmp -s "$FILE" "$SCRATCH/before"; then pass "nothing is written while the file is held"
+else fail "the held file was written"; fi
+step 1 ok
+expect "PC 1's save follows once the file is let go, and reaches PC 2" 25 \
+  eval 'file_is "N|D|C|C|B|X" && bar_is 1 "N|D|C|C|B|X" && bar_is 2 "N|D|C|C|B|X"'
+
+# A half-written file: PC 2's version (with Y) arrives in two parts; PC 1 saves in between.
+step 1 setup
+plus "$FILE" "$FILE.~sync" Y
+head -c 20000 "$FILE.~sync" >"$FILE"
+step 1 add M http://M.example/
+sleep 1
+if [ "$(stat -c %s "$FILE")" = 20000 ] && bar_is 1 "M|N|D|C|C|B|X" && bar_is 2 "N|D|C|C|B|X"; then
+  pass "a half-written file is neither written over nor shown"
+else fail "half-written: $(stat -c %s "$FILE") bytes; bars $(on 1 bar) / $(on 2 bar)"; fi
+mv -f "$FILE.~sync" "$FILE"
+step 1 ok
+expect "once whole, it is merged with PC 1's addition on both bars" 20 \
+  eval 'file_is "M|N|D|C|C|B|X|Y" && bar_is 1 "M|N|D|C|C|B|X|Y" && bar_is 2 "M|N|D|C|C|B|X|Y"'

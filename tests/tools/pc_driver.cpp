@@ -11,6 +11,9 @@
 //   pc_driver.exe answer ID SECONDS   ->  the text of a "Brisklet" message box, answered ID
 //                                         ("none" when none came)
 //   pc_driver.exe exit                    E&xit, Yes; waits for the bar to go
+//   pc_driver.exe hold FILE MARK SECONDS  holds FILE open as a sync client does while it
+//                                         uploads (others may read it, not replace it); the
+//                                         file MARK exists while it is held
 #include <windows.h>
 
 #include <string>
@@ -115,6 +118,15 @@ std::string Run(int argc, char** argv) {
         if (box == nullptr) return "fail: no question";
         Press(box, IDYES);
         return WaitForGone(bar) ? "ok" : "fail: the bar stayed";
+    }
+    if (command == "hold") {
+        HANDLE file = CreateFileA(arg1.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return "fail: cannot open " + arg1;
+        CloseHandle(CreateFileA(arg2.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        Sleep(static_cast<DWORD>(atoi(argc > 4 ? argv[4] : "0") * 1000));
+        DeleteFileA(arg2.c_str());
+        CloseHandle(file);
+        return "ok";
     }
     HWND setup = WaitForDialog("Brisklet Setup", 2000);
     if (setup == nullptr) return "fail: Setup is not open";
