@@ -166,3 +166,21 @@ mv -f "$FILE.~sync" "$FILE"
 step 1 ok
 expect "once whole, it is merged with PC 1's addition on both bars" 20 \
   eval 'file_is "M|N|D|C|C|B|X|Y" && bar_is 1 "M|N|D|C|C|B|X|Y" && bar_is 2 "M|N|D|C|C|B|X|Y"'
+
+# 100 buttons on each side: both PCs change one button of a full table, differently; both
+# versions are kept, and the 101st goes into a new Button file beside it: nothing is dropped.
+mapfile -t P < <(seq -f 'P%03g' 100)
+image "$FILE" "${P[@]}"
+full() { [ "$(on "$1" bar | tr '|' '\n' | grep -c ^P)" = 100 ]; }
+expect "100 buttons on both bars" 20 eval 'full 1 && full 2'
+step 1 setup; step 2 setup
+step 1 edit P050 http://P050a.example/; step 1 ok
+step 2 edit P050 http://P050b.example/
+told=$(on 2 answer 1 10)
+case "$told" in *"buttons (more).bklt"*) pass "PC 2 is told where the 101st button went" ;; *) fail "PC 2 was not told of the overflow file ($told)" ;; esac
+step 2 ok
+MORE="$FOLDER/buttons (more).bklt"
+all() { { names "$FILE"; names "$MORE"; } | tr '|' '\n' | sort | tr '\n' ' '; }
+want=$(printf '%s\n' "${P[@]}" P050 | sort | tr '\n' ' ')
+expect "the file holds 100 buttons and the new file the 101st; both versions of P050 are kept" 10 \
+  eval 'full 1 && [ "$(all)" = "$want" ] && cat "$FILE" "$MORE" | grep -aqF http://P050a.example/ && cat "$FILE" "$MORE" | grep -aqF http://P050b.example/'
