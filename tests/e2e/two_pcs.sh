@@ -6,6 +6,7 @@
 # the shared Button file. Prints "PASS: ..." / "FAIL: ..." lines.
 #
 # Expects WINE, WINEPREFIX, DISPLAY, HOME and BRISKLET_BUILD (the build folder).
+# shellcheck disable=SC2016  # conditions are handed to expect as text and evaluated at each try
 set -uo pipefail
 
 WINE=${WINE:-$(cd "$(dirname "$0")/../.." && pwd)/scripts/wine.sh}
@@ -53,12 +54,14 @@ image() {
   mv -f "$file.~sync" "$file"
 }
 # names FILE: the names of its buttons, "|" between them (or the size of a file that is not one).
+# The file is read in one go: a Brisklet may replace it between two reads.
 names() {
-  local file=$1 n i out=""
-  [ "$(stat -c %s "$file" 2>/dev/null)" = 64996 ] || { echo "size=$(stat -c %s "$file" 2>/dev/null)"; return; }
-  n=$(od -An -t d4 -j16 -N4 "$file" | tr -d ' ')
+  local copy="$SCRATCH/read" n i out=""
+  cat "$1" >"$copy" 2>/dev/null
+  [ "$(stat -c %s "$copy")" = 64996 ] || { echo "size=$(stat -c %s "$copy")"; return; }
+  n=$(od -An -t d4 -j16 -N4 "$copy" | tr -d ' ')
   for ((i = 0; i < n && i < 100; i++)); do
-    out+=$(dd if="$file" bs=1 skip=$((532 + 644 * i)) count=64 status=none | tr -d '\0')"|"
+    out+=$(dd if="$copy" bs=1 skip=$((532 + 644 * i)) count=64 status=none | tr -d '\0')"|"
   done
   echo "${out%|}"
 }
@@ -74,6 +77,7 @@ plus() {
 has_url() { grep -aqF "$2" "$1"; }
 file_is() { [ "$(names "$FILE")" = "$1" ]; }
 bar_is() { [ "$(on "$1" bar)" = "$2" ]; }
+everywhere() { file_is "$1" && bar_is 1 "$1" && bar_is 2 "$1"; }
 # expect WHAT SECONDS COMMAND...: PASS when the command comes true in time.
 expect() {
   local what=$1 seconds=$2; shift 2
@@ -81,7 +85,7 @@ expect() {
 }
 step() { local out; out=$(on "$@"); [ "$out" = ok ] || fail "PC $1: $2 ${3:-}: $out"; }
 
-[ -f "$BUILD/pc_driver.exe" ] && [ -f "$BUILD/brisklet.exe" ] || { fail "brisklet.exe or pc_driver.exe was not built"; exit 1; }
+if [ ! -f "$BUILD/pc_driver.exe" ] || [ ! -f "$BUILD/brisklet.exe" ]; then fail "brisklet.exe or pc_driver.exe was not built"; exit 1; fi
 
 # PC 1 is the session's prefix, PC 2 a copy of it made while its server is down (the same
 # user, its own registry and server from then on), whose Documents is PC 1's folder.
@@ -103,20 +107,20 @@ for pc in 1 2; do
   WINEPREFIX=${PFX[$pc]} "$WINE" "$BUILD/brisklet.exe" "$WFILE" >/dev/null 2>&1 &
   PIDS+=($!)
 done
-expect "a Brisklet runs in each prefix on the shared file" 40 eval 'bar_is 1 "A|B" && bar_is 2 "A|B"'
+expect "a Brisklet runs in each prefix on the shared file" 40 everywhere "A|B"
 
 # An addition on each PC in turn: each reaches the other's bar, and the file keeps both.
 step 1 setup; step 1 add C http://C.example/; step 1 ok
 expect "PC 1's addition is on PC 2's bar" 10 bar_is 2 "C|A|B"
 step 2 setup; step 2 add D http://D.example/; step 2 ok
-expect "PC 2's addition is on PC 1's bar, and PC 1's is still in the file" 10 eval 'bar_is 1 "D|C|A|B" && file_is "D|C|A|B"'
+expect "PC 2's addition is on PC 1's bar, and PC 1's is still in the file" 10 everywhere "D|C|A|B"
 
 # A delete on one and an edit on the other, both in a Setup opened before the other saved.
 step 1 setup; step 2 setup
 step 1 delete A; step 1 ok
 step 2 edit B http://B2.example/; step 2 ok
 expect "PC 1 deleted A and PC 2 edited B: both changes are in the file and on both bars" 10 \
-  eval 'file_is "D|C|B" && has_url "$FILE" http://B2.example/ && bar_is 1 "D|C|B" && bar_is 2 "D|C|B"'
+  eval 'everywhere "D|C|B" && has_url "$FILE" http://B2.example/'
 
 # Both edit one button: both versions are kept, next to each other, and the second saver is told once.
 step 1 setup; step 2 setup
@@ -126,7 +130,7 @@ told=$(on 2 answer 1 10)
 case "$told" in *C*) pass "PC 2 is told of the button changed on both PCs: ${told//$'\n'/ }" ;; *) fail "PC 2 was not told of C ($told)" ;; esac
 step 2 ok
 expect "both versions of C are in the file and on both bars" 10 \
-  eval 'file_is "D|C|C|B" && has_url "$FILE" http://C1.example/ && has_url "$FILE" http://C2.example/ && bar_is 1 "D|C|C|B" && bar_is 2 "D|C|C|B"'
+  eval 'everywhere "D|C|C|B" && has_url "$FILE" http://C1.example/ && has_url "$FILE" http://C2.example/'
 again=$(on 2 answer 1 2)$(on 1 answer 1 1)
 if [ "$again" = nonenone ]; then pass "neither PC is told again"; else fail "told again: $again"; fi
 
@@ -139,7 +143,7 @@ asked=$(on 1 answer 6 10)
 case "$asked" in *buttons-LAPTOP.bklt*) pass "PC 1 offers the conflict copy" ;; *) fail "PC 1 did not offer the copy ($asked)" ;; esac
 on 2 answer 7 3 >/dev/null
 expect "the copy's X is merged once into the file and on both bars, the copy renamed .merged" 10 \
-  eval 'file_is "D|C|C|B|X" && bar_is 1 "D|C|C|B|X" && bar_is 2 "D|C|C|B|X" && [ -f "$COPY.merged" ] && [ ! -e "$COPY" ]'
+  eval 'everywhere "D|C|C|B|X" && [ -f "$COPY.merged" ] && [ ! -e "$COPY" ]'
 
 # A lock held across a save: PC 1's sync client holds the file while PC 1 saves an addition.
 on 1 hold "$WFILE" 'C:\held' 8 >/dev/null &
@@ -150,8 +154,7 @@ if [ ! -e "${PFX[1]}/drive_c/held" ]; then fail "the hold ended before the save 
 elif cmp -s "$FILE" "$SCRATCH/before"; then pass "nothing is written while the file is held"
 else fail "the held file was written"; fi
 step 1 ok
-expect "PC 1's save follows once the file is let go, and reaches PC 2" 25 \
-  eval 'file_is "N|D|C|C|B|X" && bar_is 1 "N|D|C|C|B|X" && bar_is 2 "N|D|C|C|B|X"'
+expect "PC 1's save follows once the file is let go, and reaches PC 2" 25 everywhere "N|D|C|C|B|X"
 
 # A half-written file: PC 2's version (with Y) arrives in two parts; PC 1 saves in between.
 step 1 setup
@@ -164,8 +167,7 @@ if [ "$(stat -c %s "$FILE")" = 20000 ] && bar_is 1 "M|N|D|C|C|B|X" && bar_is 2 "
 else fail "half-written: $(stat -c %s "$FILE") bytes; bars $(on 1 bar) / $(on 2 bar)"; fi
 mv -f "$FILE.~sync" "$FILE"
 step 1 ok
-expect "once whole, it is merged with PC 1's addition on both bars" 20 \
-  eval 'file_is "M|N|D|C|C|B|X|Y" && bar_is 1 "M|N|D|C|C|B|X|Y" && bar_is 2 "M|N|D|C|C|B|X|Y"'
+expect "once whole, it is merged with PC 1's addition on both bars" 20 everywhere "M|N|D|C|C|B|X|Y"
 
 # 100 buttons on each side: both PCs change one button of a full table, differently; both
 # versions are kept, and the 101st goes into a new Button file beside it: nothing is dropped.
@@ -181,6 +183,8 @@ case "$told" in *"buttons (more).bklt"*) pass "PC 2 is told where the 101st butt
 step 2 ok
 MORE="$FOLDER/buttons (more).bklt"
 all() { { names "$FILE"; names "$MORE"; } | tr '|' '\n' | sort | tr '\n' ' '; }
-want=$(printf '%s\n' "${P[@]}" P050 | sort | tr '\n' ' ')
-expect "the file holds 100 buttons and the new file the 101st; both versions of P050 are kept" 10 \
-  eval 'full 1 && [ "$(all)" = "$want" ] && cat "$FILE" "$MORE" | grep -aqF http://P050a.example/ && cat "$FILE" "$MORE" | grep -aqF http://P050b.example/'
+all_kept() {
+  [ "$(all)" = "$(printf '%s\n' "${P[@]}" P050 | sort | tr '\n' ' ')" ] &&
+    cat "$FILE" "$MORE" | grep -aqF http://P050a.example/ && cat "$FILE" "$MORE" | grep -aqF http://P050b.example/
+}
+expect "the file holds 100 buttons and the new file the 101st; both versions of P050 are kept" 10 eval 'full 1 && all_kept'
