@@ -157,7 +157,7 @@ TEST_F(TrayE2E, AnAddressInAnyScriptReachesTheBrowserExactly) {
     ASSERT_NO_FATAL_FAILURE(ShowByLeftClick());
     ASSERT_NO_FATAL_FAILURE(ClickButton(1));
     ASSERT_TRUE(e2e::WaitForLaunch(address + "?w=1", &launch)) << "the new-window launch reached no program";
-    EXPECT_EQ(address + "?w=1", launch.arguments);
+    EXPECT_EQ("\"" + address + "?w=1\"", launch.arguments) << "one quoted argument, its bytes unchanged";
 }
 
 TEST_F(TrayE2E, AFailedLaunchShowsTheMessageThenTheBarHides) {
