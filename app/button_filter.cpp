@@ -19,50 +19,32 @@ constexpr char kLatinA[] =
     "zzzzzz" "s";
 static_assert(sizeof kLatin1 == 64 + 1 && sizeof kLatinA == 128 + 1, "one letter per code point");
 
-// Greek letters with an accent or a diaeresis, and the final sigma, and what they fold to.
+// Small Greek letters with an accent or a diaeresis, and what they fold to.
 struct Fold {
     uint16_t from, to;
 };
 constexpr Fold kGreek[] = {
-    {0x386, 0x3B1}, {0x388, 0x3B5}, {0x389, 0x3B7}, {0x38A, 0x3B9}, {0x38C, 0x3BF}, {0x38E, 0x3C5},
-    {0x38F, 0x3C9}, {0x390, 0x3B9}, {0x3AA, 0x3B9}, {0x3AB, 0x3C5}, {0x3AC, 0x3B1}, {0x3AD, 0x3B5},
-    {0x3AE, 0x3B7}, {0x3AF, 0x3B9}, {0x3B0, 0x3C5}, {0x3C2, 0x3C3}, {0x3CA, 0x3B9}, {0x3CB, 0x3C5},
-    {0x3CC, 0x3BF}, {0x3CD, 0x3C5}, {0x3CE, 0x3C9},
+    {0x390, 0x3B9}, {0x3AC, 0x3B1}, {0x3AD, 0x3B5}, {0x3AE, 0x3B7}, {0x3AF, 0x3B9}, {0x3B0, 0x3C5},
+    {0x3CA, 0x3B9}, {0x3CB, 0x3C5}, {0x3CC, 0x3BF}, {0x3CD, 0x3C5}, {0x3CE, 0x3C9},
 };
 
-bool Even(uint32_t c) { return (c & 1) == 0; }
-
-// A code point folded: lower case, accents off.
+// A code point folded: lower case (the final sigma a sigma), accents off.
 uint32_t FoldCodePoint(uint32_t c) {
-    if (c >= 'A' && c <= 'Z') return c + 0x20;
+    c = LowerCodePoint(c);
     if (c >= 0xC0 && c <= 0xFF) {
         const char base = kLatin1[c - 0xC0];
-        if (base != '*') return static_cast<unsigned char>(base);
-        return c <= 0xDE && c != 0xD7 ? c + 0x20 : c;
+        return base != '*' ? static_cast<unsigned char>(base) : c;
     }
     if (c >= 0x100 && c <= 0x17F) {
         const char base = kLatinA[c - 0x100];
-        return base != '*' ? static_cast<unsigned char>(base) : (c | 1);
+        return base != '*' ? static_cast<unsigned char>(base) : c;
     }
-    if (c >= 0x386 && c <= 0x3CE) {
+    if (c >= 0x390 && c <= 0x3CE) {
         const Fold* fold = std::find_if(std::begin(kGreek), std::end(kGreek), [c](const Fold& f) { return f.from == c; });
-        if (fold != std::end(kGreek)) return fold->to;
-        return c >= 0x391 && c <= 0x3A9 ? c + 0x20 : c;
+        return fold != std::end(kGreek) ? fold->to : c;
     }
-    if (c >= 0x400 && c <= 0x4FF) {
-        if (c <= 0x40F) c += 0x50;                      // Ѐ ... Џ
-        else if (c <= 0x42F) c += 0x20;                 // А ... Я
-        else if ((c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF) || c >= 0x4D0) {
-            if (Even(c)) ++c;
-        } else if (c == 0x4C0) {
-            c = 0x4CF;
-        } else if (c >= 0x4C1 && c <= 0x4CE && !Even(c)) {
-            ++c;
-        }
-        if (c == 0x450 || c == 0x451) return 0x435;     // ѐ, ё: е
-        if (c == 0x45D) return 0x438;                   // ѝ: и
-        return c;
-    }
+    if (c == 0x450 || c == 0x451) return 0x435;  // ѐ, ё: е
+    if (c == 0x45D) return 0x438;                // ѝ: и
     return c;
 }
 
@@ -90,24 +72,6 @@ uint32_t NextCodePoint(std::string_view text, size_t* at, bool* valid) {
     return c;
 }
 
-void AppendUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
@@ -122,7 +86,7 @@ std::string FoldForSearch(std::string_view utf8) {
         if (!valid) {
             out += static_cast<char>(c);
         } else if (c < 0x300 || c > 0x36F) {  // combining marks go: the letter they sit on stays
-            AppendUtf8(out, FoldCodePoint(c));
+            AppendUtf8(FoldCodePoint(c), &out);
         }
     }
     return out;

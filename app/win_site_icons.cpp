@@ -43,13 +43,55 @@ unsigned s_walk = 0;
 // against, without reading every button's address again.
 std::string s_slotKey[kMaxButtons];
 
-// The job that gets the icon for an address: false when the address has none to fetch (not a
-// web address or path, or a host that is no file name), which shows the built-in icon.
-bool JobFor(const char* address, IconJob* job) {
+using IdnToAsciiEntry = int(WINAPI*)(DWORD, LPCWSTR, int, LPWSTR, int);
+
+// IdnToAscii is kernel32's from Windows 7 on and normaliz.dll's before; a Windows with neither
+// names no site whose host is outside ASCII.
+IdnToAsciiEntry IdnEntry() {
+    static const IdnToAsciiEntry entry = [] {
+        HMODULE module = GetModuleHandleA("kernel32.dll");
+        FARPROC proc = module != nullptr ? GetProcAddress(module, "IdnToAscii") : nullptr;
+        if (proc == nullptr) {
+            module = LoadLibraryA("normaliz.dll");
+            proc = module != nullptr ? GetProcAddress(module, "IdnToAscii") : nullptr;
+        }
+        // void(*)() is the neutral function pointer type between two unrelated ones.
+        return reinterpret_cast<IdnToAsciiEntry>(reinterpret_cast<void (*)()>(proc));
+    }();
+    return entry;
+}
+
+}  // namespace
+
+std::string AsciiHost(const std::string& host) {
+    if (std::all_of(host.begin(), host.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        return host;
+    }
+    const IdnToAsciiEntry idnToAscii = IdnEntry();
+    const int size = static_cast<int>(host.size());
+    const int wide = idnToAscii != nullptr ? MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, host.data(), size, nullptr, 0) : 0;
+    if (wide <= 0) return std::string();
+    std::wstring unicode(static_cast<size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, host.data(), size, unicode.data(), wide);
+    WCHAR ascii[256];  // a host name is at most 253 characters
+    const int length = idnToAscii(0, unicode.c_str(), wide, ascii, 256);
+    if (length <= 0) return std::string();
+    std::string result;
+    for (int i = 0; i < length; ++i) {
+        const WCHAR c = ascii[i];
+        if (c == 0 || c >= 0x80) return std::string();
+        result += static_cast<char>(c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c);
+    }
+    return result;
+}
+
+bool IconJobFor(const char* address, IconJob* job) {
     switch (ClassifyButtonAddress(address)) {
         case ButtonAddressKind::Web: {
             WebAddress web;
             ParseWebAddress(address, &web);
+            // The network and the cache folder take the host's ASCII form, never its raw bytes.
+            web.host = AsciiHost(web.host);
             job->path = false;
             job->cacheName = IconCacheName(web);
             job->key = "site:" + job->cacheName;
@@ -68,6 +110,8 @@ bool JobFor(const char* address, IconJob* job) {
     }
     return false;
 }
+
+namespace {
 
 HICON IconFromBytes(const std::vector<uint8_t>& bytes, int pixels) {
     const std::vector<IconImage> images = ReadIconImages(bytes.data(), bytes.size());
@@ -175,7 +219,7 @@ std::vector<int> ShowButtonIcons() {
     for (int i = 0; i < count; ++i) {
         const char* address = ShownField(g_buttonTable.records[i].url);
         IconJob job;
-        const bool hasJob = JobFor(address, &job);
+        const bool hasJob = IconJobFor(address, &job);
         s_slotKey[i] = hasJob ? job.key : std::string();
         if (hasJob) {
             auto inserted = s_known.emplace(job.key, KnownIcon{});
@@ -241,7 +285,7 @@ void KeepCarriedIcons(const std::vector<std::pair<std::string, std::string>>& ca
     if (g_showSiteIcons == 0) return;
     for (const auto& icon : carried) {
         IconJob job;
-        if (icon.second.empty() || !JobFor(icon.first.c_str(), &job) || job.path) continue;
+        if (icon.second.empty() || !IconJobFor(icon.first.c_str(), &job) || job.path) continue;
         job.carried = icon.second;
         QueueIconJob(job);
     }
@@ -254,7 +298,7 @@ std::vector<std::string> ButtonIconUris() {
     for (int i = 0; i < count; ++i) {
         const char* address = ShownField(g_buttonTable.records[i].url);
         IconJob job;
-        if (JobFor(address, &job) && !job.path) uris[static_cast<size_t>(i)] = CachedIconUri(job.cacheName);
+        if (IconJobFor(address, &job) && !job.path) uris[static_cast<size_t>(i)] = CachedIconUri(job.cacheName);
     }
     return uris;
 }

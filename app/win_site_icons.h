@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/win_icon_worker.h"
+
 // Gives every button the icon known for its address, and asks the worker for the ones not yet
 // known. Called at the end of every rebuild; answers the buttons whose icon changed, for a bar
 // that draws only what changed.
@@ -24,3 +26,11 @@ void SwitchButtonIcons(bool on);
 void KeepCarriedIcons(const std::vector<std::pair<std::string, std::string>>& carried);
 // For an export: the cached icon of each button's site as a data URI, "" where there is none.
 std::vector<std::string> ButtonIconUris();
+
+// The host's ASCII form, as the network and the cache folder name it: the host itself when it is
+// ASCII, the punycode of each label outside it ("xn--e1afmkfd.xn--80akhbyknj4f"); "" when it is
+// no valid host name or this Windows cannot convert it.
+std::string AsciiHost(const std::string& host);
+// The job that gets the icon for an address: false when the address has none to fetch (not a
+// web address or path, or a host that is no file name), which shows the built-in icon.
+bool IconJobFor(const char* address, IconJob* job);

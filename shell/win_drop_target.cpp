@@ -37,6 +37,12 @@ FORMATETC HGlobalFormat(CLIPFORMAT format) {
     return fmt;
 }
 
+// A browser's dragged link: its address as Unicode text.
+CLIPFORMAT UrlFormatW() {
+    static const auto format = static_cast<CLIPFORMAT>(RegisterClipboardFormatA("UniformResourceLocatorW"));
+    return format;
+}
+
 // Answers the drag judgement's questions from a data object and the shell. A file list fetched
 // from the data object is released when the questions are done.
 class DataObjectQuestions final : public DragData {
@@ -87,7 +93,9 @@ public:
     bool OffersText() override {
         FORMATETC text = HGlobalFormat(CF_TEXT);
         FORMATETC unicode = HGlobalFormat(CF_UNICODETEXT);
-        return data_->QueryGetData(&unicode) == S_OK || data_->QueryGetData(&text) == S_OK;
+        FORMATETC url = HGlobalFormat(UrlFormatW());
+        return data_->QueryGetData(&url) == S_OK || data_->QueryGetData(&unicode) == S_OK ||
+               data_->QueryGetData(&text) == S_OK;
     }
 
 private:
@@ -109,10 +117,10 @@ void StartHandOver(HWND bar, const char* text, size_t available) {
     SetForegroundWindow(bar);
 }
 
-// Unicode text, where the data object offers it, as the dropped text in the program's code page:
-// CF_TEXT holds only what the source's own code page has. False when there is none.
-bool HandOverUnicodeTextOf(IDataObject* data, HWND bar) {
-    FORMATETC fmt = HGlobalFormat(CF_UNICODETEXT);
+// Unicode text in `format`, where the data object offers it, as the dropped text in the program's
+// code page: CF_TEXT holds only what the source's own code page has. False when there is none.
+bool HandOverUnicodeTextOf(IDataObject* data, HWND bar, CLIPFORMAT format) {
+    FORMATETC fmt = HGlobalFormat(format);
     STGMEDIUM medium{};
     if (FAILED(data->GetData(&fmt, &medium))) return false;
     const wchar_t* text = medium.tymed == TYMED_HGLOBAL && medium.hGlobal ? static_cast<const wchar_t*>(GlobalLock(medium.hGlobal)) : nullptr;
@@ -133,7 +141,8 @@ bool HandOverUnicodeTextOf(IDataObject* data, HWND bar) {
 // The text of a data object as the dropped text. Returns the HRESULT of fetching it.
 HRESULT HandOverDroppedTextOf(IDataObject* data, HWND bar) {
     if (!data) return E_INVALIDARG;
-    if (HandOverUnicodeTextOf(data, bar)) return S_OK;
+    // A link's own address first, then the Unicode text, then the source's code page.
+    if (HandOverUnicodeTextOf(data, bar, UrlFormatW()) || HandOverUnicodeTextOf(data, bar, CF_UNICODETEXT)) return S_OK;
     FORMATETC fmt = HGlobalFormat(CF_TEXT);
     STGMEDIUM medium;
     std::memset(&medium, 0, sizeof medium);

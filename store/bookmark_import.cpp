@@ -237,7 +237,7 @@ std::string AddressKey(const std::string& address) {
     size_t start = 0;
     size_t end = 0;
     if (!Authority(key, &start, &end)) end = SchemeLength(key);
-    for (size_t i = 0; i < end; ++i) key[i] = Lower(key[i]);
+    key = LowerUtf8(key.substr(0, end)) + key.substr(end);  // a host in any script ignores case
     if (!key.empty() && key.back() == '/') key.pop_back();
     return key;
 }

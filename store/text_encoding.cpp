@@ -117,6 +117,51 @@ void AppendUtf8(uint32_t code, std::string* out) {
     }
 }
 
+uint32_t LowerCodePoint(uint32_t code) {
+    const bool even = (code & 1) == 0;
+    if (code >= 'A' && code <= 'Z') return code + 0x20;
+    if (code >= 0xC0 && code <= 0xDE && code != 0xD7) return code + 0x20;
+    if (code >= 0x100 && code <= 0x17F) {
+        if (code == 0x130) return 'i';
+        if (code == 0x178) return 0xFF;
+        const bool pairedEven = code <= 0x137 || (code >= 0x14A && code <= 0x177);
+        const bool pairedOdd = (code >= 0x139 && code <= 0x148) || (code >= 0x179 && code <= 0x17E);
+        return (pairedEven && even) || (pairedOdd && !even) ? code + 1 : code;
+    }
+    if (code >= 0x386 && code <= 0x3A9) {
+        if (code == 0x386) return 0x3AC;
+        if (code >= 0x388 && code <= 0x38A) return code + 0x25;
+        if (code == 0x38C) return 0x3CC;
+        if (code == 0x38E || code == 0x38F) return code + 0x3F;
+        return code >= 0x391 && code != 0x3A2 ? code + 0x20 : code;
+    }
+    if (code == 0x3C2) return 0x3C3;
+    if (code >= 0x400 && code <= 0x4FF) {
+        if (code <= 0x40F) return code + 0x50;
+        if (code <= 0x42F) return code + 0x20;
+        if (code == 0x4C0) return 0x4CF;
+        if (code >= 0x4C1 && code <= 0x4CE) return even ? code : code + 1;
+        const bool paired = (code >= 0x460 && code <= 0x481) || (code >= 0x48A && code <= 0x4BF) || code >= 0x4D0;
+        return paired && even ? code + 1 : code;
+    }
+    return code;
+}
+
+std::string LowerUtf8(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t at = 0; at < text.size();) {
+        const size_t length = Utf8CharLength(text.data() + at, text.size() - at);
+        if (length == 0) {
+            out.push_back(text[at++]);
+            continue;
+        }
+        AppendUtf8(LowerCodePoint(Decode(text.data() + at, length)), &out);
+        at += length;
+    }
+    return out;
+}
+
 std::string Windows1252ToUtf8(const std::string& text) {
     // 80 to 9F; the rest of the code page is ISO 8859-1, the first 256 code points.
     static const uint16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,

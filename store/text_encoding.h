@@ -29,6 +29,13 @@ std::string CutToBytes(const std::string& text, size_t limit);
 // Appends the UTF-8 form of a code point (at most U+10FFFF, no surrogate).
 void AppendUtf8(uint32_t code, std::string* out);
 
+// A code point in lower case: the capital letters of Latin-1, Latin Extended-A, Greek and
+// Cyrillic, and the final sigma as a sigma, for comparisons that ignore case; any other as it is.
+uint32_t LowerCodePoint(uint32_t code);
+// UTF-8 text with every character in lower case by LowerCodePoint, accents kept; bytes that are
+// no UTF-8 are kept as they are.
+std::string LowerUtf8(const std::string& text);
+
 // Windows-1252 text as UTF-8. The five bytes the code page leaves undefined (81, 8D, 8F, 90,
 // 9D) become the C1 code points of the same number, as Windows converts them.
 std::string Windows1252ToUtf8(const std::string& text);

@@ -158,6 +158,25 @@ TEST_F(Bookmarks, FilesGiveTheRowsThatCanBecomeButtons) {
     EXPECT_EQ("", Import({Write("icons.html", cases[2].html)}).rows[1].icon) << "anything else is not";
 }
 
+// The same site in another letter case is a duplicate in every script; an accent or a path's
+// case makes another address.
+TEST(AddressKeys, HostsInAnyScriptIgnoreCaseOnly) {
+    const struct {
+        const char* a;
+        const char* b;
+        bool same;
+    } cases[] = {
+        {"HTTP://\xD0\x9F\xD0\xA0\xD0\x98\xD0\x9C\xD0\x95\xD0\xA0.\xD0\xA0\xD0\xA4/",  // ПРИМЕР.РФ
+         "http://\xD0\xBF\xD1\x80\xD0\xB8\xD0\xBC\xD0\xB5\xD1\x80.\xD1\x80\xD1\x84", true},
+        {"http://\xCE\x95\xCE\x9B\xCE\x9B\xCE\x86\xCE\x94\xCE\x91.gr/",  // ΕΛΛΆΔΑ
+         "http://\xCE\xB5\xCE\xBB\xCE\xBB\xCE\xAC\xCE\xB4\xCE\xB1.gr/", true},
+        {"http://CAF\xC3\x89.example/", "http://caf\xC3\xA9.example/", true},
+        {"http://caf\xC3\xA9.example/", "http://cafe.example/", false},
+        {"http://x.example/\xD0\x9F", "http://x.example/\xD0\xBF", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.same, AddressKey(c.a) == AddressKey(c.b)) << c.a << " / " << c.b;
+}
+
 TEST_F(Bookmarks, FilesThatCannotBeUsedAreReportedAndLongOnesCut) {
     const std::string notBookmarks = Write("page.html", "<html><body><a href=\"http://x.example/\">x</a></body></html>");
     const std::string empty = Write("empty.html", kDocType + "<DL><p></DL>");

@@ -12,6 +12,7 @@
 #include "app/shared_state.h"
 #include "app/win_bar.h"
 #include "app/win_glyph_fonts.h"
+#include "app/win_site_icons.h"
 #include "app/win_state.h"
 #include "res/resource.h"
 #include "store/button_files.h"
@@ -297,4 +298,29 @@ TEST(GlyphFallback, CaptionsGetAFaceWithTheirCharacters) {
     }
     DeleteDC(dc);
     DeleteObject(system);
+}
+
+// A site's icon is asked for and cached under its host's ASCII form, never the raw bytes.
+TEST(SiteIconJob, HostsInAnyScriptUseTheirAsciiForm) {
+    struct Case {
+        const char* address;
+        const char* cacheName;  // "" for no job
+        const char* request;
+    };
+    const Case cases[] = {
+        {"http://example.org/a", "example.org.ico", "http://example.org/a"},
+        {"http://\xD0\xBF\xD1\x80\xD0\xB8\xD0\xBC\xD0\xB5\xD1\x80.\xD1\x80\xD1\x84:8080/", "xn--e1afmkfd.xn--p1ai_8080.ico",
+         "http://xn--e1afmkfd.xn--p1ai:8080/"},
+        {"https://\xD0\x9F\xD1\x80\xD0\xB8\xD0\xBC\xD0\xB5\xD1\x80.\xD1\x80\xD1\x84/x", "xn--e1afmkfd.xn--p1ai.ico",
+         "https://xn--e1afmkfd.xn--p1ai/x"},
+        {"http://caf\xE9.example/", "", ""},  // a legacy byte is no host
+    };
+    for (const Case& c : cases) {
+        IconJob job;
+        const bool found = IconJobFor(c.address, &job);
+        EXPECT_EQ(c.cacheName[0] != '\0', found) << c.address;
+        if (!found) continue;
+        EXPECT_EQ(c.cacheName, job.cacheName) << c.address;
+        EXPECT_EQ(c.request, job.address) << c.address;
+    }
 }

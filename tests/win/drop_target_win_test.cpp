@@ -57,6 +57,8 @@ public:
     std::vector<std::string> files;
     bool offerText = false;
     std::string text;
+    std::wstring wideText;            // offered under wideFormat, when that is not 0
+    CLIPFORMAT wideFormat = 0;
     bool textFetchFails = false;      // QueryGetData says yes, GetData says no
     bool mediaWithOwner = false;      // hand media out with a release object
     std::atomic<int> ownerReleases{0};
@@ -84,6 +86,10 @@ public:
             ++textFetches;
             if (textFetchFails) return E_OUTOFMEMORY;
             memory = MakeText();
+        } else if (wideFormat != 0 && fmt->cfFormat == wideFormat) {
+            memory = GlobalAlloc(GHND, (wideText.size() + 1) * sizeof(wchar_t));
+            std::memcpy(GlobalLock(memory), wideText.c_str(), (wideText.size() + 1) * sizeof(wchar_t));
+            GlobalUnlock(memory);
         } else {
             return DV_E_FORMATETC;
         }
@@ -96,6 +102,7 @@ public:
     HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* fmt) override {
         if (fmt->cfFormat == CF_HDROP && offerFiles) return S_OK;
         if (fmt->cfFormat == CF_TEXT && offerText) return S_OK;
+        if (wideFormat != 0 && fmt->cfFormat == wideFormat) return S_OK;
         return DV_E_FORMATETC;
     }
     HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
@@ -423,6 +430,31 @@ TEST_F(DropTargetTest, TextDropFillsDroppedTextAndAsksTheBarForSetup) {
     EXPECT_EQ(longText.text.substr(0, 1023), g_droppedText);
     EXPECT_EQ(1, g_dropPending);
     EXPECT_TRUE(SetupCommandPosted());
+}
+
+// Unicode is read where it is offered, a link's own address before any text; CF_TEXT, offered
+// beside them, loses what the source's code page lacks and is not read.
+TEST_F(DropTargetTest, UnicodeFormatsArePreferredOverTheCodePagesText) {
+    MakeBar();
+    const struct {
+        const char* format;
+        bool withText;
+    } cases[] = {{"UniformResourceLocatorW", false}, {"UniformResourceLocatorW", true}, {nullptr, true}};
+    for (const auto& c : cases) {
+        g_dropPending = 0;
+        g_droppedText[0] = '\0';
+        TestDataObject data;
+        data.offerText = c.withText;
+        data.text = "http://cafe.example/";  // what a source without the letter offers
+        data.wideText = L"http://caf\x00E9.example/";
+        data.wideFormat = c.format != nullptr ? static_cast<CLIPFORMAT>(RegisterClipboardFormatA(c.format)) : CF_UNICODETEXT;
+        DWORD effect;
+        ASSERT_EQ(S_OK, Enter(data, &effect)) << (c.format != nullptr ? c.format : "CF_UNICODETEXT");
+        EXPECT_EQ(S_OK, target_->Drop(&data, 0, kPoint, &effect));
+        // In the program's code page: UTF-8 where the process runs in it, Windows-1252 in this suite.
+        EXPECT_STREQ(GetACP() == CP_UTF8 ? "http://caf\xC3\xA9.example/" : "http://caf\xE9.example/", g_droppedText);
+        EXPECT_EQ(1, g_dropPending);
+    }
 }
 
 TEST_F(DropTargetTest, TextDropThatCannotBeFetchedOrFindsNoBarChangesNothing) {
