@@ -44,6 +44,12 @@ void NoteBar(HWND bar) {
     EnumChildWindows(bar, CountButton, reinterpret_cast<LPARAM>(g_marks));
 }
 
+BOOL CALLBACK CountShownButton(HWND child, LPARAM lParam) {
+    const int id = GetDlgCtrlID(child);
+    if (id >= 2000 && id < 2100 && IsWindowVisible(child)) ++*reinterpret_cast<LONG*>(lParam);
+    return TRUE;
+}
+
 LONGLONG Now() {
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
@@ -69,6 +75,26 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK BenchGetMessageHook(int code, 
                     NoteBar(message->hwnd);
                     InterlockedIncrement(&g_marks->chainsSeen);
                     if (g_done != nullptr) SetEvent(g_done);
+                    break;
+                case WM_CHAR:
+                    if (g_marks->watchKey != 0 && g_marks->keySeen == 0) {
+                        g_marks->keyTaken = Now();
+                        g_marks->keySeen = 1;
+                    }
+                    break;
+                case WM_PAINT:
+                    if (g_marks->watchKey != 0 && g_marks->keySeen != 0) {
+                        // WM_PAINT comes only once nothing is posted or sent: the key and what it
+                        // queued have been handled. Whatever is left to draw is drawn now.
+                        g_marks->watchKey = 0;
+                        HWND bar = GetAncestor(message->hwnd, GA_ROOT);
+                        RedrawWindow(bar, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+                        GdiFlush();
+                        g_marks->paintedAt = Now();
+                        g_marks->shownButtons = 0;
+                        EnumChildWindows(bar, CountShownButton, reinterpret_cast<LPARAM>(&g_marks->shownButtons));
+                        if (g_done != nullptr) SetEvent(g_done);
+                    }
                     break;
                 default:
                     break;

@@ -25,4 +25,13 @@ struct ReloadMarks {
     LONG barVisible;
     LONG buttons;          // children with control identifiers 2000 ... 2099
     LONG fontedButtons;    // those of them that answer WM_GETFONT with a font
+    // A typed key: set by the driver before it posts WM_CHAR to the bar. The hook notes when the
+    // thread takes that WM_CHAR, and at the first WM_PAINT after it draws everything still to be
+    // drawn at once (as the queue would next), notes the time and the bar's shown buttons, and
+    // sets the event.
+    LONG watchKey;
+    LONG keySeen;
+    LONGLONG keyTaken;
+    LONGLONG paintedAt;
+    LONG shownButtons;     // children 2000 ... 2099 visible once painted
 };

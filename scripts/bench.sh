@@ -7,6 +7,8 @@
 #                               reloads of a 1-button and of a 100-button file, and 21 timed
 #                               switches between two 100-button files, and 21 timed openings
 #                               of the Import Bookmarks dialog on a 10,000-bookmark file
+#                               and 21 typed keys to the painted bar (100 buttons, 20 other
+#                               Button files of 100)
 #   scripts/bench.sh --quick    a few of each, only to show that the benchmark still works
 #   --out FILE                  where the x64 results go (default: the build folder,
 #                               bench-results.txt); the x86 ones go beside it, NAME-x86.txt
@@ -138,7 +140,7 @@ for run in "${RUNS[@]}"; do
     --work "C:\\brisklet-bench-$arch" --out "$(winpath "$out")" "${COUNTS[@]}"
   rc=$?
   if [ $rc -eq 0 ] && [ -s "$out" ] && grep -q 'start-up to tray icon' "$out" && grep -q 'WM_BAR_RELOADFILE chain' "$out" &&
-     grep -q 'Import Bookmarks dialog' "$out"; then
+     grep -q 'Import Bookmarks dialog' "$out" && grep -q 'typed key to painted bar' "$out"; then
     echo "PASS: benchmark of the $arch build ran and wrote its results ($out)"
     [ "$arch" = x64 ] && X64_RAN=1
   else
