@@ -23,7 +23,9 @@ bool Latin1CodePage::FromUtf8(const std::string& utf8, std::string* ansi) {
             code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3Fu);
         }
         i += length;
-        if (code > 0xFF) {
+        // Windows-1252, the legacy code page this stands in for, puts other characters at 0x80 to
+        // 0x9F: the C1 controls of Latin-1 are not in it.
+        if (code > 0xFF || (code >= 0x80 && code <= 0x9F)) {
             code = '?';
             lossless = false;
         }
