@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -239,7 +240,8 @@ void OnLookTick() {
 }  // namespace
 
 void StartFileSync() {
-    for (const std::string& declined : ReadDeclinedCopies()) s_copiesAsked.push_back(Lower(declined));
+    const std::vector<std::string> declined = ReadDeclinedCopies();
+    std::transform(declined.begin(), declined.end(), std::back_inserter(s_copiesAsked), Lower);
     g_platform.sync = &s_events;
     AddButtonFolderListener(&s_listener);
     WatchCurrentFolder();

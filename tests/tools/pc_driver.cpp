@@ -105,7 +105,7 @@ std::string Run(int argc, char** argv) {
         return WaitForDialog("Brisklet Setup") ? "ok" : "fail: no Setup";
     }
     if (command == "answer") {
-        HWND box = WaitForDialog("Brisklet", static_cast<DWORD>(atoi(arg2.c_str()) * 1000));
+        HWND box = WaitForDialog("Brisklet", static_cast<DWORD>(atoi(arg2.c_str())) * 1000);
         if (box == nullptr) return "none";
         const std::string text = WindowText(GetDlgItem(box, 0xFFFF));
         Press(box, atoi(arg1.c_str()));
@@ -123,7 +123,7 @@ std::string Run(int argc, char** argv) {
         HANDLE file = CreateFileA(arg1.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE) return "fail: cannot open " + arg1;
         CloseHandle(CreateFileA(arg2.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-        Sleep(static_cast<DWORD>(atoi(argc > 4 ? argv[4] : "0") * 1000));
+        Sleep(static_cast<DWORD>(atoi(argc > 4 ? argv[4] : "0")) * 1000);
         DeleteFileA(arg2.c_str());
         CloseHandle(file);
         return "ok";
