@@ -178,7 +178,7 @@ void FocusShown(int index) {
     if (window == nullptr) return;
     ScrollSlotIntoView(s_shown[static_cast<size_t>(index)].slot);
     SendMessageA(g_hwndBar, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
-    SetFocus(window);
+    // The mark first: whoever sees the focus move sees the mark already on its button.
     for (const Shown& shown : s_shown) {
         HWND button = WindowOf(shown);
         if (button == nullptr) continue;
@@ -186,6 +186,7 @@ void FocusShown(int index) {
         if ((GetWindowLongA(button, GWL_STYLE) & BS_TYPEMASK) != wanted)
             SendMessageA(button, BM_SETSTYLE, static_cast<WPARAM>(wanted), TRUE);
     }
+    SetFocus(window);
 }
 
 // The bar laid out for what it shows now: moved only when its place or size changes.

@@ -68,8 +68,9 @@ void FocusButton(int index) {
     // Focus rectangles show from now on, as after any key press in a dialog.
     SendMessageA(g_hwndBar, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
     ScrollSlotIntoView(index);
-    SetFocus(button);
+    // The mark first: whoever sees the focus move sees the mark already on its button.
     MarkFocusedButton(index);
+    SetFocus(button);
 }
 
 bool OnBarKeyDown(const MSG& message) {

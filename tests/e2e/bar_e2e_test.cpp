@@ -959,9 +959,15 @@ TEST(BarKeyboard, DefaultHotKeyShowsAndHidesAndKeysMoveJumpOpenAndHide) {
     EXPECT_TRUE(KeyMovesFocusTo(hwnd, VK_ESCAPE, 0));
     EXPECT_TRUE(KeyMovesFocusTo(hwnd, 'G', 2));
     EXPECT_TRUE(KeyMovesFocusTo(hwnd, VK_ESCAPE, 0));
+    // The focus is on "Alpha" already: the typed text shows in the filter field.
     EXPECT_TRUE(KeyMovesFocusTo(hwnd, 'A', 0));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return IsWindowVisible(GetDlgItem(hwnd, IDC_FILTER_FIELD)) != FALSE; }, 5000))
+        << "no filter field for the typed letter";
     EXPECT_TRUE(KeyMovesFocusTo(hwnd, VK_ESCAPE, 0));
+    // A bar rebuilding its buttons holds its drawing, which reads as hidden: asked once it is idle.
+    e2e::Settle(hwnd);
     EXPECT_TRUE(IsWindowVisible(hwnd)) << "the first Esc only clears the text";
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(hwnd, IDC_FILTER_FIELD))) << "Esc did not clear the text";
     EXPECT_TRUE(KeyMovesFocusTo(hwnd, VK_DOWN, 1));
 
     // Enter opens the focused button as a click does and hides the bar.
