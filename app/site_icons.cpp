@@ -5,14 +5,11 @@
 #include <iterator>
 #include <numeric>
 
+#include "store/text_encoding.h"
+
 namespace {
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string Lowered(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), Lower);
-    return text;
-}
 
 bool StartsWithFolded(const std::string& text, const char* prefix) {
     const size_t length = std::strlen(prefix);
@@ -39,7 +36,7 @@ int DefaultPort(const std::string& scheme) { return scheme == "https" ? 443 : 80
 std::string SchemeOf(const std::string& text) {
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if (c == ':') return i > 0 ? Lowered(text.substr(0, i)) : std::string();
+        if (c == ':') return i > 0 ? LowerUtf8(text.substr(0, i)) : std::string();
         const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
         const bool other = (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
         if (!letter && !(i > 0 && other)) return std::string();
@@ -190,7 +187,7 @@ public:
         if (at_ >= size_ || text_[at_] == '>') return false;
         const size_t nameStart = at_;
         while (at_ < size_ && !IsSpace(text_[at_]) && text_[at_] != '=' && text_[at_] != '>' && text_[at_] != '/') ++at_;
-        *name = Lowered(std::string(text_ + nameStart, at_ - nameStart));
+        *name = LowerUtf8(std::string(text_ + nameStart, at_ - nameStart));
         value->clear();
         size_t look = at_;
         while (look < size_ && IsSpace(text_[look])) ++look;
@@ -248,7 +245,7 @@ int IconRank(const std::string& rel) {
     bool shortcut = false;
     bool touch = false;
     size_t at = 0;
-    const std::string lowered = Lowered(rel);
+    const std::string lowered = LowerUtf8(rel);
     while (at < lowered.size()) {
         while (at < lowered.size() && IsSpace(lowered[at])) ++at;
         size_t end = at;
@@ -270,8 +267,8 @@ std::string DecodeAmpersands(std::string text) {
 }
 
 bool IsSvg(const std::string& type, const std::string& href) {
-    if (Lowered(type).find("svg") != std::string::npos) return true;
-    const std::string path = Lowered(href.substr(0, href.find_first_of("?#")));
+    if (LowerUtf8(type).find("svg") != std::string::npos) return true;
+    const std::string path = LowerUtf8(href.substr(0, href.find_first_of("?#")));
     return path.size() >= 4 && path.compare(path.size() - 4, 4, ".svg") == 0;
 }
 
@@ -370,7 +367,7 @@ bool ParseWebAddress(const std::string& text, WebAddress* address) {
     const size_t query = path.find('?');
     path = RemoveDotSegments(path.substr(0, query)) + (query != std::string::npos ? path.substr(query) : "");
     address->scheme = scheme;
-    address->host = Lowered(host);
+    address->host = LowerUtf8(host);
     address->port = port;
     address->path = path;
     return true;
@@ -601,7 +598,7 @@ bool DecodeIconDataUri(const std::string& uri, std::vector<uint8_t>* bytes) {
     const std::string text = Trimmed(uri);
     const size_t comma = text.find(',');
     if (!StartsWithFolded(text, "data:image/") || comma == std::string::npos) return false;
-    const std::string media = Lowered(text.substr(0, comma));
+    const std::string media = LowerUtf8(text.substr(0, comma));
     if (media.size() < 7 || media.compare(media.size() - 7, 7, ";base64") != 0) return false;
     // Four characters make three bytes: anything that would decode to more than the cap is refused unread.
     if (text.size() - comma - 1 > (kIconResponseLimit / 3 + 1) * 4 + 4096) return false;

@@ -15,6 +15,7 @@
 #include "store/platform_seam.h"
 #include "store/settings.h"
 #include "store/sync_rules.h"
+#include "store/text_encoding.h"
 #include "store/win_folder_watch.h"
 
 namespace {
@@ -53,12 +54,6 @@ Look LookAt(const std::string& path) {
     return look;
 }
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-    return text;
-}
-
 // The current Button file's folder and name.
 std::string CurrentFolder() {
     const std::string path = g_currentButtonFile;
@@ -79,7 +74,7 @@ std::vector<std::string> s_copiesDue;     // conflict copies waiting to be asked
 bool s_asking = false;
 
 bool Asked(const std::string& copy) {
-    return std::find(s_copiesAsked.begin(), s_copiesAsked.end(), Lower(copy)) != s_copiesAsked.end();
+    return std::find(s_copiesAsked.begin(), s_copiesAsked.end(), LowerUtf8(copy)) != s_copiesAsked.end();
 }
 
 // A modal dialog or message box owned by the bar is open: what it shows stays as it is until it
@@ -116,7 +111,7 @@ void AskAboutCopies() {
         const std::string copy = s_copiesDue.front();
         s_copiesDue.erase(s_copiesDue.begin());
         if (Asked(copy) || !LookAt(copy).there) continue;
-        s_copiesAsked.push_back(Lower(copy));
+        s_copiesAsked.push_back(LowerUtf8(copy));
         const std::string question = "A synchronisation program left a copy of the Button file with changes made "
                                      "elsewhere:\n" + copy + "\n\nMerge its buttons into " + g_currentButtonFile +
                                      "?\nThe copy stays on disk, renamed to end in \".merged\".";
@@ -141,9 +136,9 @@ void AskAboutCopies() {
 
 void QueueCopy(const std::string& folder, const std::string& name) {
     const std::string path = folder + "\\" + name;
-    const std::string lower = Lower(path);
+    const std::string lower = LowerUtf8(path);
     if (Asked(path) ||
-        std::any_of(s_copiesDue.begin(), s_copiesDue.end(), [&](const std::string& due) { return Lower(due) == lower; })) {
+        std::any_of(s_copiesDue.begin(), s_copiesDue.end(), [&](const std::string& due) { return LowerUtf8(due) == lower; })) {
         return;
     }
     s_copiesDue.push_back(path);
@@ -171,8 +166,8 @@ public:
         if (name == nullptr) {
             TakeCurrentChange();
             ScanForCopies();
-        } else if (Lower(folder) == Lower(CurrentFolder())) {
-            if (Lower(name) == Lower(CurrentName())) {
+        } else if (LowerUtf8(folder) == LowerUtf8(CurrentFolder())) {
+            if (LowerUtf8(name) == LowerUtf8(CurrentName())) {
                 TakeCurrentChange();
             } else if (IsConflictCopyName(CurrentName().c_str(), name)) {
                 QueueCopy(folder, name);
@@ -186,7 +181,7 @@ CurrentFileListener s_listener;
 // The folder of the current file is the one watched (the file may have changed since).
 void WatchCurrentFolder() {
     const std::string folder = CurrentFolder();
-    if (Lower(folder) == Lower(WatchedFolder())) return;
+    if (LowerUtf8(folder) == LowerUtf8(WatchedFolder())) return;
     s_settling.clear();
     // A folder without notifications is still looked at every 5 seconds.
     StartFolderWatch(folder.c_str(), g_hwndBar, WM_BAR_FOLDERCHANGED);
@@ -241,7 +236,7 @@ void OnLookTick() {
 
 void StartFileSync() {
     const std::vector<std::string> declined = ReadDeclinedCopies();
-    std::transform(declined.begin(), declined.end(), std::back_inserter(s_copiesAsked), Lower);
+    std::transform(declined.begin(), declined.end(), std::back_inserter(s_copiesAsked), LowerUtf8);
     g_platform.sync = &s_events;
     AddButtonFolderListener(&s_listener);
     WatchCurrentFolder();
