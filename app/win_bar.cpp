@@ -444,7 +444,7 @@ LRESULT OnHotKeyRequest(HWND hwnd, WPARAM request, LPARAM hotKey) {
 // Shown, the bar searches the other Button files as they are now; hidden, it forgets the text.
 LRESULT OnShowWindow(HWND hwnd, WPARAM shown, LPARAM lParam) {
     if (shown != FALSE) {
-        NoteButtonFolderChanged();
+        NoteBarShown();
     } else if (FilterActive()) {
         PostToBar(WM_BAR_CLEARFILTER);
     }

@@ -17,6 +17,7 @@
 #include "store/button_table.h"
 #include "store/folder_watch.h"
 #include "store/text_encoding.h"
+#include "store/win_folder_watch.h"
 
 namespace {
 
@@ -57,21 +58,6 @@ HWND s_field;
 std::vector<HWND> s_labelWindows;
 HWND s_otherButtons[kMaxOtherMatches];
 
-// Reads one Button file: only a whole table is taken.
-std::unique_ptr<ButtonTable> ReadTable(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return nullptr;
-    auto table = std::make_unique<ButtonTable>();
-    DWORD read = 0;
-    LARGE_INTEGER size{};
-    const bool whole = GetFileSizeEx(file, &size) != FALSE && size.QuadPart == static_cast<LONGLONG>(kButtonTableSize) &&
-                       ReadFile(file, table.get(), static_cast<DWORD>(kButtonTableSize), &read, nullptr) != FALSE &&
-                       read == kButtonTableSize;
-    CloseHandle(file);
-    return whole ? std::move(table) : nullptr;
-}
-
 std::string FullPath(const char* path) {
     char full[MAX_PATH * 2] = "";
     const DWORD length = GetFullPathNameA(path, sizeof full, full, nullptr);
@@ -108,16 +94,16 @@ void ReadOtherFiles() {
     FindClose(search);
     std::sort(names.begin(), names.end(),
               [](const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) < 0; });
-    const std::string current = FullPath(g_currentButtonFile);
+    const std::string current = LowerUtf8(FullPath(g_currentButtonFile));
     for (const std::string& name : names) {
         if (s_others.size() >= kMaxOtherFiles) break;
         std::string path = folder;
         path += '\\';
         path += name;
-        if (lstrcmpiA(FullPath(path.c_str()).c_str(), current.c_str()) == 0) continue;
+        if (LowerUtf8(FullPath(path.c_str())) == current) continue;
         OtherFile other;
-        other.table = ReadTable(path);
-        if (other.table == nullptr) continue;
+        other.table = std::make_unique<ButtonTable>();
+        if (!ReadWholeButtonFile(path.c_str(), other.table.get())) continue;
         other.label = ButtonFileLabel(name);
         other.texts = SearchTexts(*other.table);
         s_others.push_back(std::move(other));
@@ -340,3 +326,8 @@ void LaunchOtherMatch(int k) {
 }
 
 void NoteButtonFolderChanged() { s_othersStale = true; }
+
+void NoteBarShown() {
+    // A watched Button folder reports every change to its files; any other is looked at again.
+    if (LowerUtf8(WatchedFolder()) != LowerUtf8(g_buttonFolder)) s_othersStale = true;
+}

@@ -29,6 +29,9 @@ void ClearFilter();
 // file stays as it is.
 void LaunchOtherMatch(int k);
 
-// The other Button files are read again before the next search. Called when the bar is shown,
-// and the one place where a watcher of the Button folder reports a changed .bklt file.
+// The other Button files are read again before the next search: another file became current, or
+// the watcher of the Button folder reports a changed .bklt file.
 void NoteButtonFolderChanged();
+// The bar is shown: the other files are read again unless the Button folder is watched (its
+// changes are reported as they happen).
+void NoteBarShown();

@@ -213,8 +213,8 @@ void RememberBase(const char* path, const ButtonTable& image) {
 
 bool HaveBaseFor(const char* path) { return s_haveBase && SamePath(s_basePath, path); }
 
-// One read of the whole file into s_disk. False when the file is not there.
-bool ReadDiskOnce(const char* path, DiskRead* read) {
+// One read of the whole file into `into`. False when the file is not there.
+bool ReadDiskOnce(const char* path, DiskRead* read, ButtonTable* into = &s_disk) {
     FileSystem& fs = Files();
     *read = DiskRead();
     FileSystem::Handle file = fs.OpenRead(path);
@@ -224,9 +224,9 @@ bool ReadDiskOnce(const char* path, DiskRead* read) {
         read->read = true;
         read->size = size;
         if (size == kButtonTableSize) {
-            const size_t got = fs.Read(file, &s_disk, kButtonTableSize);
+            const size_t got = fs.Read(file, into, kButtonTableSize);
             if (got == kButtonTableSize) {
-                read->image = &s_disk;
+                read->image = into;
             } else {
                 read->size = got;   // it shrank under the read: not ready
             }
@@ -503,6 +503,11 @@ bool SaveButtonFile() {
 }
 
 bool SavePending() { return s_retry.pending; }
+
+bool ReadWholeButtonFile(const char* path, ButtonTable* table) {
+    DiskRead read;
+    return ReadDiskOnce(path, &read, table) && read.image != nullptr;
+}
 
 void ForgetButtonFileHistory() {
     s_haveBase = false;

@@ -64,6 +64,10 @@ void RetryPendingSave();
 // Forgets the image last read or written and any save that waits (a fresh start).
 void ForgetButtonFileHistory();
 
+// Reads a Button file someone else keeps (another file of the Button folder) into *table, as it
+// is now. True only for a whole 64,996-byte table; the file is never written or copied.
+bool ReadWholeButtonFile(const char* path, ButtonTable* table);
+
 enum class DiskChange {
     None,       // nothing to take: the file is as last read or written (this program's own save),
                 // gone, or not a Button file
