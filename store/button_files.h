@@ -47,9 +47,13 @@ void BuildStorePaths();
 bool SaveButtonFile();
 
 // Writes size bytes to path the way every Button file is written: a complete temporary file
-// beside it ("<path>.saving"), flushed and closed, then moved over path in one step. Whatever
+// beside it (TemporaryFileFor), flushed and closed, then moved over path in one step. Whatever
 // fails, path keeps its previous bytes (or stays absent) and the temporary file is removed.
 bool WriteFileSafely(const char* path, const void* data, size_t size);
+// The temporary file a save of path writes first: "<path>.<process id>.saving". Two programs
+// saving into one folder (two PCs on a shared or synced folder) never write the same one.
+// False when it does not fit in out (size bytes).
+bool TemporaryFileFor(const char* path, char* out, size_t size);
 
 // In a folder that other programs write too (a sync client bringing another PC's changes), the
 // save merges first: the image last read from or written to the current file is kept, the file is

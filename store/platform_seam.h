@@ -123,5 +123,7 @@ struct PlatformSeam {
     MessageSink* messages = nullptr;
     CodePage* codePage = nullptr;
     FileSyncEvents* sync = nullptr;
+    // This program's process, to tell its own temporary files from another's in a shared folder.
+    unsigned processId = 0;
 };
 extern PlatformSeam g_platform;

@@ -107,4 +107,5 @@ void InstallWin32Platform() {
     g_platform.registry = &Win32Registry();
     g_platform.messages = &Win32MessageSink();
     g_platform.codePage = &Win32CodePage();
+    g_platform.processId = GetCurrentProcessId();
 }

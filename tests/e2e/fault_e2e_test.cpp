@@ -998,8 +998,9 @@ TEST(FaultSave, TemporaryFileThatCannotBeWrittenLeavesThePreviousFileWhole) {
     ASSERT_TRUE(Alive(run));
     ASSERT_EQ(image, e2e::ReadFileBytes(path));
 
-    // A folder where the save writes its new copy first.
-    const std::string blocker = path + ".saving";
+    // A folder where the save writes its new copy first ("<file>.<process id>.saving").
+    const std::string temporaryName = "save.bklt." + std::to_string(run.process.id()) + ".saving";
+    const std::string blocker = folder + "\\" + temporaryName;
     ASSERT_TRUE(CreateDirectoryA(blocker.c_str(), nullptr));
     PostMessageA(run.bar, WM_COMMAND, IDM_SETUP, 0);
     HWND setup = e2e::WaitForDialog("Brisklet Setup");
@@ -1011,7 +1012,7 @@ TEST(FaultSave, TemporaryFileThatCannotBeWrittenLeavesThePreviousFileWhole) {
     Settle(run.bar);
     ASSERT_TRUE(Alive(run));
     EXPECT_EQ(image, e2e::ReadFileBytes(path)) << "the previous file stays whole";
-    EXPECT_EQ((std::vector<std::string>{"save.bklt", "save.bklt.saving"}), FolderEntries(folder));
+    EXPECT_EQ((std::vector<std::string>{"save.bklt", temporaryName}), FolderEntries(folder));
     EXPECT_TRUE(FolderEntries(blocker).empty());
     EXPECT_EQ(path, Recorded());
     EXPECT_EQ((std::vector<std::string>{"S00", "S01"}), BarNames(run.bar));

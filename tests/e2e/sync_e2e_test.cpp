@@ -72,17 +72,25 @@ protected:
         return e2e::WaitUntil([&] { return BarNames(bar_) == names; }, timeoutMs);
     }
     // Setup, Add, a name, OK; Setup stays open.
-    HWND AddInSetup(const std::string& name) {
+    HWND OpenSetup() {
         PostMessageA(bar_, WM_COMMAND, IDM_SETUP, 0);
         HWND setup = e2e::WaitForDialog("Brisklet Setup");
         EXPECT_NE(nullptr, setup);
+        return setup;
+    }
+    // Adds a button named `name` (address http://<name>.example/) through Setup's Add dialog.
+    static void AddFromSetup(HWND setup, const std::string& name) {
         e2e::PressButton(setup, IDC_SETUP_ADD);
         HWND add = e2e::WaitForDialog("Add New URL");
-        EXPECT_NE(nullptr, add);
+        ASSERT_NE(nullptr, add);
         e2e::SetControlText(add, IDC_ADD_URL, "http://" + name + ".example/");
         e2e::SetControlText(add, IDC_ADD_NAME, name);
         e2e::PressButton(add, IDOK);
         EXPECT_TRUE(e2e::WaitForWindowGone(add));
+    }
+    HWND AddInSetup(const std::string& name) {
+        HWND setup = OpenSetup();
+        AddFromSetup(setup, name);
         return setup;
     }
     void CloseSetup(HWND setup) {
@@ -104,20 +112,13 @@ TEST_F(SyncedFolder, AFileReplacedByRenameReachesTheBarWithinTwoSecondsAndIsNotW
 }
 
 TEST_F(SyncedFolder, WhatSetupSavesIsMergedWithAChangeThatArrivedWhileItWasOpen) {
-    PostMessageA(bar_, WM_COMMAND, IDM_SETUP, 0);
-    HWND setup = e2e::WaitForDialog("Brisklet Setup");
+    HWND setup = OpenSetup();
     ASSERT_NE(nullptr, setup);
     // Another PC deleted B and added C; the dialog stays open and the bar keeps what it shows.
     SyncClient::Replace(file_, {"A", "C"});
     Sleep(1500);
     EXPECT_NE(nullptr, e2e::FindDialog("Brisklet Setup"));
-    e2e::PressButton(setup, IDC_SETUP_ADD);
-    HWND add = e2e::WaitForDialog("Add New URL");
-    ASSERT_NE(nullptr, add);
-    e2e::SetControlText(add, IDC_ADD_URL, "http://n.example/");
-    e2e::SetControlText(add, IDC_ADD_NAME, "N");
-    e2e::PressButton(add, IDOK);
-    ASSERT_TRUE(e2e::WaitForWindowGone(add));
+    AddFromSetup(setup, "N");
     EXPECT_TRUE(FileHolds({"N", "A", "C"}));
     CloseSetup(setup);
     EXPECT_TRUE(BarShows({"N", "A", "C"}));
@@ -136,13 +137,7 @@ TEST_F(SyncedFolder, AFileLockedOrHalfWrittenIsNeverWrittenOverAndTheSaveFollows
 
     // Half written by the client: the next save waits for the rest and merges it.
     SyncClient::WriteHalf(file_, {"N", "A", "B", "T"});
-    e2e::PressButton(setup, IDC_SETUP_ADD);
-    HWND add = e2e::WaitForDialog("Add New URL");
-    ASSERT_NE(nullptr, add);
-    e2e::SetControlText(add, IDC_ADD_URL, "http://m.example/");
-    e2e::SetControlText(add, IDC_ADD_NAME, "M");
-    e2e::PressButton(add, IDOK);
-    ASSERT_TRUE(e2e::WaitForWindowGone(add));
+    AddFromSetup(setup, "M");
     Sleep(1000);
     EXPECT_NE(kButtonTableSize, e2e::ReadFileBytes(file_).size()) << "the half-written file was written over";
     SyncClient::Replace(file_, {"N", "A", "B", "T"});

@@ -426,7 +426,9 @@ void CheckSave(fuzz::Platform& platform, const FaultPlan& plan) {
     before = g_buttonTable;
     const int messages = platform.messages.count;
     const std::string recorded = fuzz::RecordedButtonFile(platform.registry);
-    const std::string temporary = path + ".saving";
+    static char temporaryName[kPathSize + 32];
+    FUZZ_CHECK(TemporaryFileFor(path.c_str(), temporaryName, sizeof temporaryName), "a temporary name fits");
+    const std::string temporary = temporaryName;
     const bool temporaryBefore = platform.files.Get(temporary) != nullptr;
 
     platform.files.plan = plan;

@@ -55,24 +55,15 @@ std::vector<std::string> Names(const std::string& image) {
     return names;
 }
 
-class ButtonFileSyncTest : public ::testing::Test {
+class ButtonFileSyncTest : public store_test::StoreSeamTest<PausingFileSystem, NativeRegistry, RecordingMessageSink> {
 protected:
     void SetUp() override {
-        ASSERT_FALSE(temp_.path().empty());
-        saved_ = g_platform;
-        g_platform.files = &files_;
-        g_platform.registry = &registry_;
-        g_platform.messages = &messages_;
+        StoreSeamTest::SetUp();
         g_platform.sync = &sync_;
-        ForgetButtonFileHistory();
-        CopyTextToField(g_documentsFolder, kPathSize, temp_.path().c_str());
+        SetPath(g_documentsFolder, temp_.path());
         BuildStorePaths();
         file_ = temp_.path() + "\\links.bklt";
-        CopyTextToField(g_currentButtonFile, kPathSize, file_.c_str());
-    }
-    void TearDown() override {
-        ForgetButtonFileHistory();
-        g_platform = saved_;
+        SetPath(g_currentButtonFile, file_);
     }
 
     void Put(const std::vector<std::string>& names) {
@@ -92,13 +83,8 @@ protected:
     }
     std::vector<std::string> OnDisk() const { return Names(ReadAll(file_)); }
 
-    store_test::TempFolder temp_;
     std::string file_;
-    PausingFileSystem files_;
-    NativeRegistry registry_;
-    RecordingMessageSink messages_;
     RecordingSync sync_;
-    PlatformSeam saved_;
 };
 
 using V = std::vector<std::string>;

@@ -30,35 +30,21 @@ std::string TableBytes() { return std::string(reinterpret_cast<const char*>(&g_b
 
 // The documents and application-data folders live in a temporary folder; the registry and the
 // message boxes are the in-memory stand-ins.
-class ButtonFilesTest : public ::testing::Test {
+class ButtonFilesTest : public store_test::StoreSeamTest<FaultyFileSystem, NativeRegistry, RecordingMessageSink> {
 protected:
     void SetUp() override {
-        ASSERT_FALSE(temp_.path().empty());
-        saved_ = g_platform;
-        g_platform.files = &files_;
-        g_platform.registry = &registry_;
-        g_platform.messages = &messages_;
-        ResetState();
+        StoreSeamTest::SetUp();
         root_ = temp_.path();
-        Copy(g_documentsFolder, root_ + "/docs");
-        Copy(g_appDataFolder, root_ + "/appdata");
+        SetPath(g_documentsFolder, root_ + "/docs");
+        SetPath(g_appDataFolder, root_ + "/appdata");
         store_test::MakeFolder(root_ + "/docs");
         store_test::MakeFolder(root_ + "/appdata");
         BuildStorePaths();
     }
     void TearDown() override {
         EXPECT_EQ(0, registry_.OpenHandles());
-        g_platform = saved_;
-        ResetState();
+        StoreSeamTest::TearDown();
     }
-    static void ResetState() {
-        std::memset(&g_buttonTable, 0, sizeof g_buttonTable);
-        g_defaultFontHeight = 0;
-        for (char* path : {g_documentsFolder, g_appDataFolder, g_buttonFolder, g_legacyDataFile, g_currentButtonFile}) {
-            path[0] = '\0';
-        }
-    }
-    static void Copy(char* path, const std::string& text) { CopyTextToField(path, kPathSize, text.c_str()); }
 
     std::string RecordedPath() const {
         const NativeRegistry::Value* value =
@@ -79,17 +65,12 @@ protected:
         return "Cannot create Brisklet Button Data File in - " + std::string(g_buttonFolder) + kSaveMessageEnd;
     }
 
-    store_test::TempFolder temp_;
     std::string root_;
-    FaultyFileSystem files_;
-    NativeRegistry registry_;
-    RecordingMessageSink messages_;
-    PlatformSeam saved_;
 };
 
 TEST_F(ButtonFilesTest, SaveWritesExactlyTheImageAndRecordsThePath) {
     store_test::MakeFolder(root_ + "/docs/brisklet");
-    Copy(g_currentButtonFile, std::string(g_buttonFolder) + "\\mine.bklt");
+    SetPath(g_currentButtonFile, std::string(g_buttonFolder) + "\\mine.bklt");
     ApplyButtonDefaults();
     g_buttonTable.reserved[1] = 0x12345678;   // reserved words travel with the image
     const std::string old(kButtonTableSize, 'o');
@@ -99,14 +80,14 @@ TEST_F(ButtonFilesTest, SaveWritesExactlyTheImageAndRecordsThePath) {
 
     EXPECT_TRUE(SameBytes(TableBytes(), ReadAll(g_currentButtonFile)));
     EXPECT_EQ(g_currentButtonFile, RecordedPath());
-    EXPECT_FALSE(FileExists(std::string(g_currentButtonFile) + ".saving"));
+    EXPECT_FALSE(FileExists(store_test::TemporaryOf(g_currentButtonFile)));
     EXPECT_TRUE(messages_.shown.empty());
 }
 
 TEST_F(ButtonFilesTest, SaveIntoAWriteProtectedFolderNamesTheButtonFolderAndChangesNothing) {
     // The current file lies outside the Button folder; the message still names the Button folder.
     store_test::MakeFolder(root_ + "/elsewhere");
-    Copy(g_currentButtonFile, root_ + "\\elsewhere\\work.bklt");
+    SetPath(g_currentButtonFile, root_ + "\\elsewhere\\work.bklt");
     const std::string previous = "previous content";
     WriteAll(root_ + "/elsewhere/work.bklt", previous.data(), previous.size());
     registry_.PutString(RegRoot::CurrentUser, kBriskletKeyPath, "CurrentButtonFileName", "C:\\before.bklt");
@@ -128,7 +109,7 @@ TEST_F(ButtonFilesTest, SaveIntoAWriteProtectedFolderNamesTheButtonFolderAndChan
 // as it was, removes its temporary file and reports the failure like an open that failed.
 TEST_F(ButtonFilesTest, AFailedSaveLeavesThePreviousFileWhole) {
     store_test::MakeFolder(root_ + "/docs/brisklet");
-    Copy(g_currentButtonFile, DefaultButtonFile());
+    SetPath(g_currentButtonFile, DefaultButtonFile());
     std::string previous(kButtonTableSize, '\0');
     for (size_t i = 0; i < previous.size(); ++i) previous[i] = static_cast<char>(i % 251);
 
@@ -144,7 +125,7 @@ TEST_F(ButtonFilesTest, AFailedSaveLeavesThePreviousFileWhole) {
         EXPECT_FALSE(SaveButtonFile());
 
         EXPECT_TRUE(SameBytes(previous, ReadAll(g_currentButtonFile)));
-        EXPECT_FALSE(FileExists(std::string(g_currentButtonFile) + ".saving"));
+        EXPECT_FALSE(FileExists(store_test::TemporaryOf(g_currentButtonFile)));
         ASSERT_EQ(1u, messages_.shown.size());
         EXPECT_EQ(SaveMessage(), messages_.shown[0].text);
         EXPECT_EQ("C:\\before.bklt", RecordedPath());
@@ -155,7 +136,7 @@ TEST_F(ButtonFilesTest, AFailedSaveLeavesThePreviousFileWhole) {
     files_.fault = Fault::HalfWrite;
     EXPECT_FALSE(SaveButtonFile());
     EXPECT_FALSE(FileExists(g_currentButtonFile));
-    EXPECT_FALSE(FileExists(std::string(g_currentButtonFile) + ".saving"));
+    EXPECT_FALSE(FileExists(store_test::TemporaryOf(g_currentButtonFile)));
 
     // And once the fault is gone the same save goes through.
     files_.fault = Fault::None;
@@ -164,7 +145,7 @@ TEST_F(ButtonFilesTest, AFailedSaveLeavesThePreviousFileWhole) {
 }
 
 TEST_F(ButtonFilesTest, CreateDefaultInAMissingFolderFallsBackToTheButtonFolder) {
-    Copy(g_currentButtonFile, root_ + "\\no\\such\\folder\\lost.bklt");
+    SetPath(g_currentButtonFile, root_ + "\\no\\such\\folder\\lost.bklt");
     g_defaultFontHeight = -13;
     ASSERT_FALSE(FileExists(g_buttonFolder));
 
@@ -181,7 +162,7 @@ TEST_F(ButtonFilesTest, CreateDefaultInAMissingFolderFallsBackToTheButtonFolder)
 }
 
 TEST_F(ButtonFilesTest, CreateDefaultAtAWritableCurrentPathKeepsThatPath) {
-    Copy(g_currentButtonFile, root_ + "\\own.bklt");
+    SetPath(g_currentButtonFile, root_ + "\\own.bklt");
     // Loaded content: count 7, wide flag 1; the defaults keep the wide flag and the free slots.
     ApplyButtonDefaults();
     g_buttonTable.buttonCount = 7;
@@ -200,7 +181,7 @@ TEST_F(ButtonFilesTest, CreateDefaultAtAWritableCurrentPathKeepsThatPath) {
 }
 
 TEST_F(ButtonFilesTest, CreateDefaultWhereNothingCanBeWrittenLeavesTheTableAlone) {
-    Copy(g_currentButtonFile, root_ + "\\docs\\x.bklt");
+    SetPath(g_currentButtonFile, root_ + "\\docs\\x.bklt");
     files_.fault = Fault::DenyWrite;
     files_.faultPrefix = root_;
 
@@ -217,7 +198,7 @@ TEST_F(ButtonFilesTest, CreateDefaultWhereNothingCanBeWrittenLeavesTheTableAlone
 }
 
 TEST_F(ButtonFilesTest, CreateDefaultWhoseWritesFailLeavesNoEmptyFileBehind) {
-    Copy(g_currentButtonFile, root_ + "\\new.bklt");
+    SetPath(g_currentButtonFile, root_ + "\\new.bklt");
     files_.fault = Fault::HalfWrite;
     files_.faultPrefix = root_;
 
@@ -227,7 +208,7 @@ TEST_F(ButtonFilesTest, CreateDefaultWhoseWritesFailLeavesNoEmptyFileBehind) {
     ASSERT_EQ(1u, messages_.shown.size());
     EXPECT_EQ(SaveMessage(), messages_.shown[0].text);
     EXPECT_FALSE(FileExists(root_ + "/new.bklt"));
-    EXPECT_FALSE(FileExists(root_ + "/new.bklt.saving"));
+    EXPECT_FALSE(FileExists(store_test::TemporaryOf(root_ + "\\new.bklt")));
     EXPECT_EQ("<none>", RecordedPath());
 
     // An existing file that cannot be rewritten stays as it was.
@@ -267,7 +248,7 @@ TEST_F(ForeignFileTest, A100ByteFileIsCopiedToOrigThenLoadedAndSavedOver) {
     const std::string file = ShortFile();
     const std::string path = root_ + "\\short.bklt";
     WriteAll(path, file.data(), file.size());
-    Copy(g_currentButtonFile, path);
+    SetPath(g_currentButtonFile, path);
 
     ReloadButtonFile();
 
@@ -316,7 +297,7 @@ TEST_F(ForeignFileTest, AFileThatCannotBeCopiedIsNotLoadedAndNeverWrittenOver) {
     const std::string file(100000, 'T');
     const std::string path = root_ + "\\notes.bklt";
     WriteAll(path, file.data(), file.size());
-    Copy(g_currentButtonFile, path);
+    SetPath(g_currentButtonFile, path);
     files_.fault = Fault::DenyWrite;
     files_.faultPrefix = root_ + "/notes.bklt.orig";
 
@@ -334,7 +315,7 @@ TEST_F(ForeignFileTest, AFileThatCannotBeCopiedIsNotLoadedAndNeverWrittenOver) {
     EXPECT_EQ("Brisklet", messages_.shown[0].caption);
 
     // A save that is asked to go over it (as "Save current buttons..." may be) is refused.
-    Copy(g_currentButtonFile, path);
+    SetPath(g_currentButtonFile, path);
     EXPECT_FALSE(SaveButtonFile());
     EXPECT_TRUE(SameBytes(file, ReadAll(path)));
     EXPECT_EQ(SaveMessage(), messages_.shown.back().text);
@@ -348,7 +329,7 @@ TEST_F(ForeignFileTest, AFileThatCannotBeCopiedIsNotLoadedAndNeverWrittenOver) {
 }
 
 TEST_F(ButtonFilesTest, AReloadOfAMissingFileCreatesTheDefaultFileInItsPlace) {
-    Copy(g_currentButtonFile, root_ + "\\gone.bklt");
+    SetPath(g_currentButtonFile, root_ + "\\gone.bklt");
     g_defaultFontHeight = -13;
     EXPECT_EQ(LoadResult::Missing, LoadButtonFile());
     EXPECT_FALSE(FileExists(root_ + "/gone.bklt"));   // a plain load creates nothing
@@ -361,7 +342,7 @@ TEST_F(ButtonFilesTest, AReloadOfAMissingFileCreatesTheDefaultFileInItsPlace) {
 }
 
 TEST_F(ButtonFilesTest, LoadingAHostileFileNeverLeavesTheTableOutOfBounds) {
-    Copy(g_currentButtonFile, root_ + "\\hostile.bklt");
+    SetPath(g_currentButtonFile, root_ + "\\hostile.bklt");
     for (int32_t count : {-5, 0, 101, 0x7fffffff}) {
         std::string file(kButtonTableSize + 500, '\xFF');   // longer than a table, too
         std::memcpy(&file[16], &count, 4);
@@ -416,7 +397,7 @@ TEST_F(UnreadableFileTest, TheFileKeepsItsBytesAndAnExistingDefaultFileIsLoaded)
     store_test::MakeFolder(root_ + "/docs/brisklet");
     const std::string defaults = WriteButtons(DefaultButtonFile(), "Default's own");
     const std::string mine = WriteButtons(root_ + "\\mine.bklt", "Mine");
-    Copy(g_currentButtonFile, root_ + "\\mine.bklt");
+    SetPath(g_currentButtonFile, root_ + "\\mine.bklt");
     files_.unreadablePrefix = root_ + "/mine.bklt";
 
     ReloadButtonFile();
@@ -433,7 +414,7 @@ TEST_F(UnreadableFileTest, TheFileKeepsItsBytesAndAnExistingDefaultFileIsLoaded)
 
 TEST_F(UnreadableFileTest, AMissingDefaultFileIsCreatedWithTheDefaults) {
     const std::string mine = WriteButtons(root_ + "\\mine.bklt", "Mine");
-    Copy(g_currentButtonFile, root_ + "\\mine.bklt");
+    SetPath(g_currentButtonFile, root_ + "\\mine.bklt");
     files_.unreadablePrefix = root_ + "/mine.bklt";
     g_defaultFontHeight = -13;
 
@@ -450,7 +431,7 @@ TEST_F(UnreadableFileTest, AnUnreadableDefaultFileGivesWayToAFreeNameBesideIt) {
     store_test::MakeFolder(root_ + "/docs/brisklet");
     const std::string defaults = WriteButtons(DefaultButtonFile(), "Default's own");
     const std::string taken = WriteButtons(std::string(g_buttonFolder) + "\\brisklet (2).bklt", "Taken");
-    Copy(g_currentButtonFile, DefaultButtonFile().c_str());
+    SetPath(g_currentButtonFile, DefaultButtonFile().c_str());
     files_.unreadablePrefix = Slashes(DefaultButtonFile());
     g_defaultFontHeight = -13;
 
@@ -469,7 +450,7 @@ TEST_F(UnreadableFileTest, AnUnreadableDefaultFileGivesWayToAFreeNameBesideIt) {
 TEST_F(UnreadableFileTest, WhenNothingCanBeUsedTheTableAndEveryFileStayAsTheyAre) {
     store_test::MakeFolder(root_ + "/docs/brisklet");
     const std::string mine = WriteButtons(root_ + "\\mine.bklt", "Mine");
-    Copy(g_currentButtonFile, root_ + "\\mine.bklt");
+    SetPath(g_currentButtonFile, root_ + "\\mine.bklt");
     files_.unreadablePrefix = root_ + "/mine.bklt";
     files_.fault = Fault::DenyWrite;
     files_.faultPrefix = root_ + "/docs";
@@ -488,7 +469,7 @@ TEST_F(UnreadableFileTest, WhenNothingCanBeUsedTheTableAndEveryFileStayAsTheyAre
 TEST_F(UnreadableFileTest, AFallBackForAnUnwritableFileLoadsTheDefaultFileInsteadOfOverwritingIt) {
     store_test::MakeFolder(root_ + "/docs/brisklet");
     const std::string defaults = WriteButtons(DefaultButtonFile(), "Default's own");
-    Copy(g_currentButtonFile, root_ + "\\no\\such\\folder\\lost.bklt");
+    SetPath(g_currentButtonFile, root_ + "\\no\\such\\folder\\lost.bklt");
 
     ReloadButtonFile();
 
@@ -671,7 +652,7 @@ TEST_F(MigrationTest, ALegacyFileThatCannotBeReadChangesNothing) {
     WriteAll(DefaultButtonFile(), mine.data(), mine.size());
     WriteLegacy(*NewLegacy());
     files_.unreadablePrefix = LegacyFile();
-    Copy(g_currentButtonFile, root_ + "\\elsewhere.bklt");
+    SetPath(g_currentButtonFile, root_ + "\\elsewhere.bklt");
 
     EXPECT_EQ(1, MigrateLegacyDataFile());
 

@@ -56,33 +56,15 @@ public:
     void ShowMessage(const char*, const char*) override { ++shown; }
 };
 
-class ButtonFileTransferTest : public ::testing::Test {
+class ButtonFileTransferTest : public store_test::StoreSeamTest<CountingFileSystem, FixedRegistry, SilentMessages> {
 protected:
     void SetUp() override {
-        ASSERT_FALSE(temp_.path().empty());
-        saved_ = g_platform;
-        g_platform.files = &files_;
-        g_platform.registry = &registry_;
-        g_platform.messages = &messages_;
-        std::memset(&g_buttonTable, 0, sizeof g_buttonTable);
-        CopyTextToField(g_documentsFolder, kPathSize, temp_.path().c_str());
-        CopyTextToField(g_appDataFolder, kPathSize, temp_.path().c_str());
+        StoreSeamTest::SetUp();
+        SetPath(g_documentsFolder, temp_.path());
+        SetPath(g_appDataFolder, temp_.path());
         BuildStorePaths();
-        CopyTextToField(g_currentButtonFile, kPathSize, (temp_.path() + "\\t.bklt").c_str());
+        SetPath(g_currentButtonFile, temp_.path() + "\\t.bklt");
     }
-    void TearDown() override {
-        g_platform = saved_;
-        std::memset(&g_buttonTable, 0, sizeof g_buttonTable);
-        for (char* path : {g_documentsFolder, g_appDataFolder, g_buttonFolder, g_legacyDataFile, g_currentButtonFile}) {
-            path[0] = '\0';
-        }
-    }
-
-    store_test::TempFolder temp_;
-    CountingFileSystem files_;
-    FixedRegistry registry_;
-    SilentMessages messages_;
-    PlatformSeam saved_;
 };
 
 // Saving and loading are each one transfer of the whole image and allocate nothing.

@@ -12,7 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include "store/button_files.h"
 #include "store/native_files.h"
+#include "store/platform_seam.h"
 
 namespace store_test {
 
@@ -154,6 +156,47 @@ private:
     bool Matches(const char* path) const { return Slashes(path).compare(0, faultPrefix.size(), faultPrefix) == 0; }
     bool Hits(Fault kind, const char* path) const { return fault == kind && Matches(path); }
     std::map<Handle, bool> faulty_;
+};
+
+// The temporary file a save of path writes first.
+inline std::string TemporaryOf(const std::string& path) {
+    char name[kPathSize + 32];
+    return TemporaryFileFor(path.c_str(), name, sizeof name) ? std::string(name) : std::string();
+}
+
+// A test of the Button store on the seam given: a temporary folder, the file system, registry and
+// message boxes installed for the test and put back after it, and the store's state cleared on
+// both sides (no table, no paths, no file history).
+template <class Files, class Registry, class Messages>
+class StoreSeamTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(temp_.path().empty());
+        saved_ = g_platform;
+        g_platform.files = &files_;
+        g_platform.registry = &registry_;
+        g_platform.messages = &messages_;
+        ClearStoreState();
+    }
+    void TearDown() override {
+        g_platform = saved_;
+        ClearStoreState();
+    }
+    static void ClearStoreState() {
+        ForgetButtonFileHistory();
+        std::memset(&g_buttonTable, 0, sizeof g_buttonTable);
+        g_defaultFontHeight = 0;
+        for (char* path : {g_documentsFolder, g_appDataFolder, g_buttonFolder, g_legacyDataFile, g_currentButtonFile}) {
+            path[0] = '\0';
+        }
+    }
+    static void SetPath(char* field, const std::string& text) { CopyTextToField(field, kPathSize, text.c_str()); }
+
+    TempFolder temp_;
+    Files files_;
+    Registry registry_;
+    Messages messages_;
+    PlatformSeam saved_;
 };
 
 }  // namespace store_test

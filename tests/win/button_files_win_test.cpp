@@ -113,7 +113,7 @@ TEST_F(ButtonFilesWinTest, SaveReplacesTheFileWithTheImageAndRecordsIt) {
     ASSERT_TRUE(SaveButtonFile());
     EXPECT_TRUE(SameBytes(TableBytes(), ReadWhole(g_currentButtonFile)));
     EXPECT_EQ(g_currentButtonFile, RecordedPath());
-    EXPECT_FALSE(PathExists(std::string(g_currentButtonFile) + ".saving"));
+    EXPECT_FALSE(PathExists(store_win_test::TemporaryOf(g_currentButtonFile)));
     // Five bytes are not a Button file: they were copied beside it before the save went over them.
     const std::string copy = std::string(g_currentButtonFile) + ".orig";
     EXPECT_EQ("older", ReadWhole(copy));
@@ -159,7 +159,7 @@ TEST_F(ButtonFilesWinTest, ASaveThatFailsHalfWayLeavesThePreviousFileByteForByte
     EXPECT_FALSE(SaveButtonFile());
 
     EXPECT_TRUE(SameBytes(previous, ReadWhole(g_currentButtonFile)));
-    EXPECT_FALSE(PathExists(std::string(g_currentButtonFile) + ".saving"));
+    EXPECT_FALSE(PathExists(store_win_test::TemporaryOf(g_currentButtonFile)));
     EXPECT_EQ(1u, messages_.shown.size());
     EXPECT_EQ("C:\\before.bklt", RecordedPath());
 }
@@ -198,7 +198,7 @@ TEST_F(ButtonFilesWinTest, ASaveWaitsBrieflyForAFileHeldOpenByAnotherProgram) {
     EXPECT_FALSE(SaveButtonFile());
     CloseHandle(held);
     EXPECT_TRUE(SameBytes(saved, ReadWhole(g_currentButtonFile)));
-    EXPECT_FALSE(PathExists(std::string(g_currentButtonFile) + ".saving"));
+    EXPECT_FALSE(PathExists(store_win_test::TemporaryOf(g_currentButtonFile)));
     EXPECT_EQ(1u, messages_.shown.size());
     EXPECT_EQ("C:\\before.bklt", RecordedPath());
 }
@@ -221,7 +221,7 @@ TEST_F(ButtonFilesWinTest, AReadOnlyFileIsNotReplaced) {
     EXPECT_FALSE(SaveButtonFile());
 
     EXPECT_TRUE(SameBytes("locked", ReadWhole(g_currentButtonFile)));
-    EXPECT_FALSE(PathExists(std::string(g_currentButtonFile) + ".saving"));
+    EXPECT_FALSE(PathExists(store_win_test::TemporaryOf(g_currentButtonFile)));
     EXPECT_EQ(1u, messages_.shown.size());
     EXPECT_EQ("C:\\before.bklt", RecordedPath());
     SetFileAttributesA(g_currentButtonFile, FILE_ATTRIBUTE_NORMAL);

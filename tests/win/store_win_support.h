@@ -9,9 +9,17 @@
 
 #include <string>
 #include <vector>
+#include "store/button_files.h"
 #include "store/platform_seam.h"
 
 namespace store_win_test {
+
+// The temporary file a save of path writes first.
+inline std::string TemporaryOf(const std::string& path) {
+    char name[kPathSize + 32];
+    return TemporaryFileFor(path.c_str(), name, sizeof name) ? std::string(name) : std::string();
+}
+
 
 // Remembers whether a key existed and every value it held; Restore() puts exactly that back
 // (the key deleted again when it did not exist). Only for keys without subkeys.
