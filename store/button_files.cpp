@@ -464,12 +464,12 @@ void LeaveButtonFile(const char* why) {
 }  // namespace
 
 bool TemporaryFileFor(const char* path, char* out, size_t size) {
-    const int length = std::snprintf(out, size, "%s.%u%s", path, g_platform.processId, kTemporarySuffix);
+    const int length = std::snprintf(out, size, "%s.%s%s", path, g_platform.instanceTag, kTemporarySuffix);
     return length >= 0 && static_cast<size_t>(length) < size;
 }
 
 bool WriteFileSafely(const char* path, const void* data, size_t size) {
-    static char temporary[kPathSize + 16 + sizeof kTemporarySuffix];
+    static char temporary[kPathSize + 32 + sizeof kTemporarySuffix];
     FileSystem& fs = Files();
     if (!TemporaryFileFor(path, temporary, sizeof temporary)) return false;
     FileSystem::Handle file = fs.OpenWriteTruncate(temporary);

@@ -50,7 +50,7 @@ bool SaveButtonFile();
 // beside it (TemporaryFileFor), flushed and closed, then moved over path in one step. Whatever
 // fails, path keeps its previous bytes (or stays absent) and the temporary file is removed.
 bool WriteFileSafely(const char* path, const void* data, size_t size);
-// The temporary file a save of path writes first: "<path>.<process id>.saving". Two programs
+// The temporary file a save of path writes first: "<path>.<instance tag>.saving". Two programs
 // saving into one folder (two PCs on a shared or synced folder) never write the same one.
 // False when it does not fit in out (size bytes).
 bool TemporaryFileFor(const char* path, char* out, size_t size);

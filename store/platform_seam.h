@@ -123,7 +123,8 @@ struct PlatformSeam {
     MessageSink* messages = nullptr;
     CodePage* codePage = nullptr;
     FileSyncEvents* sync = nullptr;
-    // This program's process, to tell its own temporary files from another's in a shared folder.
-    unsigned processId = 0;
+    // Tells this program's temporary files from those of any other program saving into the same
+    // folder (another PC on a shared or synced folder may run under the same process id).
+    const char* instanceTag = "0";
 };
 extern PlatformSeam g_platform;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <vector>
 
 namespace {
@@ -102,10 +103,25 @@ CodePage& Win32CodePage() {
     return codePage;
 }
 
+namespace {
+
+// "<process id>-<when the process started>": the id alone repeats on another PC.
+const char* InstanceTag() {
+    static char tag[32];
+    FILETIME created{};
+    FILETIME ignored{};
+    if (GetProcessTimes(GetCurrentProcess(), &created, &ignored, &ignored, &ignored) == FALSE) created = FILETIME{};
+    std::snprintf(tag, sizeof tag, "%lu-%08lx", static_cast<unsigned long>(GetCurrentProcessId()),
+                  static_cast<unsigned long>(created.dwLowDateTime));
+    return tag;
+}
+
+}  // namespace
+
 void InstallWin32Platform() {
     g_platform.files = &Win32FileSystem();
     g_platform.registry = &Win32Registry();
     g_platform.messages = &Win32MessageSink();
     g_platform.codePage = &Win32CodePage();
-    g_platform.processId = GetCurrentProcessId();
+    g_platform.instanceTag = InstanceTag();
 }

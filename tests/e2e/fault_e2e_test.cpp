@@ -998,8 +998,14 @@ TEST(FaultSave, TemporaryFileThatCannotBeWrittenLeavesThePreviousFileWhole) {
     ASSERT_TRUE(Alive(run));
     ASSERT_EQ(image, e2e::ReadFileBytes(path));
 
-    // A folder where the save writes its new copy first ("<file>.<process id>.saving").
-    const std::string temporaryName = "save.bklt." + std::to_string(run.process.id()) + ".saving";
+    // A folder where the save writes its new copy first: "<file>.<process id>-<its start>.saving".
+    FILETIME created{};
+    FILETIME ignored{};
+    ASSERT_TRUE(GetProcessTimes(run.process.handle(), &created, &ignored, &ignored, &ignored));
+    char tag[32];
+    std::snprintf(tag, sizeof tag, "%lu-%08lx", static_cast<unsigned long>(run.process.id()),
+                  static_cast<unsigned long>(created.dwLowDateTime));
+    const std::string temporaryName = std::string("save.bklt.") + tag + ".saving";
     const std::string blocker = folder + "\\" + temporaryName;
     ASSERT_TRUE(CreateDirectoryA(blocker.c_str(), nullptr));
     PostMessageA(run.bar, WM_COMMAND, IDM_SETUP, 0);

@@ -426,7 +426,7 @@ void CheckSave(fuzz::Platform& platform, const FaultPlan& plan) {
     before = g_buttonTable;
     const int messages = platform.messages.count;
     const std::string recorded = fuzz::RecordedButtonFile(platform.registry);
-    static char temporaryName[kPathSize + 32];
+    static char temporaryName[kPathSize + 48];
     FUZZ_CHECK(TemporaryFileFor(path.c_str(), temporaryName, sizeof temporaryName), "a temporary name fits");
     const std::string temporary = temporaryName;
     const bool temporaryBefore = platform.files.Get(temporary) != nullptr;

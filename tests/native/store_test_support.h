@@ -160,7 +160,7 @@ private:
 
 // The temporary file a save of path writes first.
 inline std::string TemporaryOf(const std::string& path) {
-    char name[kPathSize + 32];
+    char name[kPathSize + 48];
     return TemporaryFileFor(path.c_str(), name, sizeof name) ? std::string(name) : std::string();
 }
 

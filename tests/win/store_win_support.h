@@ -16,7 +16,7 @@ namespace store_win_test {
 
 // The temporary file a save of path writes first.
 inline std::string TemporaryOf(const std::string& path) {
-    char name[kPathSize + 32];
+    char name[kPathSize + 48];
     return TemporaryFileFor(path.c_str(), name, sizeof name) ? std::string(name) : std::string();
 }
 
