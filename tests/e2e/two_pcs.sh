@@ -5,17 +5,13 @@
 # script plays the sync client (it replaces files by rename and makes conflict copies) and reads
 # the shared Button file. Prints "PASS: ..." / "FAIL: ..." lines.
 #
-# Expects WINE, WINEPREFIX, DISPLAY, HOME and BRISKLET_BUILD (the build folder).
-#
-# Not in the test runner yet: in two of six runs it caught a fault of the program that could not
-# yet be pinned down (an addition lost in the half-written case; in the both-edit case a save
-# refused with "Cannot create ..." while the other PC saved, both PCs writing the same temporary
-# file name in the one folder). Run it by hand in a Wine session of scripts/wine_session.sh:
-#   BRISKLET_BUILD=build/win64 bash tests/e2e/by_hand/two_pcs.sh
+# Expects WINE, WINEPREFIX, DISPLAY, HOME and BRISKLET_BUILD (the build folder), as the test
+# runner sets them; by hand, in a Wine session of scripts/wine_session.sh:
+#   BRISKLET_BUILD=build/win64 bash tests/e2e/two_pcs.sh
 # shellcheck disable=SC2016  # conditions are handed to expect as text and evaluated at each try
 set -uo pipefail
 
-WINE=${WINE:-$(cd "$(dirname "$0")/../../.." && pwd)/scripts/wine.sh}
+WINE=${WINE:-$(cd "$(dirname "$0")/../.." && pwd)/scripts/wine.sh}
 BUILD=${BRISKLET_BUILD:?BRISKLET_BUILD must name the build folder}
 SCRATCH=$(mktemp -d /tmp/brisklet-two-pcs.XXXXXX)
 PFX=("" "$WINEPREFIX" "$SCRATCH/pfx2")
