@@ -46,10 +46,14 @@ record() {
   FAILED=$((FAILED + $3))
   SKIPPED=$((SKIPPED + ${4:-0}))
   if [ "$3" -ne 0 ]; then FAILED_SUITES+=("$1"); fi
+  # How long the suite took, from its "== running" line (a build or a probe has none).
+  local took=""
+  [ -n "${SUITE_STARTED:-}" ] && took=" ($((SECONDS - SUITE_STARTED)) s)"
+  SUITE_STARTED=
   if [ -n "${4:-}" ]; then
-    echo "== $(shown "$1" per-build): $2 passed, $3 failed, $4 skipped"
+    echo "== $(shown "$1" per-build): $2 passed, $3 failed, $4 skipped$took"
   else
-    echo "== $1: $2 passed, $3 failed"
+    echo "== $1: $2 passed, $3 failed$took"
   fi
 }
 
@@ -110,6 +114,7 @@ run_gtest() {
   wanted "$name" || return 0
   set_aside "$name" && return 0
   echo "== running $name"
+  SUITE_STARTED=$SECONDS
   timeout -k 10 "$SUITE_TIMEOUT" "$@" >"$LOGDIR/$name.log" 2>&1
   count_gtest "$name" $?
 }
@@ -148,6 +153,7 @@ run_checks() {
   set_aside "$name" && return 0
   local log="$LOGDIR/$name.log"
   echo "== running $name"
+  SUITE_STARTED=$SECONDS
   timeout -k 10 "$SUITE_TIMEOUT" "$@" >"$log" 2>&1
   local rc=$?
   [ $rc -eq 124 ] && echo "   $name ran past ${SUITE_TIMEOUT}s and was stopped"
@@ -223,10 +229,13 @@ if [ $WIN64_OK -eq 0 ]; then
   # Every Windows-side suite, against one build: x64 (the win64 tree) or x86 (the win32 tree).
   # The end-to-end program stays 64-bit and drives the 32-bit brisklet.exe across processes.
   # NOT_RUN_REASON, when set, sets every suite of the build aside with that reason.
+  # They count from nothing, into COUNTS_DIR (the session's scratch folder unless set); read_counts
+  # adds them to the run's.
   run_windows_suites() {
-    local arch=$1 tree=$2 suffix=""
+    local arch=$1 tree=$2 suffix="" counts=${COUNTS_DIR:-$SCRATCH}
     [ "$arch" = x86 ] && suffix=_x86
     (
+      PASSED=0 FAILED=0 SKIPPED=0 FAILED_SUITES=() NOT_RUN=() LEFT_OUT=()
       export PER_BUILD=1 BRISKLET_BUILD="$tree" BRISKLET_ARCH="$arch"
       if [ "$arch" = x86 ]; then
         export BRISKLET_E2E_TARGET BRISKLET_E2E_BITS=32 BRISKLET_SCREENSHOTS="$BRISKLET_SCREENSHOTS/x86"
@@ -249,22 +258,32 @@ if [ $WIN64_OK -eq 0 ]; then
         run_checks "$(basename "$suite" .sh)$suffix" bash "$suite"
       done
       run_checks "bench_quick$suffix" bash "$ROOT/scripts/bench.sh" --quick  # figures are not pass/fail here
-      echo "$PASSED $FAILED $SKIPPED ${FAILED_SUITES[*]}" >"$SCRATCH/counts"
-      printf '%s\n' "${NOT_RUN[@]}" >"$SCRATCH/not-run"
-      printf '%s\n' "${LEFT_OUT[@]}" >"$SCRATCH/left-out"
+      echo "$PASSED $FAILED $SKIPPED ${FAILED_SUITES[*]}" >"$counts/counts"
+      printf '%s\n' "${NOT_RUN[@]}" >"$counts/not-run"
+      printf '%s\n' "${LEFT_OUT[@]}" >"$counts/left-out"
     )
-    local p f k rest
-    read -r p f k rest <"$SCRATCH/counts"
-    PASSED=$p FAILED=$f SKIPPED=$k
-    [ -n "$rest" ] && read -r -a FAILED_SUITES <<<"$rest"
-    mapfile -t NOT_RUN < <(grep -v '^$' "$SCRATCH/not-run")
-    mapfile -t LEFT_OUT < <(grep -v '^$' "$SCRATCH/left-out")
+    [ -n "${COUNTS_DIR:-}" ] || read_counts "$counts"
+  }
+  read_counts() {
+    local p f k rest more
+    if ! read -r p f k rest <"$1/counts"; then
+      echo "   the suites of a build left no counts"
+      p=0 f=1 k=0 rest=counts
+    fi
+    PASSED=$((PASSED + p)) FAILED=$((FAILED + f)) SKIPPED=$((SKIPPED + k))
+    if [ -n "$rest" ]; then read -r -a more <<<"$rest"; FAILED_SUITES+=("${more[@]}"); fi
+    mapfile -t more < <(grep -v '^$' "$1/not-run" 2>/dev/null)
+    NOT_RUN+=("${more[@]}")
+    mapfile -t more < <(grep -v '^$' "$1/left-out" 2>/dev/null)
+    LEFT_OUT+=("${more[@]}")
   }
   if [ -n "$SOAK_PID" ]; then
     echo "== waiting for the soak"
     wait "$SOAK_PID"
   fi
-  run_windows_suites x64 "$BUILD/win64"
+  # The 32-bit suites run in a Wine session of their own beside the 64-bit ones (both mostly
+  # wait on the program); their lines are printed once the 64-bit suites are done.
+  X86_PID=
   x86_suites=(win_tests_x86 e2e_tests_x86 soak_x86 bench_quick_x86)
   for suite in "$ROOT"/tests/e2e/*.sh; do x86_suites+=("$(basename "$suite" .sh)_x86"); done
   if [ $WIN32_OK -eq 0 ] && ! matches "${x86_suites[@]}"; then
@@ -285,9 +304,30 @@ if [ $WIN64_OK -eq 0 ]; then
         *) echo "== 32-bit code: $NOT_RUN_REASON" ;;
       esac
     else
-      echo "== 32-bit code: this machine runs it ($WOW64_PROBE)"
+      echo "== 32-bit code: this machine runs it ($WOW64_PROBE); its suites run beside the 64-bit ones"
     fi
-    NOT_RUN_REASON=${NOT_RUN_REASON:-} run_windows_suites x86 "$BUILD/win32"
+    X86_COUNTS="$BUILD/test-logs/x86-counts"
+    rm -rf "$X86_COUNTS" && mkdir -p "$X86_COUNTS"
+    if [ -n "$NOT_RUN_REASON" ]; then
+      NOT_RUN_REASON=$NOT_RUN_REASON run_windows_suites x86 "$BUILD/win32"
+    else
+      (
+        start_wine_session "$LOGDIR/wineboot-x86.log" >/dev/null
+        COUNTS_DIR=$X86_COUNTS NOT_RUN_REASON='' run_windows_suites x86 "$BUILD/win32"
+      ) >"$LOGDIR/x86-suites.out" 2>&1 &
+      X86_PID=$!
+      # On an early exit: the 32-bit suites and everything they started, then this session.
+      kill_tree() { local child; for child in $(pgrep -P "$1"); do kill_tree "$child"; done; kill "$1" 2>/dev/null; }
+      trap '[ -n "$X86_PID" ] && kill_tree "$X86_PID"; end_wine_session' EXIT
+    fi
+  fi
+  run_windows_suites x64 "$BUILD/win64"
+  if [ -n "$X86_PID" ]; then
+    echo "== waiting for the 32-bit suites"
+    wait "$X86_PID"
+    X86_PID=
+    cat "$LOGDIR/x86-suites.out"
+    read_counts "$X86_COUNTS"
   fi
   # Screenshots taken by the tests as BMP become PNG for the README.
   for bmp in "$BRISKLET_SCREENSHOTS"/*.bmp "$BRISKLET_SCREENSHOTS"/x86/*.bmp "$BRISKLET_SCREENSHOTS"/soak/*.bmp; do
@@ -299,5 +339,6 @@ if [ ${#FAILED_SUITES[@]} -gt 0 ]; then echo "failed suites: ${FAILED_SUITES[*]}
 [ "$SKIPPED" -gt 0 ] && echo "$SKIPPED skipped (named in the suites' logs)"
 [ ${#NOT_RUN[@]} -gt 0 ] && echo "${#NOT_RUN[@]} suites not run on this machine: ${NOT_RUN[*]}"
 [ ${#LEFT_OUT[@]} -gt 0 ] && echo "${#LEFT_OUT[@]} suites not run, left out by BRISKLET_SUITES='$BRISKLET_SUITES': ${LEFT_OUT[*]}"
+echo "all suites took $((SECONDS / 60)) min $((SECONDS % 60)) s"
 echo "$PASSED passed, $FAILED failed"
 [ "$FAILED" -eq 0 ]
