@@ -71,10 +71,12 @@ std::string AsciiHost(const std::string& host) {
     const int size = static_cast<int>(host.size());
     const int wide = idnToAscii != nullptr ? MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, host.data(), size, nullptr, 0) : 0;
     if (wide <= 0) return std::string();
-    std::wstring unicode(static_cast<size_t>(wide), L'\0');
+    // A vector, not a std::wstring: this is the program's one wide string, and the string class
+    // would add 20 KB to the executable.
+    std::vector<WCHAR> unicode(static_cast<size_t>(wide));
     MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, host.data(), size, unicode.data(), wide);
     WCHAR ascii[256];  // a host name is at most 253 characters
-    const int length = idnToAscii(0, unicode.c_str(), wide, ascii, 256);
+    const int length = idnToAscii(0, unicode.data(), wide, ascii, 256);
     if (length <= 0) return std::string();
     std::string result;
     for (int i = 0; i < length; ++i) {
