@@ -111,8 +111,10 @@ const char* InstanceTag() {
     FILETIME created{};
     FILETIME ignored{};
     if (GetProcessTimes(GetCurrentProcess(), &created, &ignored, &ignored, &ignored) == FALSE) created = FILETIME{};
-    std::snprintf(tag, sizeof tag, "%lu-%08lx", static_cast<unsigned long>(GetCurrentProcessId()),
-                  static_cast<unsigned long>(created.dwLowDateTime));
+    if (std::snprintf(tag, sizeof tag, "%lu-%08lx", static_cast<unsigned long>(GetCurrentProcessId()),
+                      static_cast<unsigned long>(created.dwLowDateTime)) < 0) {
+        tag[0] = '\0';
+    }
     return tag;
 }
 
