@@ -94,7 +94,7 @@ DragVerdict JudgeDescribedFiles(DragData& data, uint32_t count, std::vector<Impo
     std::string contents(kDescribedContentsSize, '\0');
     for (uint32_t i = 0; i < count; ++i) {
         if (!data.DescribedFileName(i, name, sizeof name) || !HasInternetShortcutExtension(name)) return DragVerdict();
-        const size_t read = data.ReadDescribedFile(i, &contents[0], contents.size());
+        const size_t read = data.ReadDescribedFile(i, contents.data(), contents.size());
         std::string url = ShortcutUrlOf(contents.data(), read < contents.size() ? read : contents.size());
         if (url.empty() || url.size() >= kDropPathSize) return DragVerdict();  // as a shortcut file's address
         sources.push_back(ImportSource{std::string(), FileStem(name), std::move(url)});

@@ -365,7 +365,7 @@ TEST(DropShortcutContents, TheUrlValueOfTheInternetShortcutSection) {
          "http://b.example/"},
         {"[Other]\nURL=http://a.example/\n[InternetShortcut]\nIconIndex=0\n", ""},
         {"[InternetShortcut]\nURLS=http://a.example/\nxURL=http://b.example/\n", ""},
-        {"[InternetShortcut]\nURL=http://a.example/\0\nURL=http://b.example/", "http://a.example/"},
+        {std::string("[InternetShortcut]\nURL=http://a.example/") + '\0' + "\nURL=http://b.example/", "http://a.example/"},
         {std::string("[InternetShortcut]\nURL=http://a") + '\0' + ".example/", "http://a"},
         {"[InternetShortcut]\nURL=http://\xD0\xBF\xD1\x80.example/", "http://\xD0\xBF\xD1\x80.example/"},
         {"[InternetShortcut]\nURL=http://caf\xE9.example/", "http://caf\xC3\xA9.example/"},  // Windows-1252
