@@ -86,6 +86,38 @@ DragVerdict JudgeSeveralFiles(DragData& data, uint32_t count, char* path, std::v
     return Accepted(true);
 }
 
+// Described files: each one a shortcut whose contents name an address, or the drag is refused.
+DragVerdict JudgeDescribedFiles(DragData& data, uint32_t count, std::vector<ImportSource>* imports) {
+    if (count > kMaxDroppedFiles) return DragVerdict();
+    std::vector<ImportSource> sources;
+    char name[kDescribedNameSize];
+    std::string contents(kDescribedContentsSize, '\0');
+    for (uint32_t i = 0; i < count; ++i) {
+        if (!data.DescribedFileName(i, name, sizeof name) || !HasInternetShortcutExtension(name)) return DragVerdict();
+        const size_t read = data.ReadDescribedFile(i, contents.data(), contents.size());
+        std::string url = ShortcutUrlOf(contents.data(), read < contents.size() ? read : contents.size());
+        if (url.empty() || url.size() >= kDropPathSize) return DragVerdict();  // as a shortcut file's address
+        sources.push_back(ImportSource{std::string(), FileStem(name), std::move(url)});
+    }
+    if (imports != nullptr) *imports = std::move(sources);
+    return Accepted(true);
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The line [start, end) without the blanks around it.
+void TrimBlanks(const char*& start, const char*& end) {
+    while (start < end && IsBlank(*start)) ++start;
+    while (end > start && IsBlank(end[-1])) --end;
+}
+
+bool EqualsIgnoringAsciiCase(const char* start, const char* end, const char* word) {
+    for (; start < end && *word != '\0'; ++start, ++word) {
+        if (LowerAscii(*start) != LowerAscii(*word)) return false;
+    }
+    return start == end && *word == '\0';
+}
+
 // The file-list half of the judgement; `path` is kDropPathSize bytes.
 DragVerdict JudgeFileList(DragData& data, char* path, std::vector<ImportSource>* imports) {
     DragVerdict verdict;  // refused with E_INVALIDARG until a rule says otherwise
@@ -141,8 +173,52 @@ DragVerdict JudgeDrag(DragData& data, char* path, std::vector<ImportSource>* imp
         verdict.effect = kDropEffectCopy;
         verdict.acceptable = true;
         verdict.isText = true;
+        return verdict;
     }
-    return verdict;
+    const uint32_t described = data.DescribedFileCount();
+    return described > 0 ? JudgeDescribedFiles(data, described, imports) : verdict;
+}
+
+std::string ShortcutUrlOf(const char* contents, size_t size) {
+    const char* end = static_cast<const char*>(std::memchr(contents, '\0', size));
+    if (end == nullptr) end = contents + size;
+    const char* line = contents;
+    if (end - line >= 3 && std::memcmp(line, "\xEF\xBB\xBF", 3) == 0) line += 3;  // a UTF-8 mark
+    bool inSection = false;
+    while (line < end) {
+        const char* lineEnd = line;
+        while (lineEnd < end && *lineEnd != '\r' && *lineEnd != '\n') ++lineEnd;
+        const char* next = lineEnd < end ? lineEnd + 1 : end;
+        const char* start = line;
+        TrimBlanks(start, lineEnd);
+        if (start < lineEnd && *start == '[') {
+            const char* close = static_cast<const char*>(std::memchr(start, ']', static_cast<size_t>(lineEnd - start)));
+            const char* nameStart = start + 1;
+            const char* nameEnd = close != nullptr ? close : lineEnd;
+            TrimBlanks(nameStart, nameEnd);
+            inSection = EqualsIgnoringAsciiCase(nameStart, nameEnd, "InternetShortcut");
+        } else if (inSection) {
+            const char* equals = static_cast<const char*>(std::memchr(start, '=', static_cast<size_t>(lineEnd - start)));
+            const char* keyEnd = equals;
+            if (equals != nullptr) TrimBlanks(start, keyEnd);
+            if (equals != nullptr && EqualsIgnoringAsciiCase(start, keyEnd, "URL")) {
+                const char* value = equals + 1;
+                TrimBlanks(value, lineEnd);
+                if (lineEnd - value >= 2 && *value == '"' && lineEnd[-1] == '"') {
+                    ++value;
+                    --lineEnd;
+                }
+                return ShownText(value, static_cast<size_t>(lineEnd - value));
+            }
+        }
+        line = next;
+    }
+    return std::string();
+}
+
+uint32_t DescribedFileCountIn(size_t blockSize, uint32_t claimed, size_t headerSize, size_t recordSize) {
+    if (blockSize < headerSize || recordSize == 0) return 0;
+    return claimed <= (blockSize - headerSize) / recordSize ? claimed : 0;
 }
 
 size_t CopyDroppedText(const char* text, size_t available, char* out, size_t outSize) {

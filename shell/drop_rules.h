@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 #include "store/bookmark_import.h"
 
@@ -19,6 +20,8 @@ constexpr size_t kDropPathSize = 260;      // the one dragged file's path, with 
 constexpr size_t kDroppedTextSize = 1024;  // the dropped text, with its NUL
 constexpr uint32_t kMaxDroppedFiles = 100;  // a longer file list is refused
 constexpr size_t kBookmarkHeadSize = 1024;  // what is read of a dropped file to judge it
+constexpr size_t kDescribedNameSize = 3 * kDropPathSize;  // a described file's name, any script
+constexpr size_t kDescribedContentsSize = 4096;  // what is read of a described shortcut's contents
 
 // The extension of the last component of `path`: from the component's last dot to the end, dot
 // included. The component starts after the last backslash or forward slash and after a drive
@@ -56,6 +59,14 @@ public:
     virtual size_t ReadFileHead(const char* path, char* buffer, size_t size) = 0;
     // The data object offers text (asked only when it delivers no file list).
     virtual bool OffersText() = 0;
+    // Files the data object describes without a path (a file group descriptor, the contents of
+    // each fetched by its index), as a browser's link or a file in an archive is dragged; 0
+    // when it describes none. Asked only when it offers neither a file list nor text.
+    virtual uint32_t DescribedFileCount() = 0;
+    // The name of described file `index` in the program's code page, as FileName.
+    virtual bool DescribedFileName(uint32_t index, char* name, size_t size) = 0;
+    // Reads up to `size` bytes from the start of described file `index`; the number read.
+    virtual size_t ReadDescribedFile(uint32_t index, char* buffer, size_t size) = 0;
 };
 
 // What DragEnter decides. `result` is the HRESULT DragEnter returns.
@@ -77,7 +88,22 @@ struct DragVerdict {
 // accepted for the Import Bookmarks dialog (isImport); `imports`, when given, receives them in
 // list order, shortcuts named after their files. One HTML file of any other content is refused
 // as any ordinary file is.
+// Described files (neither a file list nor text offered): at most kMaxDroppedFiles, each a
+// *.url whose first kDescribedContentsSize bytes name an address, go to the Import Bookmarks
+// dialog named after their files; anything else refuses the drag.
 DragVerdict JudgeDrag(DragData& data, char* path, std::vector<ImportSource>* imports = nullptr);
+
+// The "URL" value of the "InternetShortcut" section of an Internet shortcut's contents (`size`
+// bytes, read up to a NUL), read as the profile functions read it: names without regard to
+// ASCII case, blanks around names and values and a pair of quotes around the value ignored, the
+// first value found kept. In the program's code page; "" when there is none.
+std::string ShortcutUrlOf(const char* contents, size_t size);
+
+// How many entries a file group descriptor of `blockSize` bytes holds: the count it claims
+// (`claimed`, in the block's first `headerSize` bytes) when the block has room for that many
+// records of `recordSize` bytes after the header, else 0: a block that claims more than it holds
+// is not read at all.
+uint32_t DescribedFileCountIn(size_t blockSize, uint32_t claimed, size_t headerSize, size_t recordSize);
 
 // Copies dropped text into `out` (outSize bytes): up to its NUL, never past `available` bytes
 // of `text`, and at most outSize − 1 bytes, cut between two characters; always NUL-terminated.

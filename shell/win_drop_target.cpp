@@ -9,12 +9,15 @@
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
+#include <cstddef>
 #include <cstring>
 #include <new>
+#include <string>
 #include <utility>
 #include "res/resource.h"
 #include "shell/drop_rules.h"
 #include "shell/win_drop_target_internal.h"
+#include "store/text_encoding.h"
 
 DropTarget* g_dropTarget = nullptr;
 
@@ -37,19 +40,38 @@ FORMATETC HGlobalFormat(CLIPFORMAT format) {
     return fmt;
 }
 
+CLIPFORMAT RegisteredFormat(const char* name) { return static_cast<CLIPFORMAT>(RegisterClipboardFormatA(name)); }
+
 // A browser's dragged link: its address as Unicode text.
 CLIPFORMAT UrlFormatW() {
-    static const auto format = static_cast<CLIPFORMAT>(RegisterClipboardFormatA("UniformResourceLocatorW"));
+    static const CLIPFORMAT format = RegisteredFormat("UniformResourceLocatorW");
     return format;
 }
 
-// Answers the drag judgement's questions from a data object and the shell. A file list fetched
-// from the data object is released when the questions are done.
+// Files a data object describes without a path: their names in UTF-16, or else in the source's
+// code page, and their contents by index.
+CLIPFORMAT DescriptorFormatW() {
+    static const CLIPFORMAT format = RegisteredFormat("FileGroupDescriptorW");
+    return format;
+}
+CLIPFORMAT DescriptorFormatA() {
+    static const CLIPFORMAT format = RegisteredFormat("FileGroupDescriptor");
+    return format;
+}
+CLIPFORMAT FileContentsFormat() {
+    static const CLIPFORMAT format = RegisteredFormat("FileContents");
+    return format;
+}
+
+// Answers the drag judgement's questions from a data object and the shell. A file list or a
+// file group descriptor fetched from the data object is released when the questions are done.
 class DataObjectQuestions final : public DragData {
 public:
     explicit DataObjectQuestions(IDataObject* data) : data_(data) {}
     ~DataObjectQuestions() override {
         if (haveMedium_) ReleaseStgMedium(&medium_);
+        if (descriptor_ != nullptr) GlobalUnlock(descriptorMedium_.hGlobal);
+        if (haveDescriptor_) ReleaseStgMedium(&descriptorMedium_);
     }
     DataObjectQuestions(const DataObjectQuestions&) = delete;
     DataObjectQuestions& operator=(const DataObjectQuestions&) = delete;
@@ -97,8 +119,78 @@ public:
         return data_->QueryGetData(&url) == S_OK || data_->QueryGetData(&unicode) == S_OK ||
                data_->QueryGetData(&text) == S_OK;
     }
+    // The Unicode descriptor where the data object offers it, else the code page's one. The
+    // block's claimed count is believed only when the block holds that many records.
+    uint32_t DescribedFileCount() override {
+        if (FetchDescriptor(DescriptorFormatW())) {
+            wide_ = true;
+        } else if (!FetchDescriptor(DescriptorFormatA())) {
+            return 0;
+        }
+        descriptor_ = static_cast<const BYTE*>(GlobalLock(descriptorMedium_.hGlobal));
+        if (descriptor_ == nullptr) return 0;
+        UINT claimed = 0;
+        const size_t size = GlobalSize(descriptorMedium_.hGlobal);
+        if (size >= sizeof claimed) std::memcpy(&claimed, descriptor_, sizeof claimed);
+        described_ = wide_ ? DescribedFileCountIn(size, claimed, offsetof(FILEGROUPDESCRIPTORW, fgd), sizeof(FILEDESCRIPTORW))
+                           : DescribedFileCountIn(size, claimed, offsetof(FILEGROUPDESCRIPTORA, fgd), sizeof(FILEDESCRIPTORA));
+        return described_;
+    }
+    bool DescribedFileName(uint32_t index, char* name, size_t size) override {
+        name[0] = '\0';
+        if (index >= described_ || size == 0) return false;
+        if (wide_) {
+            const auto* group = reinterpret_cast<const FILEGROUPDESCRIPTORW*>(descriptor_);
+            const WCHAR* wide = group->fgd[index].cFileName;
+            int length = 0;
+            while (length < MAX_PATH && wide[length] != L'\0') ++length;
+            const int written = WideCharToMultiByte(CP_ACP, 0, wide, length, name, static_cast<int>(size - 1), nullptr, nullptr);
+            if (written <= 0) return false;
+            name[written] = '\0';
+            return true;
+        }
+        const auto* group = reinterpret_cast<const FILEGROUPDESCRIPTORA*>(descriptor_);
+        const std::string shown = ShownText(group->fgd[index].cFileName, sizeof group->fgd[index].cFileName);
+        if (shown.empty() || shown.size() >= size) return false;
+        std::memcpy(name, shown.c_str(), shown.size() + 1);
+        return true;
+    }
+    size_t ReadDescribedFile(uint32_t index, char* buffer, size_t size) override {
+        FORMATETC fmt = HGlobalFormat(FileContentsFormat());
+        fmt.lindex = static_cast<LONG>(index);
+        fmt.tymed = TYMED_HGLOBAL | TYMED_ISTREAM;
+        STGMEDIUM medium{};
+        if (index >= described_ || FAILED(data_->GetData(&fmt, &medium))) return 0;
+        size_t read = 0;
+        if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal != nullptr) {
+            if (const void* contents = GlobalLock(medium.hGlobal)) {
+                const size_t available = GlobalSize(medium.hGlobal);
+                read = available < size ? available : size;
+                std::memcpy(buffer, contents, read);
+                GlobalUnlock(medium.hGlobal);
+            }
+        } else if (medium.tymed == TYMED_ISTREAM && medium.pstm != nullptr) {
+            ULONG got = 0;
+            while (read < size && SUCCEEDED(medium.pstm->Read(buffer + read, static_cast<ULONG>(size - read), &got)) && got > 0) {
+                read += got;
+            }
+        }
+        ReleaseStgMedium(&medium);
+        return read;
+    }
 
 private:
+    bool FetchDescriptor(CLIPFORMAT format) {
+        FORMATETC fmt = HGlobalFormat(format);
+        std::memset(&descriptorMedium_, 0, sizeof descriptorMedium_);
+        haveDescriptor_ = SUCCEEDED(data_->GetData(&fmt, &descriptorMedium_));
+        if (haveDescriptor_ && (descriptorMedium_.tymed != TYMED_HGLOBAL || descriptorMedium_.hGlobal == nullptr)) {
+            ReleaseStgMedium(&descriptorMedium_);
+            haveDescriptor_ = false;
+        }
+        return haveDescriptor_;
+    }
+
     HDROP FileList() const {
         if (!haveMedium_ || medium_.tymed != TYMED_HGLOBAL) return nullptr;
         return static_cast<HDROP>(medium_.hGlobal);
@@ -107,6 +199,11 @@ private:
     IDataObject* data_;
     STGMEDIUM medium_{};
     bool haveMedium_ = false;
+    STGMEDIUM descriptorMedium_{};
+    bool haveDescriptor_ = false;
+    bool wide_ = false;
+    const BYTE* descriptor_ = nullptr;  // the locked descriptor block
+    uint32_t described_ = 0;            // ... and the records it holds
 };
 
 // Hands `text` to the Setup dialog: it becomes the dropped text, and the bar is asked to open

@@ -987,9 +987,9 @@ std::vector<unsigned char> SquareIcon(COLORREF colour) {
     return ico;
 }
 
-int ButtonPixels(HWND button, COLORREF colour) {
+std::vector<DWORD> ScreenPixels(HWND window) {
     RECT rect;
-    if (!GetWindowRect(button, &rect)) return 0;
+    if (!GetWindowRect(window, &rect)) return {};
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
     HDC screen = GetDC(nullptr);
@@ -1004,8 +1004,14 @@ int ButtonPixels(HWND button, COLORREF colour) {
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
+    for (DWORD& pixel : pixels) pixel &= 0xFFFFFF;
+    return pixels;
+}
+
+int ButtonPixels(HWND button, COLORREF colour) {
+    const std::vector<DWORD> pixels = ScreenPixels(button);
     const DWORD wanted = (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
-    return static_cast<int>(std::count_if(pixels.begin(), pixels.end(), [&](DWORD p) { return (p & 0xFFFFFF) == wanted; }));
+    return static_cast<int>(std::count(pixels.begin(), pixels.end(), wanted));
 }
 
 HANDLE ButtonImage(HWND button) {

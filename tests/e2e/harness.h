@@ -257,6 +257,8 @@ private:
 std::string IconCacheFolder();
 // A 16-pixel square icon of one colour, as an ICO file.
 std::vector<unsigned char> SquareIcon(COLORREF colour);
+// A window as the screen shows it, row by row, 0xRRGGBB.
+std::vector<DWORD> ScreenPixels(HWND window);
 // How many pixels of the button, as the screen shows it, have this colour.
 int ButtonPixels(HWND button, COLORREF colour);
 // The icon a button shows (BM_GETIMAGE; handles of icons are the same in every process).

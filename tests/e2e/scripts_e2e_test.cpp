@@ -19,6 +19,7 @@ const std::string kCafeLegacy = "Caf\xE9";                // written by an older
 const std::string kCafe = "Caf\xC3\xA9";
 const std::string kNews = "\xD0\x9D\xD0\xBE\xD0\xB2\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8";  // Новости
 const std::string kChineseNews = "\xE6\x96\xB0\xE9\x97\xBB\xE7\xBD\x91";             // 新闻网
+const std::string kChineseText = "\xE4\xB8\xAD\xE6\x96\x87\xE5\xAD\x97";             // 中文字
 const std::string kLinks = "\xD0\xA1\xD1\x81\xD1\x8B\xD0\xBB\xD0\xBA\xD0\xB8";       // Ссылки
 const std::string kBookmarks = "\xD0\x97\xD0\xB0\xD0\xBA\xD0\xBB\xD0\xB0\xD0\xB4\xD0\xBA\xD0\xB8";  // Закладки
 // http://пример.испытание/путь
@@ -126,6 +127,50 @@ TEST_F(AnyScript, ADroppedAddressInAnyScriptArrivesExactly) {
     HWND add = e2e::WaitForDialog("Add New URL");
     ASSERT_NE(nullptr, add) << "the drop did not open the Add dialog";
     EXPECT_EQ(kIdnAddress, e2e::ControlTextUtf8(add, IDC_ADD_URL));
+}
+
+// A browser drags a link as an Internet shortcut that exists only in the drag, described by a
+// file group descriptor: the Unicode descriptor is read (the code page's one has '?' for these
+// letters), and the shortcuts go to the Import Bookmarks dialog under their names. The Setup
+// list then draws two Chinese names differently: glyphs, where boxes would look all alike (the
+// dialogs' face is linked by the system to faces that have them).
+TEST_F(AnyScript, DescribedShortcutsNamedInAnyScriptAreImportedUnderTheirNames) {
+    StartOn("scripts-described", {{"Old", "http://old.example/"}});
+    dialogsToCancel_ = {"Import Bookmarks"};
+    ASSERT_EQ(0u, Drag("--described-url " + Hex(kNews + ".url") + " http://news.example/ru/ --described-url " +
+                       Hex(kChineseNews + ".url") + " http://news.example/zh/ --described-url " + Hex(kChineseText + ".url") +
+                       " http://text.example/zh/"));
+    HWND import = e2e::WaitForDialog("Import Bookmarks");
+    ASSERT_NE(nullptr, import) << "the drop did not open the Import Bookmarks dialog";
+    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::ControlText(import, IDC_IMPORT_CHOSEN).find("Chosen: 3 of 3") == 0; }));
+    e2e::PressButton(import, IDOK);
+    ASSERT_TRUE(e2e::WaitForWindowGone(import));
+    EXPECT_TRUE(WaitForCaptions({"Old", kNews, kChineseNews, kChineseText})) << "the bar does not show the shortcuts' names";
+    e2e::Settle(bar_);
+    const auto table = e2e::ReadButtonTable(file_);
+    ASSERT_EQ(4, table->buttonCount);
+    EXPECT_EQ(kNews, table->records[1].name);
+    EXPECT_EQ("http://news.example/ru/", std::string(table->records[1].url));
+    EXPECT_EQ(kChineseNews, table->records[2].name);
+    EXPECT_EQ("http://news.example/zh/", std::string(table->records[2].url));
+    EXPECT_EQ(kChineseText, table->records[3].name);
+
+    dialogsToCancel_ = {"Brisklet Setup"};
+    PostMessageA(bar_, WM_COMMAND, IDM_SETUP, 0);
+    HWND setup = e2e::WaitForDialog("Brisklet Setup");
+    ASSERT_NE(nullptr, setup);
+    HWND list = GetDlgItem(setup, IDC_SETUP_LIST);
+    const auto shown = [&](WPARAM index) {
+        SendMessageTimeoutW(list, CB_SETCURSEL, index, 0, SMTO_NORMAL, 5000, nullptr);
+        RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        e2e::Settle(bar_);
+        return e2e::ScreenPixels(list);
+    };
+    const auto latin = shown(0);
+    const auto chinese = shown(2);
+    EXPECT_NE(latin, chinese) << "the list did not show the second name";
+    EXPECT_TRUE(e2e::WaitUntil([&] { return shown(3) != chinese; }))
+        << "two Chinese names look alike in the Setup list: boxes, not glyphs";
 }
 
 // Bookmarks titled in Cyrillic, Greek, Chinese and with an emoji become buttons with those names;

@@ -67,6 +67,11 @@ public:
     }
     void ReadShortcutUrl(const char*, char* url, size_t size) override { CopyOut(shortcutUrl, url, size); }
     bool OffersText() override { return offersText; }
+    // Without a file list the same files are described: named as they would be listed, each
+    // holding the head.
+    uint32_t DescribedFileCount() override { return fileCount; }
+    bool DescribedFileName(uint32_t index, char* name, size_t size) override { return FileName(index, name, size); }
+    size_t ReadDescribedFile(uint32_t, char* buffer, size_t size) override { return ReadFileHead("", buffer, size); }
 
     bool hasFileList = false, firstFileOk = false, isFolder = false, resolves = false, offersText = false;
     uint32_t fileCount = 0;
@@ -121,6 +126,25 @@ void CheckCommandLine(int count, const std::string& text) {
     FUZZ_CHECK(request == expected, "the command line is read as one Button file argument, ending in .bklt, or not at all");
 }
 
+// Described files: shortcuts, each with the address its contents name, go to the import.
+void CheckDescribed(const ScriptedDrag& drag, const DragVerdict& verdict, const std::vector<ImportSource>& imports) {
+    const std::string head = drag.head.substr(0, kDescribedContentsSize);
+    const std::string url = ShortcutUrlOf(head.data(), head.size());
+    FUZZ_CHECK(url.find_first_of(std::string("\r\n\0", 3)) == std::string::npos, "an address is one line");
+    const std::string first = drag.NameOf(0);
+    const bool fits = drag.fileCount >= 1 && drag.NameOf(drag.fileCount - 1).size() < kDescribedNameSize;
+    if (drag.fileCount == 0 || drag.fileCount > kMaxDroppedFiles || !drag.firstFileOk || url.empty() ||
+        url.size() >= kDropPathSize || !HasInternetShortcutExtension(first.c_str())) {
+        FUZZ_CHECK(!verdict.acceptable, "only shortcuts with an address are taken");
+        return;
+    }
+    if (!fits) return;
+    FUZZ_CHECK(verdict.acceptable && verdict.isImport && imports.size() == drag.fileCount, "every shortcut goes to the import");
+    for (const ImportSource& source : imports) {
+        FUZZ_CHECK(source.file.empty() && source.shortcutUrl == url, "with the address its contents name");
+    }
+}
+
 void CheckJudgement(ScriptedDrag& drag, std::vector<ImportSource>& imports) {
     char path[kDropPathSize + 16];
     std::memset(path, 0x5a, sizeof path);
@@ -133,8 +157,10 @@ void CheckJudgement(ScriptedDrag& drag, std::vector<ImportSource>& imports) {
     FUZZ_CHECK(verdict.effect == kDropEffectCopy || verdict.effect == kDropEffectNone, "copy or nothing");
     if (verdict.acceptable) FUZZ_CHECK(verdict.result == kDropResultOk, "an accepted drag is S_OK");
     if (!drag.hasFileList) {
-        FUZZ_CHECK(verdict.acceptable == drag.offersText && verdict.isText == drag.offersText, "text only without a file list");
-        FUZZ_CHECK(path[0] == '\0', "a text drag leaves the path empty");
+        FUZZ_CHECK(verdict.isText == drag.offersText, "text only without a file list");
+        FUZZ_CHECK(path[0] == '\0', "a text drag, or described files, leave the path empty");
+        if (drag.offersText) FUZZ_CHECK(verdict.acceptable, "text is taken");
+        if (!drag.offersText) CheckDescribed(drag, verdict, imports);
         return;
     }
     FUZZ_CHECK(!verdict.isText, "a file list is never text");

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 #include "app/shared_state.h"
 #include "shell/drop_rules.h"
@@ -92,6 +93,22 @@ public:
         url[size - 1] = '\0';
     }
     bool OffersText() override { asked.push_back("text"); return text; }
+    std::vector<std::pair<std::string, std::string>> described;  // name and contents of each
+    uint32_t DescribedFileCount() override {
+        asked.push_back("described");
+        return static_cast<uint32_t>(described.size());
+    }
+    bool DescribedFileName(uint32_t index, char* name, size_t size) override {
+        if (described.at(index).first.size() >= size) return false;
+        std::strncpy(name, described.at(index).first.c_str(), size);
+        return true;
+    }
+    size_t ReadDescribedFile(uint32_t index, char* buffer, size_t size) override {
+        const std::string& contents = described.at(index).second;
+        const size_t length = std::min(size, contents.size());
+        std::copy_n(contents.data(), length, buffer);
+        return length;
+    }
 };
 
 struct Judged {
@@ -296,6 +313,75 @@ TEST(DropJudge, BookmarkFilesAndSeveralShortcutsGoToTheImport) {
         EXPECT_EQ(!c.imports.empty(), verdict.acceptable && verdict.isImport) << c.files[0];
         EXPECT_EQ(c.imports, shown) << c.files[0];
     }
+}
+
+// Files described without a path, as a browser drags a link: shortcuts named in any script go to
+// the import under their names; anything else, or a shortcut without an address, refuses the drag.
+TEST(DropJudge, DescribedShortcutsGoToTheImportNamedAfterTheirFiles) {
+    const std::string news = "\xD0\x9D\xD0\xBE\xD0\xB2\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8";  // Новости
+    const std::string shortcut = "[InternetShortcut]\r\nURL=http://a.example/\r\n";
+    struct Case {
+        std::vector<std::pair<std::string, std::string>> described;
+        std::vector<std::string> imports;  // "NAME = URL"; empty when refused
+    } cases[] = {
+        {{{news + ".url", shortcut}}, {news + " = http://a.example/"}},
+        {{{"sub\\First.URL", shortcut}, {"Second.url", "[InternetShortcut]\nURL=http://b.example/"}},
+         {"First = http://a.example/", "Second = http://b.example/"}},
+        {{{"First.url", shortcut}, {"notes.txt", shortcut}}, {}},
+        {{{"First.url", "[Other]\r\nURL=http://a.example/"}}, {}},
+        {{{"Long.url", "[InternetShortcut]\nURL=http://a.example/" + std::string(kDropPathSize, 'x')}}, {}},
+        {{{std::string(kDescribedNameSize, 'n') + ".url", shortcut}}, {}},  // a name that cannot be fetched
+        {std::vector<std::pair<std::string, std::string>>(kMaxDroppedFiles + 1, {"a.url", shortcut}), {}},
+    };
+    for (const Case& c : cases) {
+        ScriptedDrag drag;
+        drag.described = c.described;
+        char path[kDropPathSize] = "";
+        std::vector<ImportSource> imports;
+        const DragVerdict verdict = JudgeDrag(drag, path, &imports);
+        std::vector<std::string> shown;
+        for (const ImportSource& source : imports) shown.push_back(source.shortcutName + " = " + source.shortcutUrl);
+        EXPECT_EQ(!c.imports.empty(), verdict.acceptable && verdict.isImport) << c.described[0].first;
+        EXPECT_EQ(c.imports.empty() ? kDropResultInvalidArg : kDropResultOk, verdict.result) << c.described[0].first;
+        EXPECT_EQ(c.imports, shown) << c.described[0].first;
+        EXPECT_STREQ("", path);
+    }
+    // Text, where it is offered too, is taken as before: the descriptor is not asked for.
+    ScriptedDrag both;
+    both.text = true;
+    both.described = {{"a.url", shortcut}};
+    EXPECT_TRUE(Judge(both).verdict.isText);
+    EXPECT_EQ((std::vector<std::string>{"files", "text"}), both.asked);
+}
+
+TEST(DropShortcutContents, TheUrlValueOfTheInternetShortcutSection) {
+    const struct {
+        std::string contents;
+        std::string url;
+    } cases[] = {
+        {"[InternetShortcut]\r\nURL=http://a.example/\r\n", "http://a.example/"},
+        {"\xEF\xBB\xBF[internetshortcut]\nurl = \"http://a.example/x y\" \n", "http://a.example/x y"},
+        {"[DEFAULT]\r\nBASEURL=http://base.example/\r\n[ InternetShortcut ]\r\nIDList=\r\n\tUrl\t=http://b.example/\r\nURL=http://c.example/",
+         "http://b.example/"},
+        {"[Other]\nURL=http://a.example/\n[InternetShortcut]\nIconIndex=0\n", ""},
+        {"[InternetShortcut]\nURLS=http://a.example/\nxURL=http://b.example/\n", ""},
+        {std::string("[InternetShortcut]\nURL=http://a.example/") + '\0' + "\nURL=http://b.example/", "http://a.example/"},
+        {std::string("[InternetShortcut]\nURL=http://a") + '\0' + ".example/", "http://a"},
+        {"[InternetShortcut]\nURL=http://\xD0\xBF\xD1\x80.example/", "http://\xD0\xBF\xD1\x80.example/"},
+        {"[InternetShortcut]\nURL=http://caf\xE9.example/", "http://caf\xC3\xA9.example/"},  // Windows-1252
+        {"[InternetShortcut", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.url, ShortcutUrlOf(c.contents.data(), c.contents.size())) << c.contents;
+}
+
+TEST(DropShortcutContents, ADescriptorIsReadOnlyWhenItsBlockHoldsWhatItClaims) {
+    EXPECT_EQ(2u, DescribedFileCountIn(4 + 2 * 592, 2, 4, 592));
+    EXPECT_EQ(1u, DescribedFileCountIn(4 + 2 * 592 - 1, 1, 4, 592));
+    EXPECT_EQ(0u, DescribedFileCountIn(4 + 2 * 592 - 1, 2, 4, 592));
+    EXPECT_EQ(0u, DescribedFileCountIn(4 + 592, 0xFFFFFFFFu, 4, 592));
+    EXPECT_EQ(0u, DescribedFileCountIn(3, 0, 4, 592));
+    EXPECT_EQ(0u, DescribedFileCountIn(100, 1, 4, 0));
 }
 
 TEST(DroppedText, CopiedUpToNulBoundedByMemoryAndBuffer) {

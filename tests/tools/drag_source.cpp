@@ -1,6 +1,7 @@
 // drag_source: a real OLE drag from a separate process, for the end-to-end tests.
 //
-//   drag_source.exe [--text TEXT | --utf8-hex HEX]... [--file PATH]... --at X Y [--from X Y] [--log FILE]
+//   drag_source.exe [--text TEXT | --utf8-hex HEX]... [--file PATH]... [--described-url NAME-HEX URL]...
+//                   --at X Y [--from X Y] [--log FILE]
 //
 // Offers the given text (CF_TEXT) and/or files (CF_HDROP), starts DoDragDrop at the --from point
 // (default: 200 pixels left of the target), while a second thread presses the left button, moves
@@ -15,6 +16,10 @@
 // feedback is the last effect the target showed during the drag. --utf8-hex gives a text in any
 // script as the hex digits of its UTF-8 bytes; it is offered as a web browser offers text, as
 // CF_UNICODETEXT and as CF_TEXT in this process's code page (what that lacks becomes '?').
+// --described-url offers an Internet shortcut that exists only in the drag, as a browser drags a
+// link: a file named by the hex digits of its UTF-8 bytes in a file group descriptor, both the
+// Unicode one and the one of this process's code page ('?' for what that lacks), and contents
+// naming URL, fetched by the file's index.
 #include <windows.h>
 #include <ole2.h>
 #include <shellapi.h>
@@ -41,10 +46,28 @@ FORMATETC HGlobalFormat(CLIPFORMAT format) {
     return fmt;
 }
 
+const CLIPFORMAT kDescriptorW = static_cast<CLIPFORMAT>(RegisterClipboardFormatA("FileGroupDescriptorW"));
+const CLIPFORMAT kDescriptorA = static_cast<CLIPFORMAT>(RegisterClipboardFormatA("FileGroupDescriptor"));
+const CLIPFORMAT kContents = static_cast<CLIPFORMAT>(RegisterClipboardFormatA("FileContents"));
+
+struct Described {
+    std::wstring name;
+    std::string contents;
+};
+
+HGLOBAL CopyToGlobal(const void* bytes, size_t size) {
+    HGLOBAL memory = GlobalAlloc(GHND, size);
+    if (!memory) return nullptr;
+    std::memcpy(GlobalLock(memory), bytes, size);
+    GlobalUnlock(memory);
+    return memory;
+}
+
 class DataObject final : public IDataObject {
 public:
-    DataObject(std::vector<std::string> files, std::vector<std::string> texts, std::wstring unicode)
-        : files_(std::move(files)), texts_(std::move(texts)), unicode_(std::move(unicode)) {}
+    DataObject(std::vector<std::string> files, std::vector<std::string> texts, std::wstring unicode,
+               std::vector<Described> described)
+        : files_(std::move(files)), texts_(std::move(texts)), unicode_(std::move(unicode)), described_(std::move(described)) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDataObject)) {
@@ -65,7 +88,14 @@ public:
     HRESULT STDMETHODCALLTYPE GetData(FORMATETC* fmt, STGMEDIUM* medium) override {
         const HRESULT offered = QueryGetData(fmt);
         if (offered != S_OK) return offered;
-        HGLOBAL memory = fmt->cfFormat == CF_HDROP ? FileList() : fmt->cfFormat == CF_UNICODETEXT ? UnicodeText() : Text();
+        HGLOBAL memory = fmt->cfFormat == CF_HDROP          ? FileList()
+                         : fmt->cfFormat == CF_UNICODETEXT ? UnicodeText()
+                         : fmt->cfFormat == kDescriptorW   ? DescriptorW()
+                         : fmt->cfFormat == kDescriptorA   ? DescriptorA()
+                         : fmt->cfFormat == kContents
+                             ? CopyToGlobal(described_[static_cast<size_t>(fmt->lindex)].contents.data(),
+                                            described_[static_cast<size_t>(fmt->lindex)].contents.size())
+                             : Text();
         if (!memory) return E_OUTOFMEMORY;
         medium->tymed = TYMED_HGLOBAL;
         medium->hGlobal = memory;
@@ -79,6 +109,8 @@ public:
         if (fmt->cfFormat == CF_HDROP && !files_.empty()) return S_OK;
         if (fmt->cfFormat == CF_TEXT && !texts_.empty()) return S_OK;
         if (fmt->cfFormat == CF_UNICODETEXT && !unicode_.empty()) return S_OK;
+        if ((fmt->cfFormat == kDescriptorW || fmt->cfFormat == kDescriptorA) && !described_.empty()) return S_OK;
+        if (fmt->cfFormat == kContents && fmt->lindex >= 0 && static_cast<size_t>(fmt->lindex) < described_.size()) return S_OK;
         return DV_E_FORMATETC;
     }
     HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
@@ -92,6 +124,11 @@ public:
         if (!files_.empty()) formats.push_back(HGlobalFormat(CF_HDROP));
         if (!unicode_.empty()) formats.push_back(HGlobalFormat(CF_UNICODETEXT));
         if (!texts_.empty()) formats.push_back(HGlobalFormat(CF_TEXT));
+        if (!described_.empty()) {
+            formats.push_back(HGlobalFormat(kDescriptorW));
+            formats.push_back(HGlobalFormat(kDescriptorA));
+            formats.push_back(HGlobalFormat(kContents));
+        }
         return SHCreateStdEnumFmtEtc(static_cast<UINT>(formats.size()), formats.data(), out);
     }
     HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
@@ -136,10 +173,33 @@ private:
         return memory;
     }
 
+    template <typename Group, typename Fill>
+    HGLOBAL Descriptor(Fill fill) const {
+        const size_t size = sizeof(Group) + (described_.size() - 1) * sizeof(Group::fgd[0]);
+        HGLOBAL memory = GlobalAlloc(GHND, size);
+        if (!memory) return nullptr;
+        auto* group = static_cast<Group*>(GlobalLock(memory));
+        group->cItems = static_cast<UINT>(described_.size());
+        for (size_t i = 0; i < described_.size(); ++i) fill(described_[i], group->fgd[i]);
+        GlobalUnlock(memory);
+        return memory;
+    }
+    HGLOBAL DescriptorW() const {
+        return Descriptor<FILEGROUPDESCRIPTORW>([](const Described& file, FILEDESCRIPTORW& record) {
+            lstrcpynW(record.cFileName, file.name.c_str(), MAX_PATH);
+        });
+    }
+    HGLOBAL DescriptorA() const {
+        return Descriptor<FILEGROUPDESCRIPTORA>([](const Described& file, FILEDESCRIPTORA& record) {
+            WideCharToMultiByte(CP_ACP, 0, file.name.c_str(), -1, record.cFileName, MAX_PATH - 1, "?", nullptr);
+        });
+    }
+
     LONG refs_ = 1;
     std::vector<std::string> files_;
     std::vector<std::string> texts_;
     std::wstring unicode_;
+    std::vector<Described> described_;
 };
 
 class DropSource final : public IDropSource {
@@ -232,8 +292,23 @@ bool ParseInt(const char* text, LONG* value) {
 
 }  // namespace
 
+std::string FromHex(const std::string& hex) {
+    std::string bytes;
+    for (size_t k = 0; k + 1 < hex.size(); k += 2) bytes.push_back(static_cast<char>(std::stoi(hex.substr(k, 2), nullptr, 16)));
+    return bytes;
+}
+
+std::wstring WideFromUtf8(const std::string& utf8) {
+    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+    if (size <= 1) return std::wstring();
+    std::wstring wide(static_cast<size_t>(size - 1), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &wide[0], size);
+    return wide;
+}
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     std::vector<std::string> files, texts;
+    std::vector<Described> described;
     std::wstring unicode;
     POINT to = {-1, -1}, from = {-1, -1};
     std::string logPath;
@@ -242,16 +317,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         if (arg == "--text" && i + 1 < __argc) {
             texts.push_back(__argv[++i]);
         } else if (arg == "--utf8-hex" && i + 1 < __argc) {
-            const std::string hex = __argv[++i];
-            std::string utf8;
-            for (size_t k = 0; k + 1 < hex.size(); k += 2) utf8.push_back(static_cast<char>(std::stoi(hex.substr(k, 2), nullptr, 16)));
-            const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
-            if (size <= 1) return 4;
-            unicode.assign(static_cast<size_t>(size - 1), L'\0');
-            MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &unicode[0], size);
+            unicode = WideFromUtf8(FromHex(__argv[++i]));
+            if (unicode.empty()) return 4;
             char ansi[4096] = "";
             WideCharToMultiByte(CP_ACP, 0, unicode.c_str(), -1, ansi, sizeof ansi - 1, "?", nullptr);
             texts.push_back(ansi);
+        } else if (arg == "--described-url" && i + 2 < __argc) {
+            const std::wstring name = WideFromUtf8(FromHex(__argv[i + 1]));
+            if (name.empty()) return 4;
+            described.push_back({name, std::string("[InternetShortcut]\r\nURL=") + __argv[i + 2] + "\r\n"});
+            i += 2;
         } else if (arg == "--file" && i + 1 < __argc) {
             files.push_back(__argv[++i]);
         } else if (arg == "--log" && i + 1 < __argc) {
@@ -264,11 +339,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
             return 4;
         }
     }
-    if ((files.empty() && texts.empty()) || to.x < 0 || to.y < 0) return 4;
+    if ((files.empty() && texts.empty() && described.empty()) || to.x < 0 || to.y < 0) return 4;
     if (from.x < 0) from = {to.x > 205 ? to.x - 200 : 5, to.y};
 
     if (FAILED(OleInitialize(nullptr))) return 5;
-    auto* data = new DataObject(files, texts, unicode);
+    auto* data = new DataObject(files, texts, unicode, described);
     auto* source = new DropSource;
 
     SetCursorPos(from.x, from.y);

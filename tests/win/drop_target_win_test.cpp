@@ -7,14 +7,19 @@
 #include <ole2.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 #include <atomic>
+#include <cstddef>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <thread>
 #include <vector>
 #include "app/shared_state.h"
 #include "shell/win_drop_target.h"
 #include "shell/win_drop_target_internal.h"
+#include "store/bookmark_import.h"
+#include "store/text_encoding.h"
 
 namespace {
 
@@ -64,6 +69,8 @@ public:
     std::atomic<int> ownerReleases{0};
     int fileListFetches = 0;
     int textFetches = 0;
+    std::vector<std::pair<CLIPFORMAT, std::string>> blocks;  // more formats, each a block of bytes
+    std::string contents;             // every described file's, handed out as a stream
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDataObject)) {
@@ -90,6 +97,15 @@ public:
             memory = GlobalAlloc(GHND, (wideText.size() + 1) * sizeof(wchar_t));
             std::memcpy(GlobalLock(memory), wideText.c_str(), (wideText.size() + 1) * sizeof(wchar_t));
             GlobalUnlock(memory);
+        } else if (fmt->cfFormat == RegisterClipboardFormatA("FileContents") && (fmt->tymed & TYMED_ISTREAM) != 0) {
+            medium->tymed = TYMED_ISTREAM;
+            medium->pstm = SHCreateMemStream(reinterpret_cast<const BYTE*>(contents.data()), static_cast<UINT>(contents.size()));
+            medium->pUnkForRelease = nullptr;
+            return S_OK;
+        } else if (const std::string* block = Block(fmt->cfFormat)) {
+            memory = GlobalAlloc(GHND, block->size());
+            std::memcpy(GlobalLock(memory), block->data(), block->size());
+            GlobalUnlock(memory);
         } else {
             return DV_E_FORMATETC;
         }
@@ -103,7 +119,13 @@ public:
         if (fmt->cfFormat == CF_HDROP && offerFiles) return S_OK;
         if (fmt->cfFormat == CF_TEXT && offerText) return S_OK;
         if (wideFormat != 0 && fmt->cfFormat == wideFormat) return S_OK;
-        return DV_E_FORMATETC;
+        return Block(fmt->cfFormat) != nullptr ? S_OK : DV_E_FORMATETC;
+    }
+    const std::string* Block(CLIPFORMAT format) const {
+        for (const auto& block : blocks) {
+            if (block.first == format) return &block.second;
+        }
+        return nullptr;
     }
     HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
         out->ptd = nullptr;
@@ -455,6 +477,54 @@ TEST_F(DropTargetTest, UnicodeFormatsArePreferredOverTheCodePagesText) {
         EXPECT_STREQ(GetACP() == CP_UTF8 ? "http://caf\xC3\xA9.example/" : "http://caf\xE9.example/", g_droppedText);
         EXPECT_EQ(1, g_dropPending);
     }
+}
+
+// A file group descriptor of `count` records, claiming `claimed` of them, the first named `name`.
+template <typename Group, typename Name>
+std::string Descriptor(const Name* name, size_t length, UINT claimed, size_t count = 1) {
+    std::string block(offsetof(Group, fgd) + count * sizeof(Group::fgd[0]), '\0');
+    auto* group = reinterpret_cast<Group*>(&block[0]);
+    group->cItems = claimed;
+    std::memcpy(group->fgd[0].cFileName, name, length * sizeof(Name));
+    return block;
+}
+
+// Shortcuts described without a path: the Unicode descriptor's name is taken over the code page's
+// one, which is read when it is the only one; the contents may come as a stream. A descriptor
+// that claims more records than its block holds is not read.
+TEST_F(DropTargetTest, DescribedShortcutsAreImportedNamedFromTheUnicodeDescriptorFirst) {
+    MakeBar();
+    const CLIPFORMAT wide = static_cast<CLIPFORMAT>(RegisterClipboardFormatA("FileGroupDescriptorW"));
+    const CLIPFORMAT ansi = static_cast<CLIPFORMAT>(RegisterClipboardFormatA("FileGroupDescriptor"));
+    const std::string wideBlock = Descriptor<FILEGROUPDESCRIPTORW>(L"Caf\x00E9 W.url", 10, 1);
+    const std::string ansiBlock = Descriptor<FILEGROUPDESCRIPTORA>("Caf\xE9 A.url", 10, 1);
+    // In the program's code page: the Unicode name through the process's, the code page's one by
+    // the text rules (a name that is no UTF-8 is legacy text).
+    const std::string cafeW = GetACP() == CP_UTF8 ? "Caf\xC3\xA9" : "Caf\xE9";
+    const std::string cafeA = ProgramTextIsUtf8() ? "Caf\xC3\xA9" : "Caf\xE9";
+    const struct {
+        std::vector<std::pair<CLIPFORMAT, std::string>> blocks;
+        std::string name;  // "" when refused
+    } cases[] = {
+        {{{ansi, ansiBlock}, {wide, wideBlock}}, cafeW + " W"},
+        {{{ansi, ansiBlock}}, cafeA + " A"},
+        {{{wide, Descriptor<FILEGROUPDESCRIPTORW>(L"Two.url", 7, 2)}}, ""},
+    };
+    for (const auto& c : cases) {
+        TestDataObject data;
+        data.blocks = c.blocks;
+        data.contents = "[InternetShortcut]\r\nURL=http://described.example/\r\n";
+        g_pendingImport.clear();
+        DWORD effect;
+        EXPECT_EQ(c.name.empty() ? E_INVALIDARG : S_OK, Enter(data, &effect)) << c.name;
+        EXPECT_EQ(!c.name.empty(), target_->IsImportDrag()) << c.name;
+        if (c.name.empty()) continue;
+        EXPECT_EQ(S_OK, target_->Drop(&data, 0, kPoint, &effect));
+        ASSERT_EQ(1u, g_pendingImport.size());
+        EXPECT_EQ(c.name, g_pendingImport[0].shortcutName);
+        EXPECT_EQ("http://described.example/", g_pendingImport[0].shortcutUrl);
+    }
+    g_pendingImport.clear();
 }
 
 TEST_F(DropTargetTest, TextDropThatCannotBeFetchedOrFindsNoBarChangesNothing) {
