@@ -26,29 +26,11 @@ bool StartsWithFolded(const char* at, const char* end, const char* lower) {
     return true;
 }
 
-void AppendUtf8(std::string& out, uint32_t code) {
-    if (code < 0x80) {
-        out.push_back(static_cast<char>(code));
-    } else if (code < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else if (code < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    }
-}
-
 // A decoded character goes out unless it is a control character; tab, line feed and carriage
 // return stay (they are white space to the callers).
 void AppendCharacter(std::string& out, uint32_t code) {
     if ((code < 0x20 && code != '\t' && code != '\n' && code != '\r') || code == 0x7F) return;
-    AppendUtf8(out, code);
+    AppendUtf8(code, &out);
 }
 
 // One UTF-8 sequence at `at`: its code point, or U+FFFD for a byte that starts no valid
