@@ -67,6 +67,9 @@ TEST(AddressReading, SchemeAuthorityHostPortPathAndFragment) {
         EXPECT_EQ(c.path, parts.path) << c.text;
         EXPECT_EQ(c.fragment, parts.fragment) << c.text;
     }
+    // Comparing addresses folds the authority only: a path after a backslash keeps its case.
+    EXPECT_EQ(AddressKey("http://X.ORG\\A"), AddressKey("http://x.org\\A"));
+    EXPECT_NE(AddressKey("http://x.org\\A"), AddressKey("http://x.org\\a"));
 }
 
 // One reading of image data URIs: a bookmark file keeps (and an export writes) an icon exactly
