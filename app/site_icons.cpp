@@ -6,19 +6,9 @@
 #include <numeric>
 
 #include "store/text_encoding.h"
+#include "store/web_address.h"
 
 namespace {
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool StartsWithFolded(const std::string& text, const char* prefix) {
-    const size_t length = std::strlen(prefix);
-    if (text.size() < length) return false;
-    for (size_t i = 0; i < length; ++i) {
-        if (Lower(text[i]) != prefix[i]) return false;
-    }
-    return true;
-}
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
 
@@ -31,18 +21,6 @@ std::string Trimmed(const std::string& text) {
 }
 
 int DefaultPort(const std::string& scheme) { return scheme == "https" ? 443 : 80; }
-
-// The scheme of a reference ("http" of "http://..."), lower case; "" when it has none.
-std::string SchemeOf(const std::string& text) {
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == ':') return i > 0 ? LowerUtf8(text.substr(0, i)) : std::string();
-        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-        const bool other = (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
-        if (!letter && !(i > 0 && other)) return std::string();
-    }
-    return std::string();
-}
 
 // A path with its "." and ".." segments worked out, as a browser does; it stays below "/".
 std::string RemoveDotSegments(const std::string& path) {
@@ -223,7 +201,7 @@ private:
         const size_t length = std::strlen(word);
         if (size_ - at_ < length) return false;
         for (size_t i = 0; i < length; ++i) {
-            if (Lower(text_[at_ + i]) != word[i]) return false;
+            if (LowerAscii(text_[at_ + i]) != word[i]) return false;
         }
         return true;
     }
@@ -293,7 +271,7 @@ ButtonAddressKind ClassifyButtonAddress(const char* address) {
     const std::string text = Trimmed(address);
     WebAddress web;
     if (ParseWebAddress(text, &web)) return ButtonAddressKind::Web;
-    const bool drive = text.size() >= 3 && ((Lower(text[0]) >= 'a' && Lower(text[0]) <= 'z')) && text[1] == ':' &&
+    const bool drive = text.size() >= 3 && LowerAscii(text[0]) >= 'a' && LowerAscii(text[0]) <= 'z' && text[1] == ':' &&
                        (text[2] == '\\' || text[2] == '/');
     const bool network = text.size() >= 3 && text[0] == '\\' && text[1] == '\\' && text[2] != '\\';
     return drive || network ? ButtonAddressKind::Path : ButtonAddressKind::Other;
@@ -302,7 +280,7 @@ ButtonAddressKind ClassifyButtonAddress(const char* address) {
 char PathDriveLetter(const char* address) {
     const std::string text = Trimmed(address);
     if (ClassifyButtonAddress(text.c_str()) != ButtonAddressKind::Path || text[0] == '\\') return 0;
-    return static_cast<char>(Lower(text[0]) - 'a' + 'A');
+    return static_cast<char>(LowerAscii(text[0]) - 'a' + 'A');
 }
 
 PathIconSource ChoosePathIconSource(const char* address, DriveKind drive) {
@@ -325,29 +303,9 @@ std::string ExtensionIconName(const char* address) {
 
 bool ParseWebAddress(const std::string& text, WebAddress* address) {
     const std::string trimmed = Trimmed(text);
-    const std::string scheme = SchemeOf(trimmed);
-    if ((scheme != "http" && scheme != "https") || trimmed.compare(scheme.size(), 3, "://") != 0) return false;
-    const size_t authorityStart = scheme.size() + 3;
-    size_t authorityEnd = trimmed.find_first_of("/?#\\", authorityStart);
-    if (authorityEnd == std::string::npos) authorityEnd = trimmed.size();
-    std::string authority = trimmed.substr(authorityStart, authorityEnd - authorityStart);
-    const size_t at = authority.rfind('@');
-    if (at != std::string::npos) authority.erase(0, at + 1);
-    // A bracketed IPv6 address keeps its colons; the port follows the bracket.
-    const size_t bracket = authority.rfind(']');
-    const size_t colon = authority.rfind(':');
-    std::string host = authority;
-    int port = DefaultPort(scheme);
-    if (colon != std::string::npos && (bracket == std::string::npos || colon > bracket)) {
-        host = authority.substr(0, colon);
-        const std::string digits = authority.substr(colon + 1);
-        if (!digits.empty()) {
-            if (digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos) return false;
-            port = std::accumulate(digits.begin(), digits.end(), 0,
-                                   [](int value, char digit) { return value * 10 + (digit - '0'); });
-            if (port < 1 || port > 65535) return false;
-        }
-    }
+    const AddressParts parts = ReadAddress(trimmed);
+    if ((parts.scheme != "http" && parts.scheme != "https") || !parts.hasAuthority || parts.port < 0) return false;
+    const std::string host = trimmed.substr(parts.hostStart, parts.hostEnd - parts.hostStart);
     if (host.empty()) return false;
     const bool bracketed = host.front() == '[' && host.back() == ']';
     for (size_t i = 0; i < host.size(); ++i) {
@@ -359,16 +317,14 @@ bool ParseWebAddress(const std::string& text, WebAddress* address) {
             return false;
         }
     }
-    std::string path = trimmed.substr(authorityEnd);
-    const size_t fragment = path.find('#');
-    if (fragment != std::string::npos) path.resize(fragment);
+    std::string path = parts.path;
     std::replace(path.begin(), path.end(), '\\', '/');
     if (path.empty() || path[0] != '/') path.insert(0, "/");
     const size_t query = path.find('?');
     path = RemoveDotSegments(path.substr(0, query)) + (query != std::string::npos ? path.substr(query) : "");
-    address->scheme = scheme;
-    address->host = LowerUtf8(host);
-    address->port = port;
+    address->scheme = parts.scheme;
+    address->host = parts.host;
+    address->port = parts.port != 0 ? parts.port : DefaultPort(parts.scheme);
     address->path = path;
     return true;
 }
@@ -387,9 +343,10 @@ std::string FaviconAddress(const WebAddress& address) {
 
 std::string ResolveAddress(const std::string& base, const std::string& reference) {
     const std::string ref = Trimmed(reference);
-    if (StartsWithFolded(ref, "data:")) return "data:" + ref.substr(5);
+    const AddressParts parts = ReadAddress(ref);
+    if (parts.scheme == "data") return "data:" + ref.substr(5);
     WebAddress address;
-    if (!SchemeOf(ref).empty()) return ParseWebAddress(ref, &address) ? FormatWebAddress(address) : std::string();
+    if (!parts.scheme.empty()) return ParseWebAddress(ref, &address) ? FormatWebAddress(address) : std::string();
     if (!ParseWebAddress(base, &address)) return std::string();
     if (ref.compare(0, 2, "//") == 0) {
         return ParseWebAddress(address.scheme + ":" + ref, &address) ? FormatWebAddress(address) : std::string();
@@ -596,16 +553,14 @@ std::string FindIconLink(const char* html, size_t size) {
 bool DecodeIconDataUri(const std::string& uri, std::vector<uint8_t>* bytes) {
     bytes->clear();
     const std::string text = Trimmed(uri);
-    const size_t comma = text.find(',');
-    if (!StartsWithFolded(text, "data:image/") || comma == std::string::npos) return false;
-    const std::string media = LowerUtf8(text.substr(0, comma));
-    if (media.size() < 7 || media.compare(media.size() - 7, 7, ";base64") != 0) return false;
+    const size_t payload = ImageDataUriPayload(text);
+    if (payload == 0) return false;
     // Four characters make three bytes: anything that would decode to more than the cap is refused unread.
-    if (text.size() - comma - 1 > (kIconResponseLimit / 3 + 1) * 4 + 4096) return false;
+    if (text.size() - payload > (kIconResponseLimit / 3 + 1) * 4 + 4096) return false;
     uint32_t group = 0;
     int filled = 0;
     int padding = 0;
-    for (size_t i = comma + 1; i < text.size(); ++i) {
+    for (size_t i = payload; i < text.size(); ++i) {
         const char c = text[i];
         if (IsSpace(c)) continue;
         if (c == '=') {

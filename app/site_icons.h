@@ -144,8 +144,9 @@ std::string FindIconLink(const char* html, size_t size);
 
 // ---- Data URIs (bookmark files) ----
 
-// The bytes of "data:image/...;base64,..." (at most 256 KiB once decoded); false for anything
-// else. They still have to pass CleanIcon.
+// The bytes of "data:image/...;base64,..." (read by ImageDataUriPayload; spaces around it and
+// in its base64 text are passed over), at most 256 KiB once decoded; false for anything else.
+// They still have to pass CleanIcon.
 bool DecodeIconDataUri(const std::string& uri, std::vector<uint8_t>* bytes);
 // A cached icon as "data:image/x-icon;base64,...".
 std::string IconDataUri(const std::vector<uint8_t>& icon);

@@ -6,6 +6,7 @@
 #include <iterator>
 #include "store/platform_seam.h"
 #include "store/text_encoding.h"
+#include "store/web_address.h"
 
 EditorResult g_editorResult;
 
@@ -144,17 +145,14 @@ int MoveButton(ButtonTable& table, int index, int direction) {
 
 namespace {
 
-bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
 
-// "name:" at the start, the name a letter followed by letters, digits, "+", "-" or ".". A colon
-// followed by digits only up to the end or a slash is a port ("example.org:8080"), not a scheme.
+// A scheme at the start, as addresses are read. A colon followed by digits only up to the end or
+// a slash is a port ("example.org:8080"), not a scheme.
 bool HasScheme(const char* text) {
-    if (!IsAsciiLetter(text[0])) return false;
-    size_t i = 1;
-    while (IsAsciiLetter(text[i]) || IsAsciiDigit(text[i]) || text[i] == '+' || text[i] == '-' || text[i] == '.') ++i;
-    if (text[i] != ':') return false;
-    size_t after = i + 1;
+    const size_t scheme = ReadAddress(text).scheme.size();
+    if (scheme == 0) return false;
+    size_t after = scheme + 1;
     if (!IsAsciiDigit(text[after])) return true;
     while (IsAsciiDigit(text[after])) ++after;
     return !(text[after] == '\0' || text[after] == '/');

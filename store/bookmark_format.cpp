@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 #include <iterator>
+#include "store/text_encoding.h"
+#include "store/web_address.h"
 
 const char kFolderPathSeparator[] = " > ";
 
@@ -13,41 +15,22 @@ constexpr char kDocumentType[] = "<!doctype netscape-bookmark-file-1";
 constexpr size_t kHeadBytes = 1024;
 constexpr uint32_t kReplacement = 0xFFFD;
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 bool StartsWithFolded(const char* at, const char* end, const char* lower) {
     for (; *lower != '\0'; ++lower, ++at) {
-        if (at >= end || Lower(*at) != *lower) return false;
+        if (at >= end || LowerAscii(*at) != *lower) return false;
     }
     return true;
-}
-
-void AppendUtf8(std::string& out, uint32_t code) {
-    if (code < 0x80) {
-        out.push_back(static_cast<char>(code));
-    } else if (code < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else if (code < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    }
 }
 
 // A decoded character goes out unless it is a control character; tab, line feed and carriage
 // return stay (they are white space to the callers).
 void AppendCharacter(std::string& out, uint32_t code) {
     if ((code < 0x20 && code != '\t' && code != '\n' && code != '\r') || code == 0x7F) return;
-    AppendUtf8(out, code);
+    AppendUtf8(code, &out);
 }
 
 // One UTF-8 sequence at `at`: its code point, or U+FFFD for a byte that starts no valid
@@ -115,8 +98,8 @@ bool ReadReference(const char*& at, const char* end, uint32_t* code) {
             uint32_t digit = 0;
             if (IsDigit(*p)) {
                 digit = static_cast<uint32_t>(*p - '0');
-            } else if (hex && Lower(*p) >= 'a' && Lower(*p) <= 'f') {
-                digit = static_cast<uint32_t>(Lower(*p) - 'a' + 10);
+            } else if (hex && LowerAscii(*p) >= 'a' && LowerAscii(*p) <= 'f') {
+                digit = static_cast<uint32_t>(LowerAscii(*p) - 'a' + 10);
             } else {
                 break;
             }
@@ -198,7 +181,7 @@ private:
         char name[8] = "";
         size_t length = 0;
         for (; p < end_ && (IsLetter(*p) || IsDigit(*p)); ++p) {
-            if (length < sizeof name - 1) name[length++] = Lower(*p);
+            if (length < sizeof name - 1) name[length++] = LowerAscii(*p);
         }
         name[length] = '\0';
         const bool anchor = !closing && std::strcmp(name, "a") == 0;
@@ -434,18 +417,10 @@ std::string TidyAddress(const std::string& text) {
 }
 
 bool IsIconDataUri(const std::string& value) {
-    static const char kPrefix[] = "data:image/";
-    static const char kBase64[] = ";base64,";
-    if (value.size() > kMaxIconBytes || value.compare(0, sizeof kPrefix - 1, kPrefix) != 0) return false;
-    const size_t data = value.find(kBase64);
-    if (data == std::string::npos) return false;
-    for (size_t i = 0; i < value.size(); ++i) {
-        const char c = value[i];
-        const bool allowed = IsLetter(c) || IsDigit(c) || c == '+' || c == '/' || c == '=' ||
-                             (i < data + sizeof kBase64 - 1 && (c == ':' || c == ';' || c == ',' || c == '-' || c == '.'));
-        if (!allowed) return false;
-    }
-    return true;
+    const size_t payload = ImageDataUriPayload(value);
+    if (payload == 0 || value.size() > kMaxIconBytes) return false;
+    return std::all_of(value.begin() + static_cast<std::ptrdiff_t>(payload), value.end(),
+                       [](char c) { return IsLetter(c) || IsDigit(c) || c == '+' || c == '/' || c == '='; });
 }
 
 std::string WriteBookmarks(const std::string& folderName, const std::vector<BookmarkToWrite>& bookmarks) {

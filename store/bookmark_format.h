@@ -65,8 +65,9 @@ std::string TidyWhiteSpace(const std::string& text);
 // gone, the spaces inside kept (a path may hold two in a row).
 std::string TidyAddress(const std::string& text);
 
-// Whether a value is an image data URI ("data:image/...;base64,...") of at most kMaxIconBytes,
-// made only of the characters such a URI holds.
+// Whether a value is an image data URI ("data:image/...;base64,...", as ImageDataUriPayload
+// reads one) of at most kMaxIconBytes whose base64 text is only letters, digits, '+', '/' and
+// '=': nothing in it needs escaping where a bookmark file holds it.
 bool IsIconDataUri(const std::string& value);
 
 // One bookmark to write, all text in UTF-8; icon "" or an image data URI.

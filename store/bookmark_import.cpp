@@ -8,6 +8,7 @@
 #include "store/button_files.h"
 #include "store/platform_seam.h"
 #include "store/text_encoding.h"
+#include "store/web_address.h"
 
 std::vector<ImportSource> g_pendingImport;
 
@@ -19,33 +20,6 @@ namespace {
 constexpr size_t kMaxName = kNameSize - 1;
 constexpr size_t kMaxUrl = kUrlSize - 1;
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool IsSchemeCharacter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' || c == '-' ||
-           c == '.';
-}
-
-// The length of the scheme before its ':', or 0 when the address starts with none.
-size_t SchemeLength(const std::string& address) {
-    if (address.empty() || !((address[0] >= 'a' && address[0] <= 'z') || (address[0] >= 'A' && address[0] <= 'Z'))) {
-        return 0;
-    }
-    size_t i = 1;
-    while (i < address.size() && IsSchemeCharacter(address[i])) ++i;
-    return i < address.size() && address[i] == ':' ? i : 0;
-}
-
-// Where the authority of "scheme://authority/..." starts and ends; false without "//".
-bool Authority(const std::string& address, size_t* start, size_t* end) {
-    const size_t scheme = SchemeLength(address);
-    if (scheme == 0 || address.compare(scheme, 3, "://") != 0) return false;
-    *start = scheme + 3;
-    *end = address.find_first_of("/?#", *start);
-    if (*end == std::string::npos) *end = address.size();
-    return true;
-}
-
 bool IsSlash(char c) { return c == '/' || c == '\\'; }
 
 bool StartsWithTwoSlashes(const std::string& text, size_t at) {
@@ -55,7 +29,7 @@ bool StartsWithTwoSlashes(const std::string& text, size_t at) {
 // "C:\..." or "C:/..." at `at`; a file: address may write the colon as '|'.
 bool IsDrivePath(const std::string& text, size_t at, bool bar = false) {
     if (text.size() < at + 3) return false;
-    const char letter = Lower(text[at]);
+    const char letter = LowerAscii(text[at]);
     return letter >= 'a' && letter <= 'z' && (text[at + 1] == ':' || (bar && text[at + 1] == '|')) &&
            IsSlash(text[at + 2]);
 }
@@ -64,7 +38,7 @@ bool IsDrivePath(const std::string& text, size_t at, bool bar = false) {
 std::string Unescaped(const std::string& text) {
     auto hex = [](char c) {
         if (c >= '0' && c <= '9') return c - '0';
-        const char lower = Lower(c);
+        const char lower = LowerAscii(c);
         return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
     };
     std::string out;
@@ -89,7 +63,7 @@ LeftOutReason FileAddressReason(const std::string& escaped) {
         size_t end = 2;
         while (end < rest.size() && !IsSlash(rest[end])) ++end;
         std::string host = rest.substr(2, end - 2);
-        std::transform(host.begin(), host.end(), host.begin(), Lower);
+        std::transform(host.begin(), host.end(), host.begin(), LowerAscii);
         if (host.size() == 2 && host[0] >= 'a' && host[0] <= 'z' && (host[1] == ':' || host[1] == '|')) {
             return kLeftOutReasons;  // "file://C:/x": the drive written as the host
         }
@@ -233,11 +207,8 @@ std::string Number(size_t value) { return std::to_string(value); }
 }  // namespace
 
 std::string AddressKey(const std::string& address) {
-    std::string key = address;
-    size_t start = 0;
-    size_t end = 0;
-    if (!Authority(key, &start, &end)) end = SchemeLength(key);
-    key = LowerUtf8(key.substr(0, end)) + key.substr(end);  // a host in any script ignores case
+    const size_t end = ReadAddress(address).authorityEnd;
+    std::string key = LowerUtf8(address.substr(0, end)) + address.substr(end);  // a host in any script ignores case
     if (!key.empty() && key.back() == '/') key.pop_back();
     return key;
 }
@@ -248,13 +219,11 @@ LeftOutReason AddressLeftOutReason(const std::string& address) {
                                                "callto", "webcal", "feed", "gopher"};
     if (address.empty()) return kNoPlace;
     if (StartsWithTwoSlashes(address, 0)) return kOtherComputer;
-    const size_t scheme = SchemeLength(address);
-    if (scheme == 0) return kOtherKind;  // a bare name or a relative path
-    if (scheme == 1) return IsDrivePath(address, 0) ? kLeftOutReasons : kOtherKind;
-    std::string name = address.substr(0, scheme);
-    std::transform(name.begin(), name.end(), name.begin(), Lower);
+    const std::string name = ReadAddress(address).scheme;
+    if (name.empty()) return kOtherKind;  // a bare name or a relative path
+    if (name.size() == 1) return IsDrivePath(address, 0) ? kLeftOutReasons : kOtherKind;
     if (name == "http" || name == "https" || name == "ftp" || name == "mailto") return kLeftOutReasons;
-    if (name == "file") return FileAddressReason(address.substr(scheme + 1));
+    if (name == "file") return FileAddressReason(address.substr(name.size() + 1));
     if (name == "smb") return kOtherComputer;
     const bool place =
         std::any_of(std::begin(kOtherPlaces), std::end(kOtherPlaces), [&](const char* other) { return name == other; });
@@ -264,14 +233,8 @@ LeftOutReason AddressLeftOutReason(const std::string& address) {
 bool IsPlaceToGo(const std::string& address) { return AddressLeftOutReason(address) == kLeftOutReasons; }
 
 std::string HostName(const std::string& address) {
-    size_t start = 0;
-    size_t end = 0;
-    if (!Authority(address, &start, &end)) return std::string();
-    const size_t at = address.rfind('@', end);
-    if (at != std::string::npos && at >= start) start = at + 1;
-    const size_t colon = address.find(':', start);
-    if (colon != std::string::npos && colon < end && address[start] != '[') end = colon;
-    return address.substr(start, end - start);
+    const AddressParts parts = ReadAddress(address);
+    return address.substr(parts.hostStart, parts.hostEnd - parts.hostStart);
 }
 
 ImportList BuildImportList(const std::vector<ImportSource>& sources, const ButtonTable& table) {

@@ -32,6 +32,9 @@ void AppendUtf8(uint32_t code, std::string* out);
 // A code point in lower case: the capital letters of Latin-1, Latin Extended-A, Greek and
 // Cyrillic, and the final sigma as a sigma, for comparisons that ignore case; any other as it is.
 uint32_t LowerCodePoint(uint32_t code);
+// An ASCII capital in lower case, any other byte as it is: for the fixed ASCII words of formats
+// (schemes, tags, attribute names) and drive letters.
+inline char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 // UTF-8 text with every character in lower case by LowerCodePoint, accents kept; bytes that are
 // no UTF-8 are kept as they are.
 std::string LowerUtf8(const std::string& text);

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "app/site_icons.h"
+#include "store/text_encoding.h"
+#include "store/web_address.h"
 #include "tests/fuzz/fuzz_harnesses.h"
 #include "tests/fuzz/fuzz_support.h"
 
@@ -86,9 +88,20 @@ void CheckAddresses(const std::string& text) {
     if (DecodeIconDataUri(text, &bytes)) FUZZ_CHECK(!bytes.empty() && bytes.size() <= kIconResponseLimit, "cut at 256 KiB");
 }
 
-// A button's address: what it is, and where a path's icon would come from for each kind of drive.
+// A button's address: how it is read, what it is, and where a path's icon would come from for each
+// kind of drive.
 void CheckButtonAddress(const std::string& line) {
     const std::string address = line.substr(0, line.find('\0'));
+    const AddressParts parts = ReadAddress(address);
+    FUZZ_CHECK(parts.host == LowerUtf8(parts.host) && parts.host.find_first_of("/?#\\@") == std::string::npos,
+               "a host is in lower case and holds none of / ? # \\ @");
+    FUZZ_CHECK(parts.hostStart <= parts.hostEnd && parts.hostEnd <= parts.authorityEnd && parts.authorityEnd <= address.size(),
+               "the host lies within the authority, the authority within the address");
+    const bool hash = address.find('#', parts.authorityEnd) != std::string::npos;
+    const std::string tail = parts.path + (hash ? "#" + parts.fragment : std::string());
+    FUZZ_CHECK(tail.size() <= address.size() && address.compare(address.size() - tail.size(), tail.size(), tail) == 0 &&
+                   parts.path.find('#') == std::string::npos,
+               "the path, then the fragment, end the address");
     const ButtonAddressKind kind = ClassifyButtonAddress(address.c_str());
     WebAddress web;
     FUZZ_CHECK((kind == ButtonAddressKind::Web) == ParseWebAddress(address, &web), "web exactly when it parses");
