@@ -665,7 +665,7 @@ void Soak::Check() {
 // process does a kind of step (20 to 100 objects at its first Save As, Load or import, fewer at
 // the others), so the GDI counts are taken anew after each step of a kind the process had not
 // run before. Past those, the count at a button count stays within a few objects of what it
-// was (10 at most, measured over 1,900 steps of both builds), and a steady leak of an object
+// was (10 at most, measured over about 2,000 steps of both builds), and a steady leak of an object
 // per bar rebuild passes the bound within a process's life. Where the GDI objects cannot be
 // counted at all, the log says so once.
 void Soak::CheckObjects() {
