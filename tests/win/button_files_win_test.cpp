@@ -193,10 +193,12 @@ TEST_F(ButtonFilesWinTest, ASaveWaitsBrieflyForAFileHeldOpenByAnotherProgram) {
     WriteWhole(g_currentButtonFile, previous.data(), previous.size());
     ApplyButtonDefaults();
 
-    HANDLE held = CreateFileA(g_currentButtonFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    Holder holder{held, SharingRefusals(), false};
+    // The holder's handle is the releaser's to close.
+    Holder holder{CreateFileA(g_currentButtonFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr),
+                  SharingRefusals(), false};
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder.file);
     HANDLE releaser = CreateThread(nullptr, 0, CloseOnceRefused, &holder, 0, nullptr);
+    if (releaser == nullptr) CloseHandle(holder.file);
     ASSERT_NE(nullptr, releaser);
     EXPECT_TRUE(SaveButtonFile());
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(releaser, 10000));
@@ -207,7 +209,7 @@ TEST_F(ButtonFilesWinTest, ASaveWaitsBrieflyForAFileHeldOpenByAnotherProgram) {
 
     Record("C:\\before.bklt");
     const std::string saved = ReadWhole(g_currentButtonFile);
-    held = CreateFileA(g_currentButtonFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE held = CreateFileA(g_currentButtonFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     CopyTextToField(g_buttonTable.records[0].name, kNameSize, "Changed");
     EXPECT_FALSE(SaveButtonFile());
