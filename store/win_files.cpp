@@ -10,7 +10,11 @@
 
 #include "store/win_platform.h"
 
+#include <atomic>
+
 namespace {
+
+std::atomic<unsigned long> g_sharingRefusals{0};
 
 HANDLE ToHandle(FileSystem::Handle file) { return static_cast<HANDLE>(file); }
 
@@ -110,6 +114,7 @@ private:
             const DWORD error = GetLastError();
             const bool shared =
                 error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION;
+            if (shared) ++g_sharingRefusals;
             if (!shared || tries >= attempts) {
                 NoteFailure(error);
                 return false;
@@ -126,6 +131,8 @@ private:
 };
 
 }  // namespace
+
+unsigned long SharingRefusals() { return g_sharingRefusals.load(); }
 
 FileSystem& Win32FileSystem() {
     static Win32Files files;

@@ -12,3 +12,7 @@ FileSystem& Win32FileSystem();
 RegistryApi& Win32Registry();
 MessageSink& Win32MessageSink();
 CodePage& Win32CodePage();
+
+// How many times, since the start, the Win32 file calls were refused because another program
+// held the file (the refusals that are tried again). Any thread may read it.
+unsigned long SharingRefusals();

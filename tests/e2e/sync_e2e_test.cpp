@@ -130,7 +130,11 @@ TEST_F(SyncedFolder, AFileLockedOrHalfWrittenIsNeverWrittenOverAndTheSaveFollows
     HANDLE lock = SyncClient::Lock(file_);
     ASSERT_NE(INVALID_HANDLE_VALUE, lock);
     HWND setup = AddInSetup("N");
-    Sleep(2500);
+    // Setup saves before the bar's rebuild comes (it is posted): once the bar shows the new
+    // button and has answered, the save has met the held file. (The refusal itself cannot be
+    // seen from this process; the file as it was and the save after the release show it.)
+    EXPECT_TRUE(BarShows({"N", "A", "B"}));
+    e2e::Sync(bar_);
     EXPECT_EQ(before, e2e::ReadFileBytes(file_)) << "nothing was written while the file was held";
     CloseHandle(lock);
     EXPECT_TRUE(FileHolds({"N", "A", "B"}, 15000));

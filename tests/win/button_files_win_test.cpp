@@ -166,11 +166,24 @@ TEST_F(ButtonFilesWinTest, ASaveThatFailsHalfWayLeavesThePreviousFileByteForByte
 
 // Another program holding the Button file open (no delete sharing) for a moment must not make
 // the save fail; one that keeps holding it gets the message and the file is left as it was.
-// A thread procedure of its own, not a lambda: the 32-bit build needs the system's calling
-// convention.
-DWORD WINAPI CloseAfterAWhile(LPVOID handle) {
-    Sleep(150);
-    CloseHandle(static_cast<HANDLE>(handle));
+// The first holder lets go only once the file calls have been refused for it, so the save
+// succeeds only by trying again. A thread procedure of its own, not a lambda: the 32-bit build
+// needs the system's calling convention.
+struct Holder {
+    HANDLE file;
+    unsigned long refusalsBefore;
+    bool refusalSeen;
+};
+
+DWORD WINAPI CloseOnceRefused(LPVOID param) {
+    auto* holder = static_cast<Holder*>(param);
+    const DWORD start = GetTickCount();
+    for (;;) {
+        holder->refusalSeen = SharingRefusals() > holder->refusalsBefore;
+        if (holder->refusalSeen || GetTickCount() - start > 5000) break;
+        Sleep(5);
+    }
+    CloseHandle(holder->file);
     return 0;
 }
 
@@ -180,19 +193,23 @@ TEST_F(ButtonFilesWinTest, ASaveWaitsBrieflyForAFileHeldOpenByAnotherProgram) {
     WriteWhole(g_currentButtonFile, previous.data(), previous.size());
     ApplyButtonDefaults();
 
-    HANDLE held = CreateFileA(g_currentButtonFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    HANDLE releaser = CreateThread(nullptr, 0, CloseAfterAWhile, held, 0, nullptr);
+    // The holder's handle is the releaser's to close.
+    Holder holder{CreateFileA(g_currentButtonFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr),
+                  SharingRefusals(), false};
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder.file);
+    HANDLE releaser = CreateThread(nullptr, 0, CloseOnceRefused, &holder, 0, nullptr);
+    if (releaser == nullptr) CloseHandle(holder.file);
     ASSERT_NE(nullptr, releaser);
     EXPECT_TRUE(SaveButtonFile());
-    WaitForSingleObject(releaser, 5000);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(releaser, 10000));
     CloseHandle(releaser);
+    EXPECT_TRUE(holder.refusalSeen) << "the save never met the held file";
     EXPECT_TRUE(SameBytes(TableBytes(), ReadWhole(g_currentButtonFile)));
     EXPECT_TRUE(messages_.shown.empty());
 
     Record("C:\\before.bklt");
     const std::string saved = ReadWhole(g_currentButtonFile);
-    held = CreateFileA(g_currentButtonFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE held = CreateFileA(g_currentButtonFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     CopyTextToField(g_buttonTable.records[0].name, kNameSize, "Changed");
     EXPECT_FALSE(SaveButtonFile());
