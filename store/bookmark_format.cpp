@@ -33,41 +33,6 @@ void AppendCharacter(std::string& out, uint32_t code) {
     AppendUtf8(code, &out);
 }
 
-// One UTF-8 sequence at `at`: its code point, or U+FFFD for a byte that starts no valid
-// sequence (overlong forms, surrogates and values past U+10FFFF included). Advances `at` past
-// what it read: the whole sequence, or the one bad byte.
-uint32_t ReadUtf8(const char*& at, const char* end) {
-    const unsigned char lead = static_cast<unsigned char>(*at++);
-    if (lead < 0x80) return lead;
-    size_t length = 0;
-    uint32_t code = 0;
-    uint32_t least = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 1;
-        code = lead & 0x1Fu;
-        least = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 2;
-        code = lead & 0x0Fu;
-        least = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 3;
-        code = lead & 0x07u;
-        least = 0x10000;
-    } else {
-        return kReplacement;
-    }
-    if (static_cast<size_t>(end - at) < length) return kReplacement;
-    for (size_t i = 0; i < length; ++i) {
-        const unsigned char next = static_cast<unsigned char>(at[i]);
-        if ((next & 0xC0) != 0x80) return kReplacement;
-        code = (code << 6) | (next & 0x3Fu);
-    }
-    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return kReplacement;
-    at += length;
-    return code;
-}
-
 struct NamedReference {
     const char* name;
     uint32_t code;
@@ -383,7 +348,7 @@ std::string DecodeHtmlText(const char* data, size_t size) {
         if (*at == '&' && ReadReference(at, end, &code)) {
             AppendCharacter(out, code);
         } else {
-            AppendCharacter(out, ReadUtf8(at, end));
+            AppendCharacter(out, NextCodePoint(at, end));
         }
     }
     return out;

@@ -43,6 +43,17 @@ size_t FieldLength(const char* field, size_t size) {
 
 }  // namespace
 
+uint32_t NextCodePoint(const char*& at, const char* end) {
+    const size_t length = Utf8CharLength(at, static_cast<size_t>(end - at));
+    if (length == 0) {
+        ++at;
+        return kReplacement;
+    }
+    const uint32_t code = Decode(at, length);
+    at += length;
+    return code;
+}
+
 size_t Utf8CharLength(const char* text, size_t available) {
     if (available == 0) return 0;
     const uint32_t lead = Byte(text, 0);

@@ -15,6 +15,10 @@
 // beyond U+10FFFF, or a sequence that `available` bytes cut short.
 size_t Utf8CharLength(const char* text, size_t available);
 
+// The character at `at` (before `end`) as a code point, with `at` moved past it; a byte that
+// starts no character (Utf8CharLength) gives U+FFFD and moves `at` by one. at < end.
+uint32_t NextCodePoint(const char*& at, const char* end);
+
 // Whether all `length` bytes are well-formed UTF-8 (plain ASCII is).
 bool IsUtf8(const char* text, size_t length);
 bool IsUtf8(const std::string& text);
