@@ -13,10 +13,12 @@
 #include "store/sync_rules.h"
 #include "tests/fuzz/fuzz_harnesses.h"
 #include "tests/fuzz/fuzz_support.h"
+#include "tests/fuzz/merge_checks.h"
 
 namespace {
 
 using fuzz::ByteReader;
+using merge_checks::LosesAChange;
 
 // A byte as a small signed number (-128 ... 127): counts below zero and past 100 too.
 int32_t Signed(uint8_t byte) { return byte >= 128 ? static_cast<int32_t>(byte) - 256 : byte; }
@@ -50,25 +52,6 @@ std::unique_ptr<ButtonTable> RawTable(const uint8_t* data) {
     auto table = std::make_unique<ButtonTable>();
     std::memcpy(table.get(), data, sizeof *table);
     return table;
-}
-
-// Whether a button of `side` that `base` lacks is missing from every merged table.
-bool LosesAChange(const ButtonTable& side, const ButtonTable* base, const MergeResult& result) {
-    for (int i = 0; i < ButtonCount(side); ++i) {
-        ButtonRecord wanted = side.records[i];
-        wanted.name[kNameSize - 1] = wanted.url[kUrlSize - 1] = wanted.ownFont.lfFaceName[kFaceNameSize - 1] = 0;
-        bool known = false;
-        for (int j = 0; base != nullptr && j < ButtonCount(*base) && !known; ++j) {
-            known = SameButton(wanted, base->records[j]);
-        }
-        if (known) continue;
-        bool kept = false;
-        for (const auto& table : result.merged) {
-            for (int j = 0; j < table->buttonCount && !kept; ++j) kept = SameButton(wanted, table->records[j]);
-        }
-        if (!kept) return true;
-    }
-    return false;
 }
 
 void CheckResult(const MergeResult& result, int most) {
