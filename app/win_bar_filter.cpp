@@ -83,15 +83,10 @@ void ReadOtherFiles() {
     s_othersStale = false;
     const std::string folder = g_buttonFolder;
     if (folder.empty()) return;
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*.bklt").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && ButtonFileLabel(found.cFileName) != found.cFileName)
-            names.emplace_back(found.cFileName);
-    } while (FindNextFileA(search, &found) != FALSE && names.size() < 4 * kMaxOtherFiles);
-    FindClose(search);
+    std::vector<std::string> names = ButtonFileNamesIn(folder, 4 * kMaxOtherFiles);
+    // A file named only ".bklt" has no name to show.
+    names.erase(std::remove_if(names.begin(), names.end(), [](const std::string& name) { return ButtonFileLabel(name) == name; }),
+                names.end());
     std::sort(names.begin(), names.end(),
               [](const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) < 0; });
     const std::string current = LowerUtf8(FullPath(g_currentButtonFile));

@@ -148,15 +148,9 @@ void QueueCopy(const std::string& folder, const std::string& name) {
 void ScanForCopies() {
     const std::string folder = CurrentFolder();
     const std::string current = CurrentName();
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*.bklt").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && IsConflictCopyName(current.c_str(), found.cFileName)) {
-            QueueCopy(folder, found.cFileName);
-        }
-    } while (FindNextFileA(search, &found) != FALSE);
-    FindClose(search);
+    for (const std::string& name : ButtonFileNamesIn(folder, SIZE_MAX)) {
+        if (IsConflictCopyName(current.c_str(), name.c_str())) QueueCopy(folder, name);
+    }
 }
 
 // The store's own listener: the current file and its conflict copies.

@@ -125,3 +125,16 @@ void StopFolderWatch() {
 }
 
 const char* WatchedFolder() { return s_watchedFolder; }
+
+std::vector<std::string> ButtonFileNamesIn(const std::string& folder, size_t most) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*.bklt").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && IsButtonFileName(found.cFileName))
+            names.emplace_back(found.cFileName);
+    } while (names.size() < most && FindNextFileA(search, &found) != FALSE);
+    FindClose(search);
+    return names;
+}

@@ -5,6 +5,10 @@
 
 #include <windows.h>
 
+#include <cstddef>
+#include <string>
+#include <vector>
+
 // Starts watching `folder` (replacing any folder watched before). Each change is posted to
 // `window` as `message` with lParam a char* file name made with new[] that the receiver deletes
 // with delete[], or 0 when the system lost track of changes (anything may have changed). False
@@ -15,3 +19,7 @@ bool StartFolderWatch(const char* folder, HWND window, UINT message);
 void StopFolderWatch();
 // The folder being watched, "" when none.
 const char* WatchedFolder();
+
+// The names of the Button files in `folder` (files whose names end in ".bklt"), in the order the
+// folder lists them, at most `most` of them.
+std::vector<std::string> ButtonFileNamesIn(const std::string& folder, size_t most);
