@@ -484,6 +484,10 @@ LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
             if (IsWindowVisible(hwnd) == FALSE) ClearFilter();
             return 0;
         case WM_PARENTNOTIFY: return OnParentNotify(wParam);
+        case WM_NOTIFY:
+            if (reinterpret_cast<const NMHDR*>(lParam)->code == NM_CUSTOMDRAW)
+                return DrawButtonLabel(*reinterpret_cast<const NMCUSTOMDRAW*>(lParam));
+            return DefWindowProcA(hwnd, message, wParam, lParam);
         case WM_HOTKEY: OnPopupHotKey(hwnd, wParam); return 0;
         case WM_ACTIVATE: return OnBarActivate(hwnd, wParam, lParam);
         case kWmDpiChanged: return OnDpiChanged();

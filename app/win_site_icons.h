@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 #include <utility>
@@ -15,6 +16,9 @@
 // known. Called at the end of every rebuild; answers the buttons whose icon changed, for a bar
 // that draws only what changed.
 std::vector<int> ShowButtonIcons();
+// NM_CUSTOMDRAW of a bar button: a button with an icon has it drawn left of its caption, the
+// pair centred on the face the button drew; any other is left to draw itself.
+LRESULT DrawButtonLabel(const NMCUSTOMDRAW& draw);
 // Starts the worker once the rest of start-up is done (only while the icons are on).
 void StartButtonIcons();
 // WM_BAR_ICONREADY: takes over the delivery and shows it on the buttons whose address it is for.

@@ -1014,11 +1014,7 @@ int ButtonPixels(HWND button, COLORREF colour) {
     return static_cast<int>(std::count(pixels.begin(), pixels.end(), wanted));
 }
 
-HANDLE ButtonImage(HWND button) {
-    DWORD_PTR image = 0;
-    SendMessageTimeoutA(button, BM_GETIMAGE, IMAGE_ICON, 0, SMTO_NORMAL, 5000, &image);
-    return reinterpret_cast<HANDLE>(image);
-}
+HANDLE ButtonImage(HWND button) { return GetPropA(button, "BriskletIcon"); }
 
 HttpServer::HttpServer(std::map<std::string, HttpReply> routes) : routes_(std::move(routes)) {
     WSADATA data;

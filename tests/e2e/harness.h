@@ -261,7 +261,8 @@ std::vector<unsigned char> SquareIcon(COLORREF colour);
 std::vector<DWORD> ScreenPixels(HWND window);
 // How many pixels of the button, as the screen shows it, have this colour.
 int ButtonPixels(HWND button, COLORREF colour);
-// The icon a button shows (BM_GETIMAGE; handles of icons are the same in every process).
+// The icon the bar draws on a button (its property "BriskletIcon"; handles of icons are the
+// same in every process).
 HANDLE ButtonImage(HWND button);
 
 // What the test server answers for one path.
