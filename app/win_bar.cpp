@@ -484,6 +484,10 @@ LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
             if (IsWindowVisible(hwnd) == FALSE) ClearFilter();
             return 0;
         case WM_PARENTNOTIFY: return OnParentNotify(wParam);
+        case WM_THEMECHANGED:
+        case WM_SYSCOLORCHANGE:
+            ForgetCaptionColours();
+            return DefWindowProcA(hwnd, message, wParam, lParam);
         case WM_NOTIFY:
             if (reinterpret_cast<const NMHDR*>(lParam)->code == NM_CUSTOMDRAW)
                 return DrawButtonLabel(*reinterpret_cast<const NMCUSTOMDRAW*>(lParam));

@@ -139,7 +139,8 @@ struct ButtonIcon {
 ButtonIcon s_buttonIcon[kMaxButtons];
 constexpr char kIconProperty[] = "BriskletIcon";
 
-// Answers whether button `index`'s icon changed; a changed one is drawn again.
+// Answers whether button `index`'s icon changed. The caller draws a changed button again: a
+// rebuild draws what changed once, for all buttons together.
 bool SetButtonIcon(int index, HICON icon) {
     HWND button = g_buttonWindows[index];
     ButtonIcon& shown = s_buttonIcon[index];
@@ -151,9 +152,10 @@ bool SetButtonIcon(int index, HICON icon) {
     } else {
         RemovePropA(button, kIconProperty);
     }
-    InvalidateRect(button, nullptr, TRUE);
     return true;
 }
+
+void RedrawButton(int index) { InvalidateRect(g_buttonWindows[index], nullptr, TRUE); }
 
 // Icons that buttons may still show: destroyed once every button has its new one.
 class RetiredIcons {
@@ -262,40 +264,42 @@ std::vector<int> ShowButtonIcons() {
 
 namespace {
 
+// The caption colours the theme gives a push button, per state (asking the theme costs as much
+// as drawing the icon): kept until the theme or the system colours change.
+constexpr int kButtonStates = 5;  // the theme's normal, hot, pressed, disabled and default states
+COLORREF s_captionColour[kButtonStates];
+bool s_captionColourKnown[kButtonStates];
+
 // The caption colour the theme gives a push button in this state, or the system's button text
 // colour where no theme draws the buttons. The theme library is asked only when it is loaded
 // already (it is, whenever a theme draws the buttons), so the program does not import it.
 COLORREF CaptionColour(HWND button, UINT itemState) {
+    constexpr int kNormal = 1, kHot = 2, kPressed = 3, kDisabled = 4, kDefaulted = 5;
+    int state = kNormal;
+    if ((itemState & CDIS_DISABLED) != 0) state = kDisabled;
+    else if ((itemState & CDIS_SELECTED) != 0) state = kPressed;
+    else if ((itemState & CDIS_HOT) != 0) state = kHot;
+    else if ((GetWindowLongA(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) state = kDefaulted;
+    COLORREF& colour = s_captionColour[state - 1];
+    if (s_captionColourKnown[state - 1]) return colour;
     using GetWindowThemeEntry = HANDLE(WINAPI*)(HWND);
     using GetThemeColorEntry = HRESULT(WINAPI*)(HANDLE, int, int, int, COLORREF*);
-    static GetWindowThemeEntry getWindowTheme = nullptr;
-    static GetThemeColorEntry getThemeColor = nullptr;
-    if (getThemeColor == nullptr) {
-        HMODULE module = GetModuleHandleA("uxtheme.dll");
-        if (module != nullptr) {
-            // void(*)() is the neutral function pointer type between two unrelated ones.
-            getWindowTheme = reinterpret_cast<GetWindowThemeEntry>(
-                reinterpret_cast<void (*)()>(GetProcAddress(module, "GetWindowTheme")));
-            getThemeColor = reinterpret_cast<GetThemeColorEntry>(
-                reinterpret_cast<void (*)()>(GetProcAddress(module, "GetThemeColor")));
-        }
-        if (getWindowTheme == nullptr) getThemeColor = nullptr;
+    GetWindowThemeEntry getWindowTheme = nullptr;
+    GetThemeColorEntry getThemeColor = nullptr;
+    HMODULE module = GetModuleHandleA("uxtheme.dll");
+    if (module != nullptr) {
+        // void(*)() is the neutral function pointer type between two unrelated ones.
+        getWindowTheme = reinterpret_cast<GetWindowThemeEntry>(
+            reinterpret_cast<void (*)()>(GetProcAddress(module, "GetWindowTheme")));
+        getThemeColor = reinterpret_cast<GetThemeColorEntry>(
+            reinterpret_cast<void (*)()>(GetProcAddress(module, "GetThemeColor")));
     }
-    const bool disabled = (itemState & CDIS_DISABLED) != 0;
-    HANDLE theme = getThemeColor != nullptr ? getWindowTheme(button) : nullptr;
-    if (theme != nullptr) {
-        // The push button part and its states, as the theme names them.
-        constexpr int kPushButton = 1, kNormal = 1, kHot = 2, kPressed = 3, kDisabled = 4, kDefaulted = 5;
-        constexpr int kTextColour = 3803;
-        int state = kNormal;
-        if (disabled) state = kDisabled;
-        else if ((itemState & CDIS_SELECTED) != 0) state = kPressed;
-        else if ((itemState & CDIS_HOT) != 0) state = kHot;
-        else if ((GetWindowLongA(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) state = kDefaulted;
-        COLORREF colour = 0;
-        if (SUCCEEDED(getThemeColor(theme, kPushButton, state, kTextColour, &colour))) return colour;
-    }
-    return GetSysColor(disabled ? COLOR_GRAYTEXT : COLOR_BTNTEXT);
+    HANDLE theme = getWindowTheme != nullptr && getThemeColor != nullptr ? getWindowTheme(button) : nullptr;
+    constexpr int kPushButton = 1, kTextColour = 3803;  // the theme's part and property
+    if (theme == nullptr || FAILED(getThemeColor(theme, kPushButton, state, kTextColour, &colour)))
+        colour = GetSysColor(state == kDisabled ? COLOR_GRAYTEXT : COLOR_BTNTEXT);
+    s_captionColourKnown[state - 1] = true;
+    return colour;
 }
 
 }  // namespace
@@ -317,10 +321,10 @@ LRESULT DrawButtonLabel(const NMCUSTOMDRAW& draw) {
     const HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(button, WM_GETFONT, 0, 0)));
     const int edge = 3;  // the face's frame and a pixel of air
     const int gap = MulDiv(2, BarDpi(), 96);
-    RECT measured = {0, 0, 0, 0};
-    DrawTextA(dc, text, -1, &measured, flags | DT_CALCRECT);
+    SIZE measured = {0, 0};
+    GetTextExtentPoint32A(dc, text, lstrlenA(text), &measured);
     const int room = static_cast<int>(draw.rc.right - draw.rc.left) - 2 * edge;
-    const int left = draw.rc.left + edge + std::max(0, (room - (s_pixels + gap + static_cast<int>(measured.right))) / 2);
+    const int left = draw.rc.left + edge + std::max(0, (room - (s_pixels + gap + static_cast<int>(measured.cx))) / 2);
     DrawIconEx(dc, left, draw.rc.top + (draw.rc.bottom - draw.rc.top - s_pixels) / 2, shown.icon, s_pixels, s_pixels, 0,
                nullptr, DI_NORMAL);
     RECT caption = {left + s_pixels + gap, draw.rc.top, draw.rc.right - edge, draw.rc.bottom};
@@ -335,6 +339,8 @@ LRESULT DrawButtonLabel(const NMCUSTOMDRAW& draw) {
     SelectObject(dc, oldFont);
     return CDRF_SKIPDEFAULT;
 }
+
+void ForgetCaptionColours() { std::fill(std::begin(s_captionColourKnown), std::end(s_captionColourKnown), false); }
 
 void StartButtonIcons() {
     if (g_showSiteIcons != 0) StartIconWorker(g_hwndBar);
@@ -358,7 +364,7 @@ void OnIconReady(LPARAM lParam) {
     known.bytes = std::move(delivery->icon);
     const int count = ButtonCount(g_buttonTable);
     for (int i = 0; i < count; ++i) {
-        if (s_slotKey[i] == delivery->key) SetButtonIcon(i, icon);
+        if (s_slotKey[i] == delivery->key && SetButtonIcon(i, icon)) RedrawButton(i);
     }
 }
 
@@ -367,12 +373,14 @@ void SwitchButtonIcons(bool on) {
     SetShowSiteIcons(on);
     if (on == was) return;
     if (on) {
-        ShowButtonIcons();
+        for (int i : ShowButtonIcons()) RedrawButton(i);
         StartButtonIcons();
         return;
     }
     ClearIconJobs();
-    for (int i = 0; i < kMaxButtons; ++i) SetButtonIcon(i, nullptr);
+    for (int i = 0; i < kMaxButtons; ++i) {
+        if (SetButtonIcon(i, nullptr)) RedrawButton(i);
+    }
     for (auto& known : s_known) {
         if (known.second.icon != nullptr) DestroyIcon(known.second.icon);
     }
