@@ -370,16 +370,49 @@ LRESULT OnSize(WPARAM wParam) {
     return 0;
 }
 
+// The bar draws its buttons that are due for drawing into its own paint, and takes them off the
+// platform's list of windows to draw: a platform that draws each child window in a paint of its
+// own costs a good part of a millisecond per button in that alone (under Wine: 0.5 ms of each
+// 0.7 ms a button took), which made a bar of 100 buttons take 70 ms to draw. Each button draws
+// itself all the same (WM_PRINTCLIENT), into the bar's device context moved to its place and cut
+// to its rectangle, so what it shows is what its own paint would show. A button that asks for
+// drawing on its own (hot, pushed, focused) draws itself as always.
+void DrawButtonsInPaint(HDC dc, HRGN due, const RECT& area) {
+    HRGN part = CreateRectRgn(0, 0, 0, 0);
+    const int count = ButtonCount(g_buttonTable);
+    for (int i = 0; i < count; ++i) {
+        HWND button = g_buttonWindows[i];
+        if (button == nullptr || (GetWindowLongA(button, GWL_STYLE) & WS_VISIBLE) == 0) continue;
+        const RECT place = RectInBar(button);
+        RECT both;
+        if (IntersectRect(&both, &place, &area) == FALSE || RectInRegion(due, &place) == FALSE) continue;
+        const int saved = SaveDC(dc);
+        SetViewportOrgEx(dc, place.left, place.top, nullptr);
+        IntersectClipRect(dc, 0, 0, place.right - place.left, place.bottom - place.top);
+        SendMessageA(button, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+        RestoreDC(dc, saved);
+        CombineRgn(part, due, nullptr, RGN_COPY);
+        OffsetRgn(part, -place.left, -place.top);
+        ValidateRgn(button, part);
+    }
+    DeleteObject(part);
+}
+
 LRESULT OnPaint(HWND hwnd) {
+    // What is due is asked for before BeginPaint takes it.
+    HRGN due = CreateRectRgn(0, 0, 0, 0);
+    const bool known = GetUpdateRgn(hwnd, due, FALSE) > NULLREGION;
     PAINTSTRUCT paint;
-    BeginPaint(hwnd, &paint);
+    HDC dc = BeginPaint(hwnd, &paint);
     const int count = ButtonCount(g_buttonTable);
     for (int i = 0; i < count; ++i) {
         char name[kShownNameSize];
         RecordName(i, name);
         ShowName(g_buttonWindows[i], name);
     }
+    if (known) DrawButtonsInPaint(dc, due, paint.rcPaint);
     EndPaint(hwnd, &paint);
+    DeleteObject(due);
     return 0;
 }
 
