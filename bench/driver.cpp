@@ -85,6 +85,9 @@ struct ReloadSample {
 };
 
 constexpr int kOtherTypingFiles = 20;
+// Every other file has matches of '5' ("Other5 1" ... and "site5", "site15", ...): the filter shows
+// as many of them as it shows at most.
+constexpr int kShownOtherMatches = 100;
 
 LONGLONG g_frequency = 1;
 int g_errors = 0;
@@ -220,6 +223,13 @@ bool SeedIconCache(int count, const char* prefix) {
         if (!WriteBytes(path, icon.data(), static_cast<DWORD>(icon.size()))) return false;
     }
     return true;
+}
+
+// The Button folder the bar and its filter use: Documents\brisklet.
+std::string ButtonFolder() {
+    char documents[MAX_PATH] = "";
+    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, 0, documents))) return std::string();
+    return std::string(documents) + "\\brisklet";
 }
 
 DWORD WindowProcessId(HWND window) {
@@ -415,7 +425,7 @@ bool Reload(ReloadBench& bench, const std::string& file, int count, ReloadSample
 // hook draws what is left at the first WM_PAINT after the key, which the thread takes only once
 // the key and all it queued have been handled. `shown` is the number of the current file's
 // buttons the filter must leave visible.
-bool TypeKey(ReloadBench& bench, char key, int shown, double* ms) {
+bool TypeKey(ReloadBench& bench, char key, int shown, int others, double* ms) {
     Settle(bench);
     std::memset(bench.marks, 0, sizeof *bench.marks);
     ResetEvent(bench.done);
@@ -427,8 +437,9 @@ bool TypeKey(ReloadBench& bench, char key, int shown, double* ms) {
         return false;
     }
     *ms = Milliseconds(sent, bench.marks->paintedAt);
-    if (bench.marks->shownButtons != shown) {
-        Error("after typing '%c' the bar shows %ld of its buttons, not %d", key, bench.marks->shownButtons, shown);
+    if (bench.marks->shownButtons != shown || bench.marks->shownOthers != others) {
+        Error("after typing '%c' the bar shows %ld of its buttons and %ld of the other files', not %d and %d", key,
+              bench.marks->shownButtons, bench.marks->shownOthers, shown, others);
         return false;
     }
     // Esc clears the text: the next key starts again from the whole bar.
@@ -695,13 +706,17 @@ int main(int argc, char** argv) {
     const std::string otherHundredFile = options.work + "\\other-hundred.bklt";
     // The typed-key case has a Button folder of its own: a 100-button current file and 20 other
     // Button files of 100 buttons, which the filter searches too.
-    const std::string typingFolder = options.work + "\\typing";
-    const std::string typingFile = typingFolder + "\\current.bklt";
+    // Those are the Button folder's own (Documents\brisklet), the one folder the filter searches;
+    // they are removed again at the end.
+    const std::string typingFolder = ButtonFolder();
+    const std::string typingFile = typingFolder + "\\bench-current.bklt";
+    std::vector<std::string> typingFiles{typingFile};
     CreateDirectoryA(typingFolder.c_str(), nullptr);
-    bool typingReady = WriteButtonFile(typingFile, 100);
+    bool typingReady = !typingFolder.empty() && WriteButtonFile(typingFile, 100);
     for (int k = 1; k <= kOtherTypingFiles && typingReady; ++k) {
         const std::string prefix = "Other" + std::to_string(k);
-        typingReady = WriteButtonFile(typingFolder + "\\other" + std::to_string(k) + ".bklt", 100, prefix.c_str());
+        typingFiles.push_back(typingFolder + "\\bench-other" + std::to_string(k) + ".bklt");
+        typingReady = WriteButtonFile(typingFiles.back(), 100, prefix.c_str());
     }
     if (!typingReady || !WriteString(HKEY_LOCAL_MACHINE, kUserKey, "InstalledPath", FolderOf(options.brisklet)) ||
         !WriteString(HKEY_CURRENT_USER, kUserKey, "CurrentButtonFileName", startFile) ||
@@ -788,7 +803,7 @@ int main(int argc, char** argv) {
             if (icons == 0 && g_errors == 0 && Reload(bench, typingFile, 100, &ignoredReload)) {
                 for (int round = -warmUps; round < options.reloads && g_errors == 0; ++round) {
                     double ms = 0;
-                    if (TypeKey(bench, '5', 19, &ms) && round >= 0) typedKeys.push_back(ms);
+                    if (TypeKey(bench, '5', 19, kShownOtherMatches, &ms) && round >= 0) typedKeys.push_back(ms);
                     std::printf("typed key to painted bar%s: %.2f ms\n", round < 0 ? " (warm-up)" : "", ms);
                     std::fflush(stdout);
                 }
@@ -802,6 +817,8 @@ int main(int argc, char** argv) {
         End(bench.program, &bench.running);
         End(platform, &platformRunning);
     }
+
+    for (const std::string& file : typingFiles) DeleteFileA(file.c_str());
 
     // The Import Bookmarks dialog on a 10,000-bookmark file, opened again and again in one Brisklet.
     std::vector<double> imports;

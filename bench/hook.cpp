@@ -44,9 +44,10 @@ void NoteBar(HWND bar) {
     EnumChildWindows(bar, CountButton, reinterpret_cast<LPARAM>(g_marks));
 }
 
-BOOL CALLBACK CountShownButton(HWND child, LPARAM lParam) {
+BOOL CALLBACK CountShownButton(HWND child, LPARAM) {
     const int id = GetDlgCtrlID(child);
-    if (id >= 2000 && id < 2100 && IsWindowVisible(child)) ++*reinterpret_cast<LONG*>(lParam);
+    if (id >= 2000 && id < 2100 && IsWindowVisible(child)) ++g_marks->shownButtons;
+    if (id >= 3000 && id < 3100 && IsWindowVisible(child)) ++g_marks->shownOthers;
     return TRUE;
 }
 
@@ -92,7 +93,8 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK BenchGetMessageHook(int code, 
                         GdiFlush();
                         g_marks->paintedAt = Now();
                         g_marks->shownButtons = 0;
-                        EnumChildWindows(bar, CountShownButton, reinterpret_cast<LPARAM>(&g_marks->shownButtons));
+                        g_marks->shownOthers = 0;
+                        EnumChildWindows(bar, CountShownButton, 0);
                         if (g_done != nullptr) SetEvent(g_done);
                     }
                     break;
