@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "app/bar_messages.h"
 #include "app/layout.h"
@@ -379,9 +380,10 @@ LRESULT OnSize(WPARAM wParam) {
 // drawing on its own (hot, pushed, focused) draws itself as always.
 void DrawButtonsInPaint(HDC dc, HRGN due, const RECT& area) {
     HRGN part = CreateRectRgn(0, 0, 0, 0);
-    const int count = ButtonCount(g_buttonTable);
-    for (int i = 0; i < count; ++i) {
-        HWND button = g_buttonWindows[i];
+    std::vector<HWND> buttons(g_buttonWindows, g_buttonWindows + ButtonCount(g_buttonTable));
+    const std::vector<HWND> others = ShownOtherButtons();
+    buttons.insert(buttons.end(), others.begin(), others.end());
+    for (HWND button : buttons) {
         if (button == nullptr || (GetWindowLongA(button, GWL_STYLE) & WS_VISIBLE) == 0) continue;
         const RECT place = RectInBar(button);
         RECT both;
@@ -642,7 +644,8 @@ void CreateButtonWindows() {
                 redraw = true;
             }
             if (ShowName(button, name)) redraw = true;
-            if (PlaceButton(button, place, changed)) redraw = true;
+            // A hidden one is moved once it is shown again.
+            if (shown && PlaceButton(button, place, changed)) redraw = true;
         } else {
             button = CreateWindowExA(0, "button", name, WS_CHILD | (shown ? WS_VISIBLE : 0), x, y, g_layout.buttonWidth,
                                      g_layout.buttonHeight, s_bar,

@@ -224,8 +224,9 @@ bool PlaceChild(HWND child, int slot, const std::string& text, int clientWidth, 
     MapWindowPoints(nullptr, g_hwndBar, reinterpret_cast<POINT*>(&now), 2);
     const RECT wanted = {place.x, place.y, place.x + g_layout.buttonWidth, place.y + g_layout.buttonHeight};
     if (EqualRect(&now, &wanted) == FALSE) changed = true;
-    SetWindowPos(child, nullptr, wanted.left, wanted.top, g_layout.buttonWidth, g_layout.buttonHeight,
-                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    if (!visible || EqualRect(&now, &wanted) == FALSE)
+        SetWindowPos(child, nullptr, wanted.left, wanted.top, g_layout.buttonWidth, g_layout.buttonHeight,
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     return changed;
 }
 
@@ -263,6 +264,14 @@ bool PlaceFilterWindows(int clientWidth, int scrollX) {
     }
     for (int k = used; k < kMaxOtherMatches; ++k) changed |= PlaceChild(s_otherButtons[k], -1, "", clientWidth, scrollX);
     return changed;
+}
+
+std::vector<HWND> ShownOtherButtons() {
+    std::vector<HWND> buttons;
+    for (const Shown& shown : s_shown) {
+        if (shown.file >= 0) buttons.push_back(s_otherButtons[shown.other]);
+    }
+    return buttons;
 }
 
 bool FilterKeyDown(const MSG& message) {

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 // Whether a text has been typed (the bar shows only what matches it).
 bool FilterActive();
 // Layout slots the filtered bar takes (the field, the matches, the other files' names); 0 when
@@ -17,6 +19,9 @@ int FilterSlotOfButton(int index);
 // width scrolled by scrollX, hiding what the filter does not show. Answers whether anything
 // was moved, shown, hidden or given a new text.
 bool PlaceFilterWindows(int clientWidth, int scrollX);
+
+// The push buttons of the other files' matches the filtered bar shows.
+std::vector<HWND> ShownOtherButtons();
 
 // Keys on the bar, before its own handling: typed characters, Backspace, Esc and Space edit the
 // text; arrows, Tab, Home, End, Enter and Space move among and open the matches while a text is
