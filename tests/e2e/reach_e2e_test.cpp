@@ -82,6 +82,14 @@ TEST(BarColumns, HundredButtonsInsideTheWorkAreaEachClickedByTheMouse) {
         places.push_back(rect);
     }
     EXPECT_GT(places.back().left, places.front().left) << "one column cannot hold 100 buttons on this display";
+    // The bar draws all its buttons in its own paint: each is drawn whole, the built-in icon (no
+    // site is reachable here) and its caption.
+    const COLORREF webIconBlue = RGB(16, 64, 160);
+    for (size_t i = 0; i < buttons.size(); ++i) {
+        EXPECT_TRUE(e2e::WaitUntil([&] {
+            return e2e::ButtonPixels(buttons[i].hwnd, webIconBlue) >= 50 && e2e::ButtonPixels(buttons[i].hwnd, RGB(0, 0, 0)) >= 20;
+        })) << "button " << i + 1 << " is not drawn whole";
+    }
     for (size_t i = 0; i < places.size(); ++i) {
         const std::string host = "B" + std::to_string(i + 1) + ".example/";
         ClickAt((places[i].left + places[i].right) / 2, (places[i].top + places[i].bottom) / 2);
