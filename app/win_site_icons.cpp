@@ -8,6 +8,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -274,7 +275,12 @@ bool s_captionColourKnown[kButtonStates];
 // colour where no theme draws the buttons. The theme library is asked only when it is loaded
 // already (it is, whenever a theme draws the buttons), so the program does not import it.
 COLORREF CaptionColour(HWND button, UINT itemState) {
-    constexpr int kNormal = 1, kHot = 2, kPressed = 3, kDisabled = 4, kDefaulted = 5;
+    // The push button's states, as the theme numbers them.
+    constexpr int kNormal = 1;
+    constexpr int kHot = 2;
+    constexpr int kPressed = 3;
+    constexpr int kDisabled = 4;
+    constexpr int kDefaulted = 5;
     int state = kNormal;
     if ((itemState & CDIS_DISABLED) != 0) state = kDisabled;
     else if ((itemState & CDIS_SELECTED) != 0) state = kPressed;
@@ -295,7 +301,8 @@ COLORREF CaptionColour(HWND button, UINT itemState) {
             reinterpret_cast<void (*)()>(GetProcAddress(module, "GetThemeColor")));
     }
     HANDLE theme = getWindowTheme != nullptr && getThemeColor != nullptr ? getWindowTheme(button) : nullptr;
-    constexpr int kPushButton = 1, kTextColour = 3803;  // the theme's part and property
+    constexpr int kPushButton = 1;    // the theme's part
+    constexpr int kTextColour = 3803;  // and its property
     if (theme == nullptr || FAILED(getThemeColor(theme, kPushButton, state, kTextColour, &colour)))
         colour = GetSysColor(state == kDisabled ? COLOR_GRAYTEXT : COLOR_BTNTEXT);
     s_captionColourKnown[state - 1] = true;
@@ -322,7 +329,7 @@ LRESULT DrawButtonLabel(const NMCUSTOMDRAW& draw) {
     const int edge = 3;  // the face's frame and a pixel of air
     const int gap = MulDiv(2, BarDpi(), 96);
     SIZE measured = {0, 0};
-    GetTextExtentPoint32A(dc, text, lstrlenA(text), &measured);
+    GetTextExtentPoint32A(dc, text, static_cast<int>(std::strlen(text)), &measured);
     const int room = static_cast<int>(draw.rc.right - draw.rc.left) - 2 * edge;
     const int left = draw.rc.left + edge + std::max(0, (room - (s_pixels + gap + static_cast<int>(measured.cx))) / 2);
     DrawIconEx(dc, left, draw.rc.top + (draw.rc.bottom - draw.rc.top - s_pixels) / 2, shown.icon, s_pixels, s_pixels, 0,
