@@ -131,14 +131,21 @@ HICON IconFromBytes(const std::vector<uint8_t>& bytes, int pixels) {
 // The icon each button shows, drawn by the bar itself (DrawButtonLabel): a button is given no
 // image of its own, which under some platforms costs a good part of a millisecond to set and
 // twice a plain button's time to draw. The window is kept with it, so a button made anew in the
-// slot is given the icon anew. The icon is also the button's property kIconProperty, for anyone
+// slot is given the icon anew. The icon is also the button's property "BriskletIcon", for anyone
 // outside the process who wants to know what a button shows.
 struct ButtonIcon {
     HWND window = nullptr;
     HICON icon = nullptr;
 };
 ButtonIcon s_buttonIcon[kMaxButtons];
-constexpr char kIconProperty[] = "BriskletIcon";
+
+// The property's name as an atom of the program's own: a property named by a string adds a
+// reference to the string's atom each time it is set, which a button destroyed with it never
+// gives back; one named by an atom adds none.
+LPCSTR IconProperty() {
+    static const ATOM atom = GlobalAddAtomA("BriskletIcon");
+    return MAKEINTATOM(atom);
+}
 
 // Answers whether button `index`'s icon changed. The caller draws a changed button again: a
 // rebuild draws what changed once, for all buttons together.
@@ -149,9 +156,9 @@ bool SetButtonIcon(int index, HICON icon) {
     shown.window = button;
     shown.icon = icon;
     if (icon != nullptr) {
-        SetPropA(button, kIconProperty, icon);
+        SetPropA(button, IconProperty(), icon);
     } else {
-        RemovePropA(button, kIconProperty);
+        RemovePropA(button, IconProperty());
     }
     return true;
 }
