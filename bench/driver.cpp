@@ -424,7 +424,7 @@ bool Reload(ReloadBench& bench, const std::string& file, int count, ReloadSample
 // and times from just before the post until every window the key changed has been drawn: the
 // hook draws what is left at the first WM_PAINT after the key, which the thread takes only once
 // the key and all it queued have been handled. `shown` is the number of the current file's
-// buttons the filter must leave visible.
+// buttons the filter must leave visible, `others` that of the other files' matches it must show.
 bool TypeKey(ReloadBench& bench, char key, int shown, int others, double* ms) {
     Settle(bench);
     std::memset(bench.marks, 0, sizeof *bench.marks);
@@ -704,10 +704,9 @@ int main(int argc, char** argv) {
     const std::string oneFile = options.work + "\\one.bklt";
     const std::string hundredFile = options.work + "\\hundred.bklt";
     const std::string otherHundredFile = options.work + "\\other-hundred.bklt";
-    // The typed-key case has a Button folder of its own: a 100-button current file and 20 other
-    // Button files of 100 buttons, which the filter searches too.
-    // Those are the Button folder's own (Documents\brisklet), the one folder the filter searches;
-    // they are removed again at the end.
+    // The typed-key case: a 100-button current file and 20 other Button files of 100 buttons, in
+    // the Button folder (Documents\brisklet), the one folder the filter searches; they are
+    // removed again at the end.
     const std::string typingFolder = ButtonFolder();
     const std::string typingFile = typingFolder + "\\bench-current.bklt";
     std::vector<std::string> typingFiles{typingFile};
