@@ -9,13 +9,16 @@
 
 namespace {
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoringAsciiCase(const char* a, const char* b) {
-    for (; *a && *b; ++a, ++b) {
-        if (LowerAscii(*a) != LowerAscii(*b)) return false;
+// Whether [start, end) is `word` without regard to ASCII case.
+bool EqualsIgnoringAsciiCase(const char* start, const char* end, const char* word) {
+    for (; start < end && *word != '\0'; ++start, ++word) {
+        if (LowerAscii(*start) != LowerAscii(*word)) return false;
     }
-    return *a == *b;
+    return start == end && *word == '\0';
+}
+
+bool EqualsIgnoringAsciiCase(const char* text, const char* word) {
+    return EqualsIgnoringAsciiCase(text, text + std::strlen(text), word);
 }
 
 // The address of an Internet shortcut into `target` (kDropPathSize bytes): the target the Shell
@@ -109,13 +112,6 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 void TrimBlanks(const char*& start, const char*& end) {
     while (start < end && IsBlank(*start)) ++start;
     while (end > start && IsBlank(end[-1])) --end;
-}
-
-bool EqualsIgnoringAsciiCase(const char* start, const char* end, const char* word) {
-    for (; start < end && *word != '\0'; ++start, ++word) {
-        if (LowerAscii(*start) != LowerAscii(*word)) return false;
-    }
-    return start == end && *word == '\0';
 }
 
 // The file-list half of the judgement; `path` is kDropPathSize bytes.

@@ -8,6 +8,7 @@
 #include "store/platform_seam.h"
 #include "store/settings.h"
 #include "store/sync_rules.h"
+#include "store/text_encoding.h"
 
 char g_documentsFolder[kPathSize];
 char g_appDataFolder[kPathSize];
@@ -88,11 +89,8 @@ void MakeButtonFolder() {
 bool SamePath(const char* first, const char* second) {
     // Windows paths ignore the case of ASCII letters.
     for (;; ++first, ++second) {
-        char a = *first;
-        char b = *second;
-        if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
-        if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
-        if (a != b) return false;
+        const char a = LowerAscii(*first);
+        if (a != LowerAscii(*second)) return false;
         if (a == '\0') return true;
     }
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "store/text_encoding.h"
+
 namespace {
 
 std::vector<ButtonFolderListener*>& Listeners() {
@@ -34,9 +36,7 @@ bool IsButtonFileName(const char* name) {
     const char* end = name + length - 5;
     const char* extension = ".bklt";
     for (int i = 0; i < 5; ++i) {
-        char c = end[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != extension[i]) return false;
+        if (LowerAscii(end[i]) != extension[i]) return false;
     }
     return true;
 }

@@ -2,17 +2,17 @@
 
 #include <cstring>
 
+#include "store/text_encoding.h"
+
 namespace {
 
 const char kExtension[] = ".bklt";
 const size_t kExtensionLength = sizeof kExtension - 1;
 const char kNotSavedMark[] = " (not saved)";
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool SameLetters(const char* a, const char* b, size_t length) {
     for (size_t i = 0; i < length; ++i) {
-        if (Lower(a[i]) != Lower(b[i])) return false;
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
     }
     return true;
 }
