@@ -223,8 +223,9 @@ bool PlaceChild(HWND child, int slot, const std::string& text, int clientWidth, 
     GetWindowRect(child, &now);
     MapWindowPoints(nullptr, g_hwndBar, reinterpret_cast<POINT*>(&now), 2);
     const RECT wanted = {place.x, place.y, place.x + g_layout.buttonWidth, place.y + g_layout.buttonHeight};
-    if (EqualRect(&now, &wanted) == FALSE) changed = true;
-    if (!visible || EqualRect(&now, &wanted) == FALSE)
+    const bool moved = EqualRect(&now, &wanted) == FALSE;
+    if (moved) changed = true;
+    if (!visible || moved)
         SetWindowPos(child, nullptr, wanted.left, wanted.top, g_layout.buttonWidth, g_layout.buttonHeight,
                      SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     return changed;

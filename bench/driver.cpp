@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "bench/hook_shared.h"
+#include "res/resource.h"
 #include "store/button_merge.h"
 #include "store/button_table.h"
 
@@ -86,8 +87,8 @@ struct ReloadSample {
 
 constexpr int kOtherTypingFiles = 20;
 // Every other file has matches of '5' ("Other5 1" ... and "site5", "site15", ...): the filter shows
-// as many of them as it shows at most.
-constexpr int kShownOtherMatches = 100;
+// as many of them as it shows at most, one per command of the other files' matches.
+constexpr int kShownOtherMatches = IDC_OTHER_LAST - IDC_OTHER_FIRST + 1;
 
 LONGLONG g_frequency = 1;
 int g_errors = 0;

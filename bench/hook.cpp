@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "bench/hook_shared.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ void OpenShared() {
 BOOL CALLBACK CountButton(HWND child, LPARAM lParam) {
     ReloadMarks* marks = reinterpret_cast<ReloadMarks*>(lParam);
     const int id = GetDlgCtrlID(child);
-    if (id >= 2000 && id < 2100) {
+    if (id >= IDC_BUTTON_FIRST && id <= IDC_BUTTON_LAST) {
         ++marks->buttons;
         if (SendMessageA(child, WM_GETFONT, 0, 0) != 0) ++marks->fontedButtons;
     }
@@ -46,8 +47,8 @@ void NoteBar(HWND bar) {
 
 BOOL CALLBACK CountShownButton(HWND child, LPARAM) {
     const int id = GetDlgCtrlID(child);
-    if (id >= 2000 && id < 2100 && IsWindowVisible(child)) ++g_marks->shownButtons;
-    if (id >= 3000 && id < 3100 && IsWindowVisible(child)) ++g_marks->shownOthers;
+    if (id >= IDC_BUTTON_FIRST && id <= IDC_BUTTON_LAST && IsWindowVisible(child)) ++g_marks->shownButtons;
+    if (id >= IDC_OTHER_FIRST && id <= IDC_OTHER_LAST && IsWindowVisible(child)) ++g_marks->shownOthers;
     return TRUE;
 }
 
