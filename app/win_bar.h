@@ -21,6 +21,10 @@ void ComputeLayout();
 // Moves the bar to g_layout's place and size, repainting; the scroll bar shows when the
 // columns are wider than the bar.
 void MoveBarToLayout();
+// The width of the bar's client area, and where layout slot `slot` lies in a client area of
+// that width at the bar's scroll position.
+int BarClientWidth();
+RECT SlotRect(int slot, int clientWidth);
 // Scrolls the bar, when it scrolls, so that layout slot `slot` shows whole.
 void ScrollSlotIntoView(int slot);
 // Brings the button windows in line with the table, keeping the windows already there.

@@ -10,6 +10,7 @@
 #include "app/layout.h"
 #include "app/tray_logic.h"
 #include "app/win_bar.h"
+#include "app/win_button_face.h"
 #include "app/win_state.h"
 #include "app/win_tray.h"
 #include "res/resource.h"
@@ -41,6 +42,7 @@ struct Shown {
     int record;
     int slot;
     int other;   // for another file's match, its k in IDC_OTHER_FIRST + k
+    std::string name;  // another file's match: the name it shows
 };
 std::string s_text;
 FilterQuery s_query;
@@ -53,10 +55,27 @@ struct Label {
 std::vector<Label> s_labels;
 int s_slotCount;
 
-// The windows only a filtered bar has, made when first needed and kept.
+// The field is the one window only a filtered bar has, made when first needed and kept. The other
+// files' names and matches are drawn by the bar in their slots, with no window of their own:
+// under some platforms a child window costs a quarter of a millisecond to show and as much again
+// to draw, which made a key that shows 100 matches of other files take 90 ms. Each match is
+// drawn, pressed and focused as a push button is; while one has the focus, the bar itself has
+// the keyboard focus.
 HWND s_field;
-std::vector<HWND> s_labelWindows;
-HWND s_otherButtons[kMaxOtherMatches];
+int s_focusedOther = -1;  // the index in s_shown of the drawn match with the focus, or -1
+int s_hotOther = -1;      // the one under the mouse
+int s_pressedOther = -1;  // the one the left mouse button went down on
+bool s_drawnChanged;      // the names and matches drawn changed since they were last placed
+// The layout the drawn names and matches were last placed in.
+struct DrawnPlacement {
+    int clientWidth, scrollX, rows, columnPitch, contentWidth, buttonWidth, buttonHeight, dpi;
+    bool operator==(const DrawnPlacement& o) const {
+        return clientWidth == o.clientWidth && scrollX == o.scrollX && rows == o.rows && columnPitch == o.columnPitch &&
+               contentWidth == o.contentWidth && buttonWidth == o.buttonWidth && buttonHeight == o.buttonHeight &&
+               dpi == o.dpi;
+    }
+};
+DrawnPlacement s_placedIn;
 
 std::string FullPath(const char* path) {
     char full[MAX_PATH * 2] = "";
@@ -105,8 +124,29 @@ void ReadOtherFiles() {
     }
 }
 
+bool IsDrawn(int index) {
+    return index >= 0 && index < static_cast<int>(s_shown.size()) && s_shown[static_cast<size_t>(index)].file >= 0;
+}
+
+void InvalidateShown(int index) {
+    if (!IsDrawn(index)) return;
+    const RECT rect = SlotRect(s_shown[static_cast<size_t>(index)].slot, BarClientWidth());
+    InvalidateRect(g_hwndBar, &rect, TRUE);
+}
+
+// The drawn matches lose the focus, the mouse and the press (they are about to be replaced).
+void ForgetDrawnStates() {
+    s_focusedOther = s_hotOther = -1;
+    if (s_pressedOther >= 0) {
+        s_pressedOther = -1;
+        ReleaseCapture();
+    }
+}
+
 // Works out what the filtered bar shows for the text typed now.
 void MatchText() {
+    ForgetDrawnStates();
+    s_drawnChanged = true;
     s_shown.clear();
     s_labels.clear();
     std::fill(std::begin(s_buttonSlot), std::end(s_buttonSlot), -1);
@@ -117,7 +157,7 @@ void MatchText() {
     int slot = 1;  // slot 0 is the field
     for (const int i : MatchingEntries(SearchTexts(g_buttonTable), s_query)) {
         s_buttonSlot[i] = slot;
-        s_shown.push_back(Shown{-1, i, slot++, -1});
+        s_shown.push_back(Shown{-1, i, slot++, -1, std::string()});
     }
     int other = 0;
     for (size_t f = 0; f < s_others.size() && other < kMaxOtherMatches; ++f) {
@@ -126,15 +166,18 @@ void MatchText() {
         s_labels.push_back(Label{slot++, s_others[f].label});
         for (const int record : matches) {
             if (other >= kMaxOtherMatches) break;
-            s_shown.push_back(Shown{static_cast<int>(f), record, slot++, other++});
+            char name[ShownSize(kNameSize)];
+            CopyTextToField(name, sizeof name, ShownField(s_others[f].table->records[record].name));
+            s_shown.push_back(Shown{static_cast<int>(f), record, slot++, other++, name});
         }
     }
     s_slotCount = slot;
 }
 
+// The push button of one of this file's matches (none for a drawn match).
 HWND WindowOf(const Shown& shown) {
     if (shown.file < 0) return shown.record < kMaxButtons ? g_buttonWindows[shown.record] : nullptr;
-    return s_otherButtons[shown.other];
+    return nullptr;
 }
 
 const SearchText* TextOf(const Shown& shown, const std::vector<SearchText>& current) {
@@ -145,6 +188,7 @@ const SearchText* TextOf(const Shown& shown, const std::vector<SearchText>& curr
 // cppcheck-suppress constParameter ; a window handle is compared, never written through
 int ShownIndexOf(HWND window) {
     if (window == nullptr) return -1;
+    if (window == g_hwndBar) return s_focusedOther;
     const auto found = std::find_if(s_shown.begin(), s_shown.end(), [window](const Shown& s) { return WindowOf(s) == window; });
     return found == s_shown.end() ? -1 : static_cast<int>(found - s_shown.begin());
 }
@@ -155,10 +199,16 @@ void FocusShown(int index) {
         SetFocus(g_hwndBar);
         return;
     }
-    HWND window = WindowOf(s_shown[static_cast<size_t>(index)]);
+    const bool drawn = IsDrawn(index);
+    HWND window = drawn ? g_hwndBar : WindowOf(s_shown[static_cast<size_t>(index)]);
     if (window == nullptr) return;
     ScrollSlotIntoView(s_shown[static_cast<size_t>(index)].slot);
     SendMessageA(g_hwndBar, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+    if (s_focusedOther != (drawn ? index : -1)) {
+        InvalidateShown(s_focusedOther);
+        s_focusedOther = drawn ? index : -1;
+        InvalidateShown(s_focusedOther);
+    }
     // The mark first: whoever sees the focus move sees the mark already on its button.
     for (const Shown& shown : s_shown) {
         HWND button = WindowOf(shown);
@@ -235,6 +285,10 @@ bool PlaceChild(HWND child, int slot, const std::string& text, int clientWidth, 
 
 bool FilterActive() { return !s_text.empty(); }
 
+HWND FilterFieldWindow() {
+    return s_field != nullptr && (GetWindowLongA(s_field, GWL_STYLE) & WS_VISIBLE) != 0 ? s_field : nullptr;
+}
+
 int FilterSlotCount() { return s_slotCount; }
 
 int FilterSlotOfButton(int index) {
@@ -247,32 +301,129 @@ bool PlaceFilterWindows(int clientWidth, int scrollX) {
     bool changed = false;
     if (active && s_field == nullptr) s_field = MakeChild("EDIT", WS_BORDER | ES_READONLY | ES_AUTOHSCROLL, IDC_FILTER_FIELD);
     changed |= PlaceChild(s_field, active ? 0 : -1, s_text, clientWidth, scrollX);
-    while (s_labelWindows.size() < s_labels.size())
-        s_labelWindows.push_back(MakeChild("STATIC", SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE, IDC_FILTER_LABEL));
-    for (size_t i = 0; i < s_labelWindows.size(); ++i) {
-        const bool used = i < s_labels.size();
-        changed |= PlaceChild(s_labelWindows[i], used ? s_labels[i].slot : -1, used ? s_labels[i].text : "", clientWidth, scrollX);
-    }
-    int used = 0;
-    for (const Shown& shown : s_shown) {
-        if (shown.file < 0) continue;
-        HWND& button = s_otherButtons[shown.other];
-        if (button == nullptr) button = MakeChild("button", 0, IDC_OTHER_FIRST + shown.other);
-        char name[ShownSize(kNameSize)];
-        CopyTextToField(name, sizeof name, ShownField(s_others[static_cast<size_t>(shown.file)].table->records[shown.record].name));
-        changed |= PlaceChild(button, shown.slot, name, clientWidth, scrollX);
-        used = shown.other + 1;
-    }
-    for (int k = used; k < kMaxOtherMatches; ++k) changed |= PlaceChild(s_otherButtons[k], -1, "", clientWidth, scrollX);
+    // The drawn names and matches are drawn again where they changed or the layout moved them.
+    const DrawnPlacement placement{clientWidth,          scrollX,           g_layout.rows,         g_layout.columnPitch,
+                                   g_layout.contentWidth, g_layout.buttonWidth, g_layout.buttonHeight, g_layout.dpi};
+    const int drawn = static_cast<int>(std::count_if(s_shown.begin(), s_shown.end(), [](const Shown& x) { return x.file >= 0; }));
+    if (s_drawnChanged || (!(placement == s_placedIn) && (drawn > 0 || !s_labels.empty()))) changed = true;
+    s_drawnChanged = false;
+    s_placedIn = placement;
+    // How many matches of other files the bar shows, for whoever looks at it from outside.
+    SetPropA(g_hwndBar, "BriskletOtherMatches", reinterpret_cast<HANDLE>(static_cast<INT_PTR>(drawn)));
     return changed;
 }
 
-std::vector<HWND> ShownOtherButtons() {
-    std::vector<HWND> buttons;
-    for (const Shown& shown : s_shown) {
-        if (shown.file >= 0) buttons.push_back(s_otherButtons[shown.other]);
+void DrawFilterItems(HDC dc, const RECT& area) {
+    if (s_labels.empty()) return;
+    const int width = BarClientWidth();
+    const HGDIOBJ oldFont = SelectObject(dc, g_barFont);
+    SetBkMode(dc, TRANSPARENT);
+    RECT both;
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    for (const Label& label : s_labels) {
+        RECT rect = SlotRect(label.slot, width);
+        if (IntersectRect(&both, &rect, &area) == FALSE) continue;
+        DrawTextA(dc, label.text.c_str(), -1, &rect, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
     }
-    return buttons;
+    const bool focusShows = GetFocus() == g_hwndBar &&
+                            (SendMessageA(g_hwndBar, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) == 0;
+    const int edge = 3;  // the face's frame and a pixel of air
+    FacePainter faces(dc);
+    for (size_t i = 0; i < s_shown.size(); ++i) {
+        const Shown& shown = s_shown[i];
+        if (shown.file < 0) continue;
+        const RECT rect = SlotRect(shown.slot, width);
+        if (IntersectRect(&both, &rect, &area) == FALSE) continue;
+        const int index = static_cast<int>(i);
+        FaceState state = FaceState::Normal;
+        if (index == s_pressedOther && index == s_hotOther) state = FaceState::Pressed;
+        else if (index == s_hotOther) state = FaceState::Hot;
+        else if (index == s_focusedOther) state = FaceState::Defaulted;
+        faces.Draw(rect, state);
+        RECT caption = rect;
+        InflateRect(&caption, -edge, 0);
+        SetTextColor(dc, ButtonCaptionColour(state));
+        DrawTextA(dc, shown.name.c_str(), -1, &caption, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+        if (index == s_focusedOther && focusShows) {
+            RECT focus = rect;
+            InflateRect(&focus, -edge, -edge);
+            DrawFocusRect(dc, &focus);
+        }
+    }
+    SelectObject(dc, oldFont);
+}
+
+namespace {
+
+// The drawn match at a point of the bar's client area, or -1.
+int DrawnAt(LPARAM lParam) {
+    const POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    const int width = BarClientWidth();
+    for (size_t i = 0; i < s_shown.size(); ++i) {
+        if (s_shown[i].file < 0) continue;
+        const RECT rect = SlotRect(s_shown[i].slot, width);
+        if (PtInRect(&rect, point) != FALSE) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void SetHot(int index) {
+    if (index == s_hotOther) return;
+    InvalidateShown(s_hotOther);
+    s_hotOther = index;
+    InvalidateShown(s_hotOther);
+    if (index < 0) return;
+    TRACKMOUSEEVENT track{};
+    track.cbSize = sizeof track;
+    track.dwFlags = TME_LEAVE;
+    track.hwndTrack = g_hwndBar;
+    TrackMouseEvent(&track);
+}
+
+void OpenShown(int index) {
+    if (index < 0 || index >= static_cast<int>(s_shown.size())) return;
+    const Shown& shown = s_shown[static_cast<size_t>(index)];
+    const int id = shown.file < 0 ? IDC_BUTTON_FIRST + shown.record : IDC_OTHER_FIRST + shown.other;
+    SendMessageA(g_hwndBar, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(WindowOf(shown)));
+}
+
+}  // namespace
+
+bool FilterMouseAndFocus(UINT message, LPARAM lParam) {
+    switch (message) {
+        case WM_MOUSEMOVE: SetHot(DrawnAt(lParam)); return s_hotOther >= 0 || s_pressedOther >= 0;
+        case WM_MOUSELEAVE: SetHot(-1); return false;
+        case WM_LBUTTONDOWN: {
+            const int index = DrawnAt(lParam);
+            if (index < 0) return false;
+            FocusShown(index);
+            s_pressedOther = index;
+            SetCapture(g_hwndBar);
+            InvalidateShown(index);
+            return true;
+        }
+        case WM_LBUTTONUP: {
+            const int pressed = s_pressedOther;
+            if (pressed < 0) return false;
+            s_pressedOther = -1;
+            ReleaseCapture();
+            InvalidateShown(pressed);
+            if (DrawnAt(lParam) == pressed) OpenShown(pressed);
+            return true;
+        }
+        case WM_RBUTTONDOWN:
+            // As on any button of the bar, the right button opens the Setup dialog.
+            if (DrawnAt(lParam) < 0) return false;
+            PostMessageA(g_hwndBar, WM_COMMAND, IDM_SETUP, 0);
+            return true;
+        case WM_CAPTURECHANGED:
+            if (s_pressedOther >= 0) InvalidateShown(s_pressedOther);
+            s_pressedOther = -1;
+            return false;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS: InvalidateShown(s_focusedOther); return false;
+        default: return false;
+    }
 }
 
 bool FilterKeyDown(const MSG& message) {
@@ -301,11 +452,7 @@ bool FilterKeyDown(const MSG& message) {
         case BarKeyAction::None:
         case BarKeyAction::Hide: return false;
         case BarKeyAction::Open:
-            if ((message.lParam & 0x40000000) == 0 && current >= 0) {
-                const Shown& shown = s_shown[static_cast<size_t>(current)];
-                const int id = shown.file < 0 ? IDC_BUTTON_FIRST + shown.record : IDC_OTHER_FIRST + shown.other;
-                SendMessageA(g_hwndBar, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(WindowOf(shown)));
-            }
+            if ((message.lParam & 0x40000000) == 0) OpenShown(current);
             return true;
         default:
             FocusShown(MoveBarFocus(action, current, static_cast<int>(s_shown.size())));

@@ -9,19 +9,26 @@
 
 // Whether a text has been typed (the bar shows only what matches it).
 bool FilterActive();
+// The filter field while it shows, else none.
+HWND FilterFieldWindow();
 // Layout slots the filtered bar takes (the field, the matches, the other files' names); 0 when
 // no text is typed.
 int FilterSlotCount();
 // The slot button `index` of this Button file stands in: its own index while nothing is typed,
 // -1 when it does not match.
 int FilterSlotOfButton(int index);
-// Places the field, the names of the other files and their matches in a client area of that
-// width scrolled by scrollX, hiding what the filter does not show. Answers whether anything
-// was moved, shown, hidden or given a new text.
+// Places the field in a client area of that width scrolled by scrollX, hiding it while nothing
+// is typed. Answers whether anything was moved, shown, hidden or given a new text, the drawn
+// names and matches of the other files included.
 bool PlaceFilterWindows(int clientWidth, int scrollX);
 
-// The push buttons of the other files' matches the filtered bar shows.
-std::vector<HWND> ShownOtherButtons();
+// Draws the other files' names and matches that lie in `area` of the bar's client area (they
+// have no windows of their own).
+void DrawFilterItems(HDC dc, const RECT& area);
+// The bar's mouse and focus messages: the drawn matches show the mouse over them, are pressed
+// and opened by the left button, and open the Setup dialog on the right one. True when the
+// message was taken.
+bool FilterMouseAndFocus(UINT message, LPARAM lParam);
 
 // Keys on the bar, before its own handling: typed characters, Backspace, Esc and Space edit the
 // text; arrows, Tab, Home, End, Enter and Space move among and open the matches while a text is

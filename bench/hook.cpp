@@ -48,7 +48,6 @@ void NoteBar(HWND bar) {
 BOOL CALLBACK CountShownButton(HWND child, LPARAM) {
     const int id = GetDlgCtrlID(child);
     if (id >= IDC_BUTTON_FIRST && id <= IDC_BUTTON_LAST && IsWindowVisible(child)) ++g_marks->shownButtons;
-    if (id >= IDC_OTHER_FIRST && id <= IDC_OTHER_LAST && IsWindowVisible(child)) ++g_marks->shownOthers;
     return TRUE;
 }
 
@@ -96,6 +95,8 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK BenchGetMessageHook(int code, 
                         g_marks->shownButtons = 0;
                         g_marks->shownOthers = 0;
                         EnumChildWindows(bar, CountShownButton, 0);
+                        // The other files' matches are drawn by the bar, which says how many.
+                        g_marks->shownOthers = static_cast<LONG>(reinterpret_cast<INT_PTR>(GetPropA(bar, "BriskletOtherMatches")));
                         if (g_done != nullptr) SetEvent(g_done);
                     }
                     break;

@@ -34,5 +34,5 @@ struct ReloadMarks {
     LONGLONG keyTaken;
     LONGLONG paintedAt;
     LONG shownButtons;     // children 2000 ... 2099 visible once painted
-    LONG shownOthers;      // children 3000 ... 3099 (matches of other Button files) visible then
+    LONG shownOthers;      // matches of other Button files the bar shows then (its BriskletOtherMatches)
 };

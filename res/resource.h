@@ -39,7 +39,6 @@
 #define IDC_BUTTON_FIRST     2000  // button i sends 2000 + i
 #define IDC_BUTTON_LAST      2099
 #define IDC_FILTER_FIELD     2900  // the typed text at the top of a filtered bar
-#define IDC_FILTER_LABEL     2901  // the name of another Button file over its matches
 #define IDC_OTHER_FIRST      3000  // match k of the other Button files sends 3000 + k
 #define IDC_OTHER_LAST       3099
 

@@ -990,6 +990,10 @@ std::vector<unsigned char> SquareIcon(COLORREF colour) {
 std::vector<DWORD> ScreenPixels(HWND window) {
     RECT rect;
     if (!GetWindowRect(window, &rect)) return {};
+    return ScreenPixels(rect);
+}
+
+std::vector<DWORD> ScreenPixels(const RECT& rect) {
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
     HDC screen = GetDC(nullptr);
@@ -1009,7 +1013,12 @@ std::vector<DWORD> ScreenPixels(HWND window) {
 }
 
 int ButtonPixels(HWND button, COLORREF colour) {
-    const std::vector<DWORD> pixels = ScreenPixels(button);
+    RECT rect;
+    return GetWindowRect(button, &rect) ? RectPixels(rect, colour) : 0;
+}
+
+int RectPixels(const RECT& rect, COLORREF colour) {
+    const std::vector<DWORD> pixels = ScreenPixels(rect);
     const DWORD wanted = (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
     return static_cast<int>(std::count(pixels.begin(), pixels.end(), wanted));
 }

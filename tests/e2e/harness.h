@@ -257,10 +257,12 @@ private:
 std::string IconCacheFolder();
 // A 16-pixel square icon of one colour, as an ICO file.
 std::vector<unsigned char> SquareIcon(COLORREF colour);
-// A window as the screen shows it, row by row, 0xRRGGBB.
+// A window, or a rectangle of the screen, as the screen shows it, row by row, 0xRRGGBB.
 std::vector<DWORD> ScreenPixels(HWND window);
-// How many pixels of the button, as the screen shows it, have this colour.
+std::vector<DWORD> ScreenPixels(const RECT& rect);
+// How many pixels of the button, or of a rectangle of the screen, have this colour.
 int ButtonPixels(HWND button, COLORREF colour);
+int RectPixels(const RECT& rect, COLORREF colour);
 // The icon the bar draws on a button (its property "BriskletIcon"; handles of icons are the
 // same in every process).
 HANDLE ButtonImage(HWND button);

@@ -31,12 +31,12 @@ RECT ScreenRectOf(HWND hwnd) {
     return rect;
 }
 
-void ClickAt(int x, int y) {
+void ClickAt(int x, int y, bool right = false) {
     SetCursorPos(x, y);
     INPUT input[2] = {};
     input[0].type = input[1].type = INPUT_MOUSE;
-    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    input[0].mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+    input[1].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
     SendInput(2, input, sizeof input[0]);
 }
 
@@ -135,10 +135,13 @@ std::vector<std::string> Shown(HWND bar, const char* windowClass) {
     return texts;
 }
 
+// The focused button's text; a match of another file, which the bar draws, has the focus while
+// the bar itself has it.
 std::string FocusText(HWND bar) {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
     if (!GetGUIThreadInfo(GetWindowThreadProcessId(bar, nullptr), &info) || info.hwndFocus == nullptr) return "";
+    if (info.hwndFocus == bar) return "(drawn match)";
     char text[256] = "";
     GetWindowTextA(info.hwndFocus, text, sizeof text);
     return text;
@@ -146,16 +149,36 @@ std::string FocusText(HWND bar) {
 
 using Texts = std::vector<std::string>;
 
-// Keys typed, then the bar awaited with these buttons shown (of this and the other files) and
-// the focus on `focused`.
+// How many matches of other Button files the bar draws (they have no windows of their own).
+int DrawnMatches(HWND bar) { return static_cast<int>(reinterpret_cast<INT_PTR>(GetPropA(bar, "BriskletOtherMatches"))); }
+
+// Keys typed, then the bar awaited with these buttons of this file shown, `drawn` matches of
+// the other files, and the focus on `focused`.
 ::testing::AssertionResult TypeAndSee(HWND bar, const std::vector<WORD>& keys, const Texts& buttons,
-                                      const std::string& focused) {
+                                      const std::string& focused, int drawn = 0) {
     for (const WORD key : keys) e2e::PressKeys({key});
-    if (e2e::WaitUntil([&] { return Shown(bar, "Button") == buttons && FocusText(bar) == focused; }, 5000))
+    if (e2e::WaitUntil([&] { return Shown(bar, "Button") == buttons && FocusText(bar) == focused && DrawnMatches(bar) == drawn; }, 5000))
         return ::testing::AssertionSuccess();
-    auto failure = ::testing::AssertionFailure() << "focus on \"" << FocusText(bar) << "\", shown:";
+    auto failure = ::testing::AssertionFailure() << "focus on \"" << FocusText(bar) << "\", " << DrawnMatches(bar)
+                                                 << " other files' matches, shown:";
     for (const std::string& text : Shown(bar, "Button")) failure << " \"" << text << "\"";
     return failure;
+}
+
+// The screen rectangle of the bar's shown button with this text.
+RECT ShownButtonRect(HWND bar, const std::string& text) {
+    for (const e2e::ButtonInfo& button : e2e::BarButtons(bar)) {
+        if (button.text == text && IsWindowVisible(button.hwnd)) return ScreenRectOf(button.hwnd);
+    }
+    return RECT{};
+}
+
+// How many of a screen rectangle's pixels are not the bar's background (the window colour).
+int MarkedPixels(const RECT& rect) {
+    const std::vector<DWORD> pixels = e2e::ScreenPixels(rect);
+    const COLORREF back = GetSysColor(COLOR_WINDOW);
+    const DWORD background = (GetRValue(back) << 16) | (GetGValue(back) << 8) | GetBValue(back);
+    return static_cast<int>(std::count_if(pixels.begin(), pixels.end(), [&](DWORD p) { return p != background; }));
 }
 
 // The filter: typed words in any order in name or address, Backspace, Esc twice, and Enter on a
@@ -177,21 +200,34 @@ TEST(BarFilter, TypedKeysBackspaceEscEnterAndAMatchFromAnotherFile) {
     ASSERT_TRUE(e2e::WaitUntil([&] { return IsWindowVisible(bar) && GetForegroundWindow() == bar; }));
     const Texts all = {"News", "Weather", "Cafe Creme", "Crete trip", "Mail"};
 
-    EXPECT_TRUE(TypeAndSee(bar, {'C', 'R'}, {"Cafe Creme", "Crete trip", "Crew rota"}, "Crete trip"))
-        << "the first name beginning with the text has the focus";
+    const Texts matches = {"Cafe Creme", "Crete trip"};
+    EXPECT_TRUE(TypeAndSee(bar, {'C', 'R'}, matches, "Crete trip", 1)) << "the first name beginning with the text has the focus";
     EXPECT_EQ(Texts{"cr"}, Shown(bar, "Edit"));
-    EXPECT_EQ(Texts{"work"}, Shown(bar, "Static")) << "the other file's matches under its name";
+    // Under the matches the other file's name, then its match drawn as a button, in the slots
+    // below: the name is text on the bar's background, the match a face with its caption.
+    const RECT cafe = ShownButtonRect(bar, "Cafe Creme");
+    RECT label = ShownButtonRect(bar, "Crete trip");
+    const int pitch = label.top - cafe.top;
+    ASSERT_GT(pitch, 0);
+    OffsetRect(&label, 0, pitch);
+    RECT other = label;
+    OffsetRect(&other, 0, pitch);
+    // A face's frame alone marks more than twice the slot's width in pixels; a name, less than it.
+    const int width = other.right - other.left;
+    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::RectPixels(label, RGB(0, 0, 0)) >= 10 && MarkedPixels(label) < width; }))
+        << "the other file's name \"work\" under this file's matches";
+    EXPECT_TRUE(e2e::WaitUntil([&] { return MarkedPixels(other) > 2 * width && e2e::RectPixels(other, RGB(0, 0, 0)) >= 20; }))
+        << "the other file's match \"Crew rota\" drawn as a button";
     e2e::SaveScreenshot("bar-filtered");
-    EXPECT_TRUE(TypeAndSee(bar, {VK_DOWN}, {"Cafe Creme", "Crete trip", "Crew rota"}, "Crew rota"));
-    EXPECT_TRUE(TypeAndSee(bar, {VK_SPACE, 'R', 'O'}, {"Crew rota"}, "Crew rota")) << "a second word";
-    EXPECT_TRUE(TypeAndSee(bar, {VK_BACK, VK_BACK, VK_BACK}, {"Cafe Creme", "Crete trip", "Crew rota"}, "Crete trip"));
+    EXPECT_TRUE(TypeAndSee(bar, {VK_DOWN}, matches, "(drawn match)", 1)) << "the arrow reaches the other file's match";
+    EXPECT_TRUE(TypeAndSee(bar, {VK_SPACE, 'R', 'O'}, {}, "(drawn match)", 1)) << "a second word";
+    EXPECT_TRUE(TypeAndSee(bar, {VK_BACK, VK_BACK, VK_BACK}, matches, "Crete trip", 1));
     EXPECT_TRUE(TypeAndSee(bar, {'E', 'M', 'E', VK_SPACE, 'C', 'A'}, {"Cafe Creme"}, "Cafe Creme")) << "\"creme ca\": words in any order";
     EXPECT_TRUE(TypeAndSee(bar, {VK_ESCAPE}, all, "News")) << "Esc clears the text";
     EXPECT_TRUE(Shown(bar, "Edit").empty());
-    EXPECT_TRUE(Shown(bar, "Static").empty());
 
     // Enter on the other file's match opens it; the bar hides and the current file stays.
-    EXPECT_TRUE(TypeAndSee(bar, {'W', 'I'}, {"Wiki"}, "Wiki"));
+    EXPECT_TRUE(TypeAndSee(bar, {'W', 'I'}, {}, "(drawn match)", 1));
     e2e::PressKeys({VK_RETURN});
     EXPECT_TRUE(e2e::WaitForLaunch("wiki.example"));
     EXPECT_TRUE(e2e::WaitUntil([&] { return !IsWindowVisible(bar); }));
@@ -207,6 +243,21 @@ TEST(BarFilter, TypedKeysBackspaceEscEnterAndAMatchFromAnotherFile) {
     e2e::PressKeys({VK_ESCAPE});
     EXPECT_TRUE(e2e::WaitUntil([&] { return !IsWindowVisible(bar); })) << "the second Esc hides the bar";
     EXPECT_EQ(1u, e2e::ReadLaunches().size());
+
+    // The real mouse on the other file's match: the right button opens Setup, as on any button
+    // (the bar shows all its buttons again), and a click opens the match.
+    e2e::PressKeys({VK_MENU, VK_SHIFT, 'B'});
+    ASSERT_TRUE(e2e::WaitUntil([&] { return IsWindowVisible(bar) && Shown(bar, "Button") == all; }));
+    EXPECT_TRUE(TypeAndSee(bar, {'C', 'R'}, matches, "Crete trip", 1));
+    ClickAt((other.left + other.right) / 2, (other.top + other.bottom) / 2, true);
+    HWND setup = e2e::WaitForDialog("Brisklet Setup");
+    ASSERT_NE(nullptr, setup) << "a right click on the other file's match did not open Setup";
+    e2e::PressButton(setup, IDCANCEL);
+    ASSERT_TRUE(e2e::WaitForWindowGone(setup));
+    EXPECT_TRUE(TypeAndSee(bar, {'C', 'R'}, matches, "Crete trip", 1));
+    ClickAt((other.left + other.right) / 2, (other.top + other.bottom) / 2);
+    EXPECT_TRUE(e2e::WaitForLaunch("rota.example"));
+    EXPECT_EQ(2u, e2e::ReadLaunches().size());
     EXPECT_TRUE(e2e::CloseBrisklet(process));
 }
 
