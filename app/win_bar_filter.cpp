@@ -308,8 +308,11 @@ bool PlaceFilterWindows(int clientWidth, int scrollX) {
     if (s_drawnChanged || (!(placement == s_placedIn) && (drawn > 0 || !s_labels.empty()))) changed = true;
     s_drawnChanged = false;
     s_placedIn = placement;
-    // How many matches of other files the bar shows, for whoever looks at it from outside.
-    SetPropA(g_hwndBar, "BriskletOtherMatches", reinterpret_cast<HANDLE>(static_cast<INT_PTR>(drawn)));
+    // How many matches of other files the bar shows, for whoever looks at it from outside. The
+    // property is named by an atom of the program's own: one named by a string adds a reference
+    // to the string's atom each time it is set.
+    static const ATOM property = GlobalAddAtomA("BriskletOtherMatches");
+    SetPropA(g_hwndBar, MAKEINTATOM(property), reinterpret_cast<HANDLE>(static_cast<INT_PTR>(drawn)));
     return changed;
 }
 

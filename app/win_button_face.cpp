@@ -90,12 +90,14 @@ HBITMAP FaceBitmap(HDC like, int width, int height, FaceState state) {
     }
     HBITMAP& bitmap = s_faces.bitmap[static_cast<int>(state) - 1];
     if (bitmap != nullptr) return bitmap;
-    bitmap = CreateCompatibleBitmap(like, width, height);
+    HBITMAP made = CreateCompatibleBitmap(like, width, height);
     HDC memory = CreateCompatibleDC(like);
-    if (bitmap == nullptr || memory == nullptr) {
+    if (made == nullptr || memory == nullptr) {
+        if (made != nullptr) DeleteObject(made);
         if (memory != nullptr) DeleteDC(memory);
         return nullptr;
     }
+    bitmap = made;
     const HGDIOBJ old = SelectObject(memory, bitmap);
     const RECT whole = {0, 0, width, height};
     DrawFaceAnew(memory, whole, state);
@@ -117,6 +119,11 @@ FacePainter::~FacePainter() {
 void FacePainter::Draw(const RECT& rect, FaceState state) {
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
+    // Faces of another size replace the ones kept: none of them may still be selected here.
+    if (original_ != nullptr && (width != s_faces.width || height != s_faces.height)) {
+        SelectObject(memory_, original_);
+        original_ = nullptr;
+    }
     HBITMAP bitmap = memory_ != nullptr && width > 0 && height > 0 ? FaceBitmap(dc_, width, height, state) : nullptr;
     if (bitmap == nullptr) {
         DrawFaceAnew(dc_, rect, state);
