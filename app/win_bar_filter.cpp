@@ -285,10 +285,6 @@ bool PlaceChild(HWND child, int slot, const std::string& text, int clientWidth, 
 
 bool FilterActive() { return !s_text.empty(); }
 
-HWND FilterFieldWindow() {
-    return s_field != nullptr && (GetWindowLongA(s_field, GWL_STYLE) & WS_VISIBLE) != 0 ? s_field : nullptr;
-}
-
 int FilterSlotCount() { return s_slotCount; }
 
 int FilterSlotOfButton(int index) {

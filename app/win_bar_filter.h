@@ -9,8 +9,6 @@
 
 // Whether a text has been typed (the bar shows only what matches it).
 bool FilterActive();
-// The filter field while it shows, else none.
-HWND FilterFieldWindow();
 // Layout slots the filtered bar takes (the field, the matches, the other files' names); 0 when
 // no text is typed.
 int FilterSlotCount();

@@ -134,8 +134,6 @@ void FacePainter::Draw(const RECT& rect, FaceState state) {
     BitBlt(dc_, rect.left, rect.top, width, height, memory_, 0, 0, SRCCOPY);
 }
 
-bool ButtonFacesThemed() { return ButtonTheme().data != nullptr; }
-
 COLORREF ButtonCaptionColour(FaceState state) {
     const int k = static_cast<int>(state) - 1;
     COLORREF& colour = s_captionColour[k];

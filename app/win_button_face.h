@@ -24,8 +24,6 @@ private:
     HDC memory_;
     HGDIOBJ original_ = nullptr;
 };
-// Whether a theme draws the push buttons (the faces drawn here are then the buttons' own).
-bool ButtonFacesThemed();
 // The caption colour the theme gives a push button in that state, or the system's button text
 // colour where no theme draws the buttons.
 COLORREF ButtonCaptionColour(FaceState state);

@@ -330,20 +330,6 @@ LRESULT DrawButtonLabel(const NMCUSTOMDRAW& draw) {
                                                                                               : CDRF_DODEFAULT;
 }
 
-bool DrawButtonWhole(HDC dc, int index, const RECT& rect, FacePainter& faces) {
-    HWND button = index >= 0 && index < kMaxButtons ? g_buttonWindows[index] : nullptr;
-    if (button == nullptr || !ButtonFacesThemed() || s_buttonIcon[index].icon == nullptr ||
-        s_buttonIcon[index].window != button)
-        return false;
-    // Only the resting faces; the mouse over it or a press it draws itself.
-    if ((SendMessageA(button, BM_GETSTATE, 0, 0) & (BST_PUSHED | BST_HOT)) != 0 || IsWindowEnabled(button) == FALSE)
-        return false;
-    const bool focused = GetFocus() == button;
-    const bool defaulted = (GetWindowLongA(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
-    faces.Draw(rect, focused || defaulted ? FaceState::Defaulted : FaceState::Normal);
-    return DrawIconAndCaption(dc, button, index, rect, focused ? CDIS_FOCUS : 0);
-}
-
 void StartButtonIcons() {
     if (g_showSiteIcons != 0) StartIconWorker(g_hwndBar);
 }

@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "app/win_button_face.h"
 #include "app/win_icon_worker.h"
 
 // Gives every button the icon known for its address, and asks the worker for the ones not yet
@@ -20,10 +19,6 @@ std::vector<int> ShowButtonIcons();
 // NM_CUSTOMDRAW of a bar button: a button with an icon has it drawn left of its caption, the
 // pair centred on the face the button drew; any other is left to draw itself.
 LRESULT DrawButtonLabel(const NMCUSTOMDRAW& draw);
-// Draws button `index` whole, as it draws itself at rest, its face copied from `faces`, in
-// `rect` of the bar's device context. False where it must draw itself: no icon, no theme, or
-// the mouse over it or pressing it.
-bool DrawButtonWhole(HDC dc, int index, const RECT& rect, FacePainter& faces);
 // Starts the worker once the rest of start-up is done (only while the icons are on).
 void StartButtonIcons();
 // WM_BAR_ICONREADY: takes over the delivery and shows it on the buttons whose address it is for.
