@@ -1,5 +1,5 @@
-// Push button faces the bar draws itself: the other Button files' matches, which have no window
-// of their own, and the caption colours of every button. A face is drawn once per size and state
+// Push button faces the bar draws itself for the other Button files' matches, which have no
+// window of their own, and their caption colours. A face is drawn once per size and state
 // and then copied, which costs a hundredth of drawing it with the theme.
 #pragma once
 

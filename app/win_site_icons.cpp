@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "app/site_icons.h"
-#include "app/win_button_face.h"
 #include "app/win_dpi.h"
 #include "app/win_icon_worker.h"
 #include "app/win_state.h"
@@ -273,27 +272,62 @@ std::vector<int> ShowButtonIcons() {
 
 namespace {
 
-// The caption colour of a push button in the state it is drawn in.
+// The caption colours the theme gives a push button, per state (asking the theme costs as much
+// as drawing the icon): kept until the theme or the system colours change.
+constexpr int kButtonStates = 5;  // the theme's normal, hot, pressed, disabled and default states
+COLORREF s_captionColour[kButtonStates];
+bool s_captionColourKnown[kButtonStates];
+
+// The caption colour the theme gives a push button in this state, or the system's button text
+// colour where no theme draws the buttons. The theme library is asked only when it is loaded
+// already (it is, whenever a theme draws the buttons), so the program does not import it.
 COLORREF CaptionColour(HWND button, UINT itemState) {
-    FaceState state = FaceState::Normal;
-    if ((itemState & CDIS_DISABLED) != 0) state = FaceState::Disabled;
-    else if ((itemState & CDIS_SELECTED) != 0) state = FaceState::Pressed;
-    else if ((itemState & CDIS_HOT) != 0) state = FaceState::Hot;
-    else if ((GetWindowLongA(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) state = FaceState::Defaulted;
-    return ButtonCaptionColour(state);
+    // The push button's states, as the theme numbers them.
+    constexpr int kNormal = 1;
+    constexpr int kHot = 2;
+    constexpr int kPressed = 3;
+    constexpr int kDisabled = 4;
+    constexpr int kDefaulted = 5;
+    int state = kNormal;
+    if ((itemState & CDIS_DISABLED) != 0) state = kDisabled;
+    else if ((itemState & CDIS_SELECTED) != 0) state = kPressed;
+    else if ((itemState & CDIS_HOT) != 0) state = kHot;
+    else if ((GetWindowLongA(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) state = kDefaulted;
+    COLORREF& colour = s_captionColour[state - 1];
+    if (s_captionColourKnown[state - 1]) return colour;
+    using GetWindowThemeEntry = HANDLE(WINAPI*)(HWND);
+    using GetThemeColorEntry = HRESULT(WINAPI*)(HANDLE, int, int, int, COLORREF*);
+    GetWindowThemeEntry getWindowTheme = nullptr;
+    GetThemeColorEntry getThemeColor = nullptr;
+    HMODULE module = GetModuleHandleA("uxtheme.dll");
+    if (module != nullptr) {
+        // void(*)() is the neutral function pointer type between two unrelated ones.
+        getWindowTheme = reinterpret_cast<GetWindowThemeEntry>(
+            reinterpret_cast<void (*)()>(GetProcAddress(module, "GetWindowTheme")));
+        getThemeColor = reinterpret_cast<GetThemeColorEntry>(
+            reinterpret_cast<void (*)()>(GetProcAddress(module, "GetThemeColor")));
+    }
+    HANDLE theme = getWindowTheme != nullptr && getThemeColor != nullptr ? getWindowTheme(button) : nullptr;
+    constexpr int kPushButton = 1;    // the theme's part
+    constexpr int kTextColour = 3803;  // and its property
+    if (theme == nullptr || FAILED(getThemeColor(theme, kPushButton, state, kTextColour, &colour)))
+        colour = GetSysColor(state == kDisabled ? COLOR_GRAYTEXT : COLOR_BTNTEXT);
+    s_captionColourKnown[state - 1] = true;
+    return colour;
 }
 
 }  // namespace
 
-namespace {
-
-// The icon and the caption of button `index` on the face it has, as a pair, centred, the caption
-// cut with an ellipsis where the pair is wider than the face. False where it shows no icon (it
-// draws its caption itself).
-bool DrawIconAndCaption(HDC dc, HWND button, INT_PTR index, const RECT& rc, UINT itemState) {
-    if (index < 0 || index >= kMaxButtons) return false;
+LRESULT DrawButtonLabel(const NMCUSTOMDRAW& draw) {
+    if (draw.dwDrawStage != CDDS_PREPAINT) return CDRF_DODEFAULT;
+    const INT_PTR index = static_cast<INT_PTR>(draw.hdr.idFrom) - IDC_BUTTON_FIRST;
+    if (index < 0 || index >= kMaxButtons) return CDRF_DODEFAULT;
     const ButtonIcon& shown = s_buttonIcon[index];
-    if (shown.icon == nullptr || shown.window != button || s_pixels == 0) return false;
+    HWND button = draw.hdr.hwndFrom;
+    if (shown.icon == nullptr || shown.window != button || s_pixels == 0) return CDRF_DODEFAULT;
+    // The button has drawn its face; the icon and the caption go on it as a pair, centred, the
+    // caption cut with an ellipsis where the pair is wider than the face.
+    HDC dc = draw.hdc;
     char text[ShownSize(kNameSize) + 1] = "";
     GetWindowTextA(button, text, sizeof text);
     const auto cues = static_cast<UINT>(SendMessageA(button, WM_QUERYUISTATE, 0, 0));
@@ -303,32 +337,24 @@ bool DrawIconAndCaption(HDC dc, HWND button, INT_PTR index, const RECT& rc, UINT
     const int gap = MulDiv(2, BarDpi(), 96);
     SIZE measured = {0, 0};
     GetTextExtentPoint32A(dc, text, static_cast<int>(std::strlen(text)), &measured);
-    const int room = static_cast<int>(rc.right - rc.left) - 2 * edge;
-    const int left = rc.left + edge + std::max(0, (room - (s_pixels + gap + static_cast<int>(measured.cx))) / 2);
-    DrawIconEx(dc, left, rc.top + (rc.bottom - rc.top - s_pixels) / 2, shown.icon, s_pixels, s_pixels, 0, nullptr,
-               DI_NORMAL);
-    RECT caption = {left + s_pixels + gap, rc.top, rc.right - edge, rc.bottom};
+    const int room = static_cast<int>(draw.rc.right - draw.rc.left) - 2 * edge;
+    const int left = draw.rc.left + edge + std::max(0, (room - (s_pixels + gap + static_cast<int>(measured.cx))) / 2);
+    DrawIconEx(dc, left, draw.rc.top + (draw.rc.bottom - draw.rc.top - s_pixels) / 2, shown.icon, s_pixels, s_pixels, 0,
+               nullptr, DI_NORMAL);
+    RECT caption = {left + s_pixels + gap, draw.rc.top, draw.rc.right - edge, draw.rc.bottom};
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, CaptionColour(button, itemState));
+    SetTextColor(dc, CaptionColour(button, draw.uItemState));
     DrawTextA(dc, text, -1, &caption, flags | DT_LEFT | DT_END_ELLIPSIS);
-    if ((itemState & CDIS_FOCUS) != 0 && (cues & UISF_HIDEFOCUS) == 0) {
-        RECT focus = rc;
+    if ((draw.uItemState & CDIS_FOCUS) != 0 && (cues & UISF_HIDEFOCUS) == 0) {
+        RECT focus = draw.rc;
         InflateRect(&focus, -edge, -edge);
         DrawFocusRect(dc, &focus);
     }
     SelectObject(dc, oldFont);
-    return true;
+    return CDRF_SKIPDEFAULT;
 }
 
-}  // namespace
-
-LRESULT DrawButtonLabel(const NMCUSTOMDRAW& draw) {
-    if (draw.dwDrawStage != CDDS_PREPAINT) return CDRF_DODEFAULT;
-    // The button has drawn its face; the bar puts the icon and the caption on it.
-    const INT_PTR index = static_cast<INT_PTR>(draw.hdr.idFrom) - IDC_BUTTON_FIRST;
-    return DrawIconAndCaption(draw.hdc, draw.hdr.hwndFrom, index, draw.rc, draw.uItemState) ? CDRF_SKIPDEFAULT
-                                                                                              : CDRF_DODEFAULT;
-}
+void ForgetCaptionColours() { std::fill(std::begin(s_captionColourKnown), std::end(s_captionColourKnown), false); }
 
 void StartButtonIcons() {
     if (g_showSiteIcons != 0) StartIconWorker(g_hwndBar);
