@@ -119,6 +119,18 @@ run_gtest() {
   count_gtest "$name" $?
 }
 
+# The first lines of each failed case's assertions ("file:line: Failure" and what follows), so
+# that a run's own output says why a case failed and not only which one.
+failure_reasons() {
+  tr -d '\r' <"$1" | awk '
+    /^\[ RUN      \] / { text = ""; lines = 0; left = 0; next }
+    /^\[  FAILED  \] [A-Za-z].* \([0-9]+ ms\)$/ { if (text != "") printf "   why %s:\n%s", $4, text; text = ""; next }
+    /^\[/ { left = 0; next }
+    / Failure$/ { left = 6 }
+    left > 0 { if (lines < 18) { text = text "   | " $0 "\n"; lines++ } left--; next }
+  '
+}
+
 # count_gtest NAME EXIT_CODE: the results in NAME's log, recorded.
 count_gtest() {
   local name=$1 rc=$2 per_build=${PER_BUILD:-}
@@ -136,6 +148,7 @@ count_gtest() {
   skipped=${skipped:-0}
   if [ "$failed" -gt 0 ]; then
     grep -aE '^\[  FAILED  \] [A-Za-z]' "$log" | sort -u | sed 's/^/   /'
+    failure_reasons "$log"
     grep -aE '^soak: (FAILED|replay)' "$log" | tr -d '\r' | sed 's/^/   /'  # the soak's seed and replay
   fi
   if [ "$passed" -eq 0 ] && [ "$failed" -eq 0 ] || { [ $rc -ne 0 ] && [ "$failed" -eq 0 ]; }; then
