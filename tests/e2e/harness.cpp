@@ -803,27 +803,51 @@ BarPlace ExpectedBarPlace(const Metrics& m, int tableWidth, bool wide, int count
 // The process's PEB points at its GDI handle table (GdiSharedHandleTable): 65,536 entries of 24
 // bytes, where the byte at offset 14 holds the object type while the handle is in use and 0 once
 // it is freed.
-int LiveGdiObjects(HANDLE process) {
+bool LiveGdiObjectsByType(HANDLE process, std::map<int, int>* live) {
     using QueryProcess = NTSTATUS(WINAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
     FARPROC proc = GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess");
-    if (proc == nullptr || sizeof(void*) != 8) return -1;
+    if (proc == nullptr || sizeof(void*) != 8) return false;
     auto query = reinterpret_cast<QueryProcess>(reinterpret_cast<void (*)()>(proc));
     PROCESS_BASIC_INFORMATION basic{};
     ULONG length = 0;
-    if (query(process, ProcessBasicInformation, &basic, sizeof basic, &length) != 0) return -1;
+    if (query(process, ProcessBasicInformation, &basic, sizeof basic, &length) != 0) return false;
     void* table = nullptr;
     SIZE_T read = 0;
     const char* peb = reinterpret_cast<const char*>(basic.PebBaseAddress);
-    if (!ReadProcessMemory(process, peb + 0xF8, &table, sizeof table, &read) || table == nullptr) return -1;
+    if (!ReadProcessMemory(process, peb + 0xF8, &table, sizeof table, &read) || table == nullptr) return false;
     constexpr size_t kEntries = 65536;
     constexpr size_t kEntrySize = 24;
     std::vector<unsigned char> entries(kEntries * kEntrySize);
-    if (!ReadProcessMemory(process, table, entries.data(), entries.size(), &read) || read != entries.size()) return -1;
-    int live = 0;
+    if (!ReadProcessMemory(process, table, entries.data(), entries.size(), &read) || read != entries.size()) return false;
+    live->clear();
     for (size_t i = 0; i < kEntries; ++i) {
-        if (entries[i * kEntrySize + 14] != 0) ++live;
+        if (entries[i * kEntrySize + 14] != 0) ++(*live)[entries[i * kEntrySize + 14]];
     }
-    return live;
+    return true;
+}
+
+int LiveGdiObjects(HANDLE process) {
+    std::map<int, int> live;
+    if (!LiveGdiObjectsByType(process, &live)) return -1;
+    int total = 0;
+    for (const auto& kind : live) total += kind.second;
+    return total;
+}
+
+std::string GdiTypesGrown(const std::map<int, int>& then, const std::map<int, int>& now) {
+    static const std::map<int, const char*> kNames = {
+        {0x01, "DC"},   {0x04, "region"}, {0x05, "bitmap"}, {0x08, "palette"}, {0x0a, "font"},
+        {0x10, "brush"}, {0x30, "pen"},   {0x41, "memory DC"}, {0x50, "ext pen"}};
+    std::map<int, int> delta = now;
+    for (const auto& kind : then) delta[kind.first] -= kind.second;
+    std::string grown;
+    for (const auto& kind : delta) {
+        if (kind.second == 0) continue;
+        const auto name = kNames.find(kind.first);
+        const std::string type = name != kNames.end() ? name->second : "type " + std::to_string(kind.first);
+        grown += (grown.empty() ? "" : ", ") + type + (kind.second > 0 ? " +" : " ") + std::to_string(kind.second);
+    }
+    return grown.empty() ? "no type changed" : grown;
 }
 
 int GdiObjects(HANDLE process) {

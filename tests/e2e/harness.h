@@ -225,6 +225,10 @@ BarPlace ExpectedBarPlace(const Metrics& m, int tableWidth, bool wide, int count
 // Live GDI objects of a process, read from its GDI handle table (Wine 8 and 10, 64-bit process
 // only); -1 when it cannot be read.
 int LiveGdiObjects(HANDLE process);
+// The same entries counted by their object type (false where the table cannot be read), and
+// which types changed from one such count to another ("font +3, DC +1"), for a failure's text.
+bool LiveGdiObjectsByType(HANDLE process, std::map<int, int>* live);
+std::string GdiTypesGrown(const std::map<int, int>& then, const std::map<int, int>& now);
 // GDI objects of a process: as Windows counts them (GetGuiResources), or where that answers 0
 // (Wine keeps no counts), from its handle table; -1 when neither can be had.
 int GdiObjects(HANDLE process);

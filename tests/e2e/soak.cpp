@@ -221,6 +221,7 @@ private:
     // Window objects at each count, this process; the GDI ones since its last step of a new kind.
     std::map<int, DWORD> users_;
     std::map<int, int> gdi_;
+    std::map<int, std::map<int, int>> gdiTypes_;  // the same first counts by object type, where readable
     static constexpr int kGdiSlack = 12;
     std::set<int> kindsRun_;  // in this process
     bool newKind_ = false;    // the step that ran is the first of its kind in this process
@@ -598,6 +599,7 @@ void Soak::Restart(bool kill) {
     setup_ = nullptr;
     users_.clear();
     gdi_.clear();
+    gdiTypes_.clear();
     kindsRun_.clear();
     process_ = e2e::StartBrisklet();
     bar_ = e2e::FindBar();
@@ -698,6 +700,7 @@ void Soak::CheckObjects() {
 
     if (newKind_) {
         gdi_.clear();
+        gdiTypes_.clear();
         return;
     }
     const int gdi = e2e::GdiObjects(process_.handle());  // about 7 ms: the whole table is read
@@ -707,9 +710,15 @@ void Soak::CheckObjects() {
         told = true;
         return;
     }
+    std::map<int, int> types;
+    const bool typed = e2e::LiveGdiObjectsByType(process_.handle(), &types);
     const int gdiThen = gdi_.emplace(key, gdi).first->second;
+    if (typed) gdiTypes_.emplace(key, types);
     EXPECT_LE(gdi, gdiThen + kGdiSlack) << "GDI objects grew at " << model_.count() << " buttons: " << gdi
-                                        << ", against " << gdiThen << " there before in this process";
+                                        << ", against " << gdiThen << " there before in this process ("
+                                        << (typed && gdiTypes_.count(key) != 0 ? e2e::GdiTypesGrown(gdiTypes_[key], types)
+                                                                                : "types not read")
+                                        << ")";
 }
 
 void Soak::Report(int step) {
