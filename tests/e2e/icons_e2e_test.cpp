@@ -160,7 +160,9 @@ TEST_F(SiteIcons, HostileServersLeaveTheBuiltInIconAndNeverHoldTheBarUp) {
                        {"Closed", "http://127.0.0.1:" + std::to_string(closedPort) + "/"}, {"Silent", silent.Url("/")},
                        {"Gigabyte", gigabyte.Url("/")}});
     const Bytes before = e2e::ReadFileBytes(run.file);
-    // The bar answers within 100 ms all the while, up to the gigabyte's request.
+    // The bar answers within 500 ms all the while, up to the gigabyte's request. A request made on
+    // the bar's own thread would hold it for the silent site's whole time-out (5 s); below the
+    // bound is only a busy machine's scheduling (up to about 200 ms with other suites beside).
     DWORD slowest = 0;
     ASSERT_TRUE(e2e::WaitUntil(
         [&] {
@@ -173,7 +175,7 @@ TEST_F(SiteIcons, HostileServersLeaveTheBuiltInIconAndNeverHoldTheBarUp) {
         60000))
         << "requests: garbage " << garbage.Requests() << ", gigabyte " << gigabyte.Requests() << ", loop "
         << loop.Requests() << ", shapes " << shapes.Requests();
-    EXPECT_LT(slowest, 100u);
+    EXPECT_LT(slowest, 500u);
     EXPECT_EQ(1, garbage.Requests("/cut.ico"));
     EXPECT_EQ(2, silent.Requests()) << "each request given up at its time-out";
     EXPECT_EQ(6, loop.Requests("/favicon.ico")) << "the first request and five redirects";
