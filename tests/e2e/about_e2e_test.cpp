@@ -18,23 +18,6 @@ const char kAboutCaption[] = "About Brisklet";
 const char kLinkAddress[] = "http://www.brisklet.example/";
 
 // Types `ch` with Alt held (and Shift when the layout needs it for that character).
-void PressAltWith(char ch) {
-    const SHORT scan = VkKeyScanA(ch);
-    ASSERT_NE(-1, scan) << "no key for '" << ch << "'";
-    const WORD vk = LOBYTE(scan);
-    const bool shift = (HIBYTE(scan) & 1) != 0;
-    e2e::SendKey(VK_MENU, false);
-    if (shift) e2e::SendKey(VK_SHIFT, false);
-    e2e::SendKey(vk, false);
-    e2e::SendKey(vk, true);
-    if (shift) e2e::SendKey(VK_SHIFT, true);
-    e2e::SendKey(VK_MENU, true);
-}
-
-void PressKey(WORD vk) {
-    e2e::SendKey(vk, false);
-    e2e::SendKey(vk, true);
-}
 
 // A real left click at the centre of a window, through the system's input queue.
 void ClickCentreOf(HWND hwnd) {
@@ -192,7 +175,7 @@ TEST_F(AboutBox, AltSlashAndAltQuestionMarkOpenIt) {
     ASSERT_NO_FATAL_FAILURE(Start());
 
     ASSERT_NO_FATAL_FAILURE(BringBarForward());
-    ASSERT_NO_FATAL_FAILURE(PressAltWith('/'));
+    ASSERT_TRUE(e2e::PressAltWith('/'));
     HWND about = e2e::WaitForDialog(kAboutCaption);
     ASSERT_NE(nullptr, about) << "Alt+/ did not open the About box";
     EXPECT_EQ(bar_, GetWindow(about, GW_OWNER));
@@ -205,11 +188,11 @@ TEST_F(AboutBox, AltSlashAndAltQuestionMarkOpenIt) {
     ASSERT_TRUE(e2e::WaitForWindowGone(about));
 
     ASSERT_NO_FATAL_FAILURE(BringBarForward());
-    ASSERT_NO_FATAL_FAILURE(PressAltWith('?'));
+    ASSERT_TRUE(e2e::PressAltWith('?'));
     about = e2e::WaitForDialog(kAboutCaption);
     ASSERT_NE(nullptr, about) << "Alt+? did not open the About box";
     ASSERT_TRUE(e2e::WaitUntil([&] { return GetForegroundWindow() == about; }, 5000));
-    PressKey(VK_ESCAPE);
+    e2e::PressKeys({VK_ESCAPE});
     EXPECT_TRUE(e2e::WaitForWindowGone(about)) << "Esc did not close the About box";
 }
 

@@ -705,15 +705,7 @@ TEST(BarWindow, AltQuestionMarkWorksWhileAButtonHasTheFocus) {
     ASSERT_TRUE(IsWindowVisible(hwnd));
     ASSERT_TRUE(e2e::WaitUntil([&] { return GetForegroundWindow() == hwnd; }, 5000));
 
-    const SHORT scan = VkKeyScanA('?');
-    ASSERT_NE(-1, scan);
-    const bool shift = (HIBYTE(scan) & 1) != 0;
-    e2e::SendKey(VK_MENU, false);
-    if (shift) e2e::SendKey(VK_SHIFT, false);
-    e2e::SendKey(LOBYTE(scan), false);
-    e2e::SendKey(LOBYTE(scan), true);
-    if (shift) e2e::SendKey(VK_SHIFT, true);
-    e2e::SendKey(VK_MENU, true);
+    ASSERT_TRUE(e2e::PressAltWith('?'));
     HWND about = e2e::WaitForDialog("About Brisklet");
     ASSERT_NE(nullptr, about) << "Alt+? with the focus on a button did not open the About box";
     e2e::PressButton(about, IDOK);

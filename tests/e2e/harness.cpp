@@ -749,18 +749,35 @@ std::unique_ptr<ButtonTable> ReadButtonTable(const std::string& path) {
     return table;
 }
 
-void SendKey(WORD vk, bool up) {
+namespace {
+INPUT KeyInput(WORD vk, bool up) {
     INPUT input{};
     input.type = INPUT_KEYBOARD;
     input.ki.wVk = vk;
     input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, 0));
     input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    SendInput(1, &input, sizeof input);
+    return input;
+}
+}  // namespace
+
+// A chord goes in as one SendInput. Sent key by key, Wine's X11 driver could take the window's
+// X focus event between two of them and set the modifiers back to what the X server holds (none
+// are down there), so that the letter after it came without Alt.
+void PressKeys(const std::vector<WORD>& keys) {
+    std::vector<INPUT> inputs;
+    for (WORD vk : keys) inputs.push_back(KeyInput(vk, false));
+    for (auto it = keys.rbegin(); it != keys.rend(); ++it) inputs.push_back(KeyInput(*it, true));
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
-void PressKeys(const std::vector<WORD>& keys) {
-    for (WORD vk : keys) SendKey(vk, false);
-    for (auto it = keys.rbegin(); it != keys.rend(); ++it) SendKey(*it, true);
+bool PressAltWith(char ch) {
+    const SHORT scan = VkKeyScanA(ch);
+    if (scan == -1) return false;
+    std::vector<WORD> keys{VK_MENU};
+    if ((HIBYTE(scan) & 1) != 0) keys.push_back(VK_SHIFT);
+    keys.push_back(LOBYTE(scan));
+    PressKeys(keys);
+    return true;
 }
 
 Metrics ScreenMetricsNow() {

@@ -202,10 +202,10 @@ std::vector<std::pair<std::string, std::string>> NumberedButtons(int count, cons
 // The table a Button file holds (all zero when the file is missing or not a whole image).
 std::unique_ptr<ButtonTable> ReadButtonTable(const std::string& path);
 
-// One key going down or up, as the keyboard would send it (SendInput).
-void SendKey(WORD vk, bool up);
 // Presses the keys in order and lets them go in the reverse order (a chord such as Alt+Shift+B).
 void PressKeys(const std::vector<WORD>& keys);
+// Alt with the key that types `ch` (Shift too where it needs it); false when no key types it.
+bool PressAltWith(char ch);
 
 // Screen metrics as the program reads them.
 struct Metrics { int cx, cy, menu, caption; };
