@@ -770,6 +770,18 @@ void PressKeys(const std::vector<WORD>& keys) {
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
+std::string ForegroundWindowText() {
+    HWND front = GetForegroundWindow();
+    if (front == nullptr) return "nothing";
+    char className[64] = "", caption[64] = "";
+    GetClassNameA(front, className, sizeof className);
+    GetWindowTextA(front, caption, sizeof caption);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(front, &pid);
+    return std::string("\"") + caption + "\" (class " + className + ", process " + std::to_string(pid) +
+           (front == GetDesktopWindow() ? ", the desktop)" : ")");
+}
+
 bool PressAltWith(char ch) {
     const SHORT scan = VkKeyScanA(ch);
     if (scan == -1) return false;
@@ -853,8 +865,8 @@ int LiveGdiObjects(HANDLE process) {
 
 std::string GdiTypesGrown(const std::map<int, int>& then, const std::map<int, int>& now) {
     static const std::map<int, const char*> kNames = {
-        {0x01, "DC"},   {0x04, "region"}, {0x05, "bitmap"}, {0x08, "palette"}, {0x0a, "font"},
-        {0x10, "brush"}, {0x30, "pen"},   {0x41, "memory DC"}, {0x50, "ext pen"}};
+        {0x01, "DC"},   {0x04, "region"}, {0x08, "palette"}, {0x09, "bitmap"},
+        {0x0a, "font"}, {0x10, "brush"},  {0x30, "pen"},     {0x50, "ext pen"}};
     std::map<int, int> delta = now;
     for (const auto& kind : then) delta[kind.first] -= kind.second;
     std::string grown;
