@@ -177,7 +177,7 @@ TEST_F(AboutBox, AltSlashAndAltQuestionMarkOpenIt) {
     ASSERT_NO_FATAL_FAILURE(BringBarForward());
     ASSERT_TRUE(e2e::PressAltWith('/'));
     HWND about = e2e::WaitForDialog(kAboutCaption);
-    ASSERT_NE(nullptr, about) << "Alt+/ did not open the About box";
+    ASSERT_NE(nullptr, about) << "Alt+/ did not open the About box; in front " << e2e::ForegroundWindowText();
     EXPECT_EQ(bar_, GetWindow(about, GW_OWNER));
     RECT rect;
     GetWindowRect(about, &rect);

@@ -918,7 +918,8 @@ TEST(BarKeyboard, DefaultHotKeyShowsAndHidesAndKeysMoveJumpOpenAndHide) {
     // Alt+Shift+B with nothing stored: the bar comes up active, the focus on the top button,
     // clearly marked as the default button.
     e2e::PressKeys(kAltShiftB);
-    ASSERT_TRUE(e2e::WaitUntil([&] { return BarActive(hwnd); }, 5000)) << "the default hotkey did not show the bar";
+    ASSERT_TRUE(e2e::WaitUntil([&] { return BarActive(hwnd); }, 5000)) << "the default hotkey did not show the bar: shown " << (IsWindowVisible(hwnd) != FALSE) << ", in front "
+        << e2e::ForegroundWindowText();
     ASSERT_TRUE(e2e::WaitUntil([&] { return FocusedButton(hwnd) == 0; }, 5000)) << "the top button has no focus";
     EXPECT_FALSE(InMenuMode(hwnd)) << "letting Alt go after the hotkey opened the menu";
     const auto buttons = e2e::BarButtons(hwnd);
@@ -932,7 +933,7 @@ TEST(BarKeyboard, DefaultHotKeyShowsAndHidesAndKeysMoveJumpOpenAndHide) {
 
     e2e::PressKeys(kAltShiftB);
     ASSERT_TRUE(e2e::WaitUntil([&] { return BarActive(hwnd) && FocusedButton(hwnd) == 0; }, 5000))
-        << "shown " << (IsWindowVisible(hwnd) != FALSE) << ", in front " << (GetForegroundWindow() == hwnd)
+        << "shown " << (IsWindowVisible(hwnd) != FALSE) << ", in front " << e2e::ForegroundWindowText()
         << ", focus on button " << FocusedButton(hwnd);
     EXPECT_TRUE(KeyMovesFocusTo(hwnd, VK_DOWN, 1));
     EXPECT_EQ(BS_DEFPUSHBUTTON, GetWindowLongA(buttons[1].hwnd, GWL_STYLE) & BS_TYPEMASK) << "the mark follows";
@@ -974,7 +975,7 @@ TEST(BarKeyboard, DefaultHotKeyShowsAndHidesAndKeysMoveJumpOpenAndHide) {
     // Esc hides the bar; the hotkey shows it again with the focus back on the top button.
     e2e::PressKeys(kAltShiftB);
     ASSERT_TRUE(e2e::WaitUntil([&] { return BarActive(hwnd) && FocusedButton(hwnd) == 0; }, 5000))
-        << "shown " << (IsWindowVisible(hwnd) != FALSE) << ", in front " << (GetForegroundWindow() == hwnd)
+        << "shown " << (IsWindowVisible(hwnd) != FALSE) << ", in front " << e2e::ForegroundWindowText()
         << ", focus on button " << FocusedButton(hwnd);
     e2e::PressKeys({VK_ESCAPE});
     EXPECT_TRUE(e2e::WaitUntil([&] { return !IsWindowVisible(hwnd); }, 5000)) << "Esc did not hide the bar";

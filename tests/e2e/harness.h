@@ -202,6 +202,9 @@ std::vector<std::pair<std::string, std::string>> NumberedButtons(int count, cons
 // The table a Button file holds (all zero when the file is missing or not a whole image).
 std::unique_ptr<ButtonTable> ReadButtonTable(const std::string& path);
 
+// The window that has the foreground now, for a failure's text: its class, caption and process
+// ("nothing" when none has).
+std::string ForegroundWindowText();
 // Presses the keys in order and lets them go in the reverse order (a chord such as Alt+Shift+B).
 void PressKeys(const std::vector<WORD>& keys);
 // Alt with the key that types `ch` (Shift too where it needs it); false when no key types it.

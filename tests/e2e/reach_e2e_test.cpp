@@ -159,7 +159,8 @@ int DrawnMatches(HWND bar) { return static_cast<int>(reinterpret_cast<INT_PTR>(G
     for (const WORD key : keys) e2e::PressKeys({key});
     if (e2e::WaitUntil([&] { return Shown(bar, "Button") == buttons && FocusText(bar) == focused && DrawnMatches(bar) == drawn; }, 5000))
         return ::testing::AssertionSuccess();
-    auto failure = ::testing::AssertionFailure() << "focus on \"" << FocusText(bar) << "\", " << DrawnMatches(bar)
+    auto failure = ::testing::AssertionFailure() << "in front " << e2e::ForegroundWindowText() << ", focus on \""
+                                                 << FocusText(bar) << "\", " << DrawnMatches(bar)
                                                  << " other files' matches, shown:";
     for (const std::string& text : Shown(bar, "Button")) failure << " \"" << text << "\"";
     return failure;
