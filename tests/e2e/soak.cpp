@@ -664,10 +664,10 @@ void Soak::Check() {
 // GDI and USER objects of the process: at a button count (with Setup open or not) seen before in
 // this process, no more than a few above what it had then. Where the counts are not kept (Wine),
 // the windows of the process are counted as its USER objects and the live entries of its GDI
-// handle table as its GDI objects (see CountedGdiObjects). Those include what Wine makes for itself the first time a
-// process does a kind of step (20 to 100 objects at its first Save As, Load or import, fewer at
-// the others), so the GDI counts are taken anew after each step of a kind the process had not
-// run before. Past those, the count at a button count stays within a few objects of what it
+// handle table as its GDI objects (see CountedGdiObjects). Those include what Wine makes for
+// itself the first time a process does a kind of step (20 to 100 objects at its first Save As,
+// Load or import, fewer at the others), so the GDI counts are taken anew after each step of a
+// kind the process had not run before. Past those, the count at a button count stays within a few objects of what it
 // was (10 at most, measured over about 2,000 steps of both builds). A leak of five objects per
 // rebuild of the bar's buttons fails the bound within a hundred steps; one of a single object
 // per rebuild can stay under it, and is the thousand-rebuilds case's to find. Where the GDI
@@ -726,8 +726,9 @@ void Soak::CheckObjects() {
 // the live entries of the handle table (their counts by type in `types`) less the DCs and a
 // region for each. The DCs Wine keeps for a process's windows, each with its region, grow as
 // windows are painted and do not shrink: from 5 in a new process to 76 and no more in one seeded
-// run (the same with the build before the filter's drawing), so a count taken early in a process sat up to 24 objects below one taken later at the same
-// button count, with nothing leaked. -1 when neither can be had.
+// run, alike with builds before and after the filter drew its matches. A count taken early in a
+// process sat up to 24 objects below one taken later at the same button count, with nothing
+// leaked. -1 when neither can be had.
 int Soak::CountedGdiObjects(std::map<int, int>* types) {
     const DWORD counted = GetGuiResources(process_.handle(), GR_GDIOBJECTS);
     if (counted != 0) return static_cast<int>(counted);
