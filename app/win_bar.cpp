@@ -524,7 +524,6 @@ LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_PARENTNOTIFY: return OnParentNotify(wParam);
         case WM_THEMECHANGED:
         case WM_SYSCOLORCHANGE:
-            ForgetCaptionColours();
             ForgetButtonFaces();
             return DefWindowProcA(hwnd, message, wParam, lParam);
         case WM_NOTIFY:

@@ -1,5 +1,5 @@
 // Push button faces the bar draws itself for the other Button files' matches, which have no
-// window of their own, and their caption colours. A face is drawn once per size and state
+// window of their own, and the caption colours of every push button on the bar. A face is drawn once per size and state
 // and then copied, which costs a hundredth of drawing it with the theme.
 #pragma once
 
@@ -25,7 +25,8 @@ private:
     HGDIOBJ original_ = nullptr;
 };
 // The caption colour the theme gives a push button in that state, or the system's button text
-// colour where no theme draws the buttons.
+// colour where no theme draws the buttons. Asking the theme costs as much as drawing an icon, so
+// each state's colour is kept until ForgetButtonFaces.
 COLORREF ButtonCaptionColour(FaceState state);
 // The theme, the system colours or the scale changed: faces and colours are made again.
 void ForgetButtonFaces();

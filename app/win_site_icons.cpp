@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/site_icons.h"
+#include "app/win_button_face.h"
 #include "app/win_dpi.h"
 #include "app/win_icon_worker.h"
 #include "app/win_state.h"
@@ -272,48 +273,13 @@ std::vector<int> ShowButtonIcons() {
 
 namespace {
 
-// The caption colours the theme gives a push button, per state (asking the theme costs as much
-// as drawing the icon): kept until the theme or the system colours change.
-constexpr int kButtonStates = 5;  // the theme's normal, hot, pressed, disabled and default states
-COLORREF s_captionColour[kButtonStates];
-bool s_captionColourKnown[kButtonStates];
-
-// The caption colour the theme gives a push button in this state, or the system's button text
-// colour where no theme draws the buttons. The theme library is asked only when it is loaded
-// already (it is, whenever a theme draws the buttons), so the program does not import it.
-COLORREF CaptionColour(HWND button, UINT itemState) {
-    // The push button's states, as the theme numbers them.
-    constexpr int kNormal = 1;
-    constexpr int kHot = 2;
-    constexpr int kPressed = 3;
-    constexpr int kDisabled = 4;
-    constexpr int kDefaulted = 5;
-    int state = kNormal;
-    if ((itemState & CDIS_DISABLED) != 0) state = kDisabled;
-    else if ((itemState & CDIS_SELECTED) != 0) state = kPressed;
-    else if ((itemState & CDIS_HOT) != 0) state = kHot;
-    else if ((GetWindowLongA(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) state = kDefaulted;
-    COLORREF& colour = s_captionColour[state - 1];
-    if (s_captionColourKnown[state - 1]) return colour;
-    using GetWindowThemeEntry = HANDLE(WINAPI*)(HWND);
-    using GetThemeColorEntry = HRESULT(WINAPI*)(HANDLE, int, int, int, COLORREF*);
-    GetWindowThemeEntry getWindowTheme = nullptr;
-    GetThemeColorEntry getThemeColor = nullptr;
-    HMODULE module = GetModuleHandleA("uxtheme.dll");
-    if (module != nullptr) {
-        // void(*)() is the neutral function pointer type between two unrelated ones.
-        getWindowTheme = reinterpret_cast<GetWindowThemeEntry>(
-            reinterpret_cast<void (*)()>(GetProcAddress(module, "GetWindowTheme")));
-        getThemeColor = reinterpret_cast<GetThemeColorEntry>(
-            reinterpret_cast<void (*)()>(GetProcAddress(module, "GetThemeColor")));
-    }
-    HANDLE theme = getWindowTheme != nullptr && getThemeColor != nullptr ? getWindowTheme(button) : nullptr;
-    constexpr int kPushButton = 1;    // the theme's part
-    constexpr int kTextColour = 3803;  // and its property
-    if (theme == nullptr || FAILED(getThemeColor(theme, kPushButton, state, kTextColour, &colour)))
-        colour = GetSysColor(state == kDisabled ? COLOR_GRAYTEXT : COLOR_BTNTEXT);
-    s_captionColourKnown[state - 1] = true;
-    return colour;
+// The state a push button's caption colour is asked for, from its custom-draw item state.
+FaceState CaptionState(HWND button, UINT itemState) {
+    if ((itemState & CDIS_DISABLED) != 0) return FaceState::Disabled;
+    if ((itemState & CDIS_SELECTED) != 0) return FaceState::Pressed;
+    if ((itemState & CDIS_HOT) != 0) return FaceState::Hot;
+    if ((GetWindowLongA(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) return FaceState::Defaulted;
+    return FaceState::Normal;
 }
 
 }  // namespace
@@ -343,7 +309,7 @@ LRESULT DrawButtonLabel(const NMCUSTOMDRAW& draw) {
                nullptr, DI_NORMAL);
     RECT caption = {left + s_pixels + gap, draw.rc.top, draw.rc.right - edge, draw.rc.bottom};
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, CaptionColour(button, draw.uItemState));
+    SetTextColor(dc, ButtonCaptionColour(CaptionState(button, draw.uItemState)));
     DrawTextA(dc, text, -1, &caption, flags | DT_LEFT | DT_END_ELLIPSIS);
     if ((draw.uItemState & CDIS_FOCUS) != 0 && (cues & UISF_HIDEFOCUS) == 0) {
         RECT focus = draw.rc;
@@ -353,8 +319,6 @@ LRESULT DrawButtonLabel(const NMCUSTOMDRAW& draw) {
     SelectObject(dc, oldFont);
     return CDRF_SKIPDEFAULT;
 }
-
-void ForgetCaptionColours() { std::fill(std::begin(s_captionColourKnown), std::end(s_captionColourKnown), false); }
 
 void StartButtonIcons() {
     if (g_showSiteIcons != 0) StartIconWorker(g_hwndBar);

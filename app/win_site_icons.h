@@ -19,8 +19,6 @@ std::vector<int> ShowButtonIcons();
 // NM_CUSTOMDRAW of a bar button: a button with an icon has it drawn left of its caption, the
 // pair centred on the face the button drew; any other is left to draw itself.
 LRESULT DrawButtonLabel(const NMCUSTOMDRAW& draw);
-// The theme or the system colours changed: the captions' colours are asked for again.
-void ForgetCaptionColours();
 // Starts the worker once the rest of start-up is done (only while the icons are on).
 void StartButtonIcons();
 // WM_BAR_ICONREADY: takes over the delivery and shows it on the buttons whose address it is for.
