@@ -305,9 +305,9 @@ bool PlaceFilterWindows(int clientWidth, int scrollX) {
     s_drawnChanged = false;
     s_placedIn = placement;
     // How many matches of other files the bar shows, for whoever looks at it from outside. The
-    // property is named by an atom of the program's own: one named by a string adds a reference
-    // to the string's atom each time it is set.
-    // It is set only when it changes: every rebuild of the bar passes here.
+    // property is named by an atom of the program's own (one named by a string adds a reference
+    // to the string's atom each time it is set), and set only when the count changes: every
+    // rebuild of the bar passes here.
     static const ATOM property = GlobalAddAtomA("BriskletOtherMatches");
     static int said = -1;
     if (drawn != said) SetPropA(g_hwndBar, MAKEINTATOM(property), reinterpret_cast<HANDLE>(static_cast<INT_PTR>(drawn)));

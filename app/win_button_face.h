@@ -1,6 +1,6 @@
 // Push button faces the bar draws itself for the other Button files' matches, which have no
-// window of their own, and the caption colours of every push button on the bar. A face is drawn once per size and state
-// and then copied, which costs a hundredth of drawing it with the theme.
+// window of their own, and the caption colours of every push button on the bar. A face is drawn
+// once per size and state and then copied, which costs a hundredth of drawing it with the theme.
 #pragma once
 
 #include <windows.h>

@@ -17,8 +17,6 @@ constexpr UINT kTrayMessage = WM_USER + 300;  // the bar's tray callback message
 const char kAboutCaption[] = "About Brisklet";
 const char kLinkAddress[] = "http://www.brisklet.example/";
 
-// Types `ch` with Alt held (and Shift when the layout needs it for that character).
-
 // A real left click at the centre of a window, through the system's input queue.
 void ClickCentreOf(HWND hwnd) {
     RECT rect;
