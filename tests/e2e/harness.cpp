@@ -832,34 +832,31 @@ BarPlace ExpectedBarPlace(const Metrics& m, int tableWidth, bool wide, int count
 // The process's PEB points at its GDI handle table (GdiSharedHandleTable): 65,536 entries of 24
 // bytes, where the byte at offset 14 holds the object type while the handle is in use and 0 once
 // it is freed.
-bool LiveGdiObjectsByType(HANDLE process, std::map<int, int>* live) {
+int LiveGdiObjects(HANDLE process, std::map<int, int>* types) {
     using QueryProcess = NTSTATUS(WINAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
     FARPROC proc = GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess");
-    if (proc == nullptr || sizeof(void*) != 8) return false;
+    if (proc == nullptr || sizeof(void*) != 8) return -1;
     auto query = reinterpret_cast<QueryProcess>(reinterpret_cast<void (*)()>(proc));
     PROCESS_BASIC_INFORMATION basic{};
     ULONG length = 0;
-    if (query(process, ProcessBasicInformation, &basic, sizeof basic, &length) != 0) return false;
+    if (query(process, ProcessBasicInformation, &basic, sizeof basic, &length) != 0) return -1;
     void* table = nullptr;
     SIZE_T read = 0;
     const char* peb = reinterpret_cast<const char*>(basic.PebBaseAddress);
-    if (!ReadProcessMemory(process, peb + 0xF8, &table, sizeof table, &read) || table == nullptr) return false;
+    if (!ReadProcessMemory(process, peb + 0xF8, &table, sizeof table, &read) || table == nullptr) return -1;
     constexpr size_t kEntries = 65536;
     constexpr size_t kEntrySize = 24;
     std::vector<unsigned char> entries(kEntries * kEntrySize);
-    if (!ReadProcessMemory(process, table, entries.data(), entries.size(), &read) || read != entries.size()) return false;
-    live->clear();
-    for (size_t i = 0; i < kEntries; ++i) {
-        if (entries[i * kEntrySize + 14] != 0) ++(*live)[entries[i * kEntrySize + 14]];
-    }
-    return true;
-}
-
-int LiveGdiObjects(HANDLE process) {
+    if (!ReadProcessMemory(process, table, entries.data(), entries.size(), &read) || read != entries.size()) return -1;
     std::map<int, int> live;
-    if (!LiveGdiObjectsByType(process, &live)) return -1;
     int total = 0;
-    for (const auto& kind : live) total += kind.second;
+    for (size_t i = 0; i < kEntries; ++i) {
+        const unsigned char type = entries[i * kEntrySize + 14];
+        if (type == 0) continue;
+        ++live[type];
+        ++total;
+    }
+    if (types != nullptr) *types = std::move(live);
     return total;
 }
 
@@ -879,9 +876,9 @@ std::string GdiTypesGrown(const std::map<int, int>& then, const std::map<int, in
     return grown.empty() ? "no type changed" : grown;
 }
 
-int GdiObjects(HANDLE process) {
+int GdiObjects(HANDLE process, std::map<int, int>* types) {
     const DWORD counted = GetGuiResources(process, GR_GDIOBJECTS);
-    return counted != 0 ? static_cast<int>(counted) : LiveGdiObjects(process);
+    return counted != 0 ? static_cast<int>(counted) : LiveGdiObjects(process, types);
 }
 
 namespace {

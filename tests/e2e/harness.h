@@ -226,15 +226,14 @@ struct BarPlace { int x, y, width, height, buttonWidth, buttonHeight, gap; };
 BarPlace ExpectedBarPlace(const Metrics& m, int tableWidth, bool wide, int count, int dpi = 96);
 
 // Live GDI objects of a process, read from its GDI handle table (Wine 8 and 10, 64-bit process
-// only); -1 when it cannot be read.
-int LiveGdiObjects(HANDLE process);
-// The same entries counted by their object type (false where the table cannot be read), and
-// which types changed from one such count to another ("font +3, DC +1"), for a failure's text.
-bool LiveGdiObjectsByType(HANDLE process, std::map<int, int>* live);
+// only), their counts by type in `types` where given; -1 when it cannot be read.
+int LiveGdiObjects(HANDLE process, std::map<int, int>* types = nullptr);
+// Which types changed from one count by type to another ("font +3, DC +1"), for a failure's text.
 std::string GdiTypesGrown(const std::map<int, int>& then, const std::map<int, int>& now);
 // GDI objects of a process: as Windows counts them (GetGuiResources), or where that answers 0
-// (Wine keeps no counts), from its handle table; -1 when neither can be had.
-int GdiObjects(HANDLE process);
+// (Wine keeps no counts), from its handle table as LiveGdiObjects reads it; -1 when neither can
+// be had.
+int GdiObjects(HANDLE process, std::map<int, int>* types = nullptr);
 
 // The DPI every program started from now on sees: "LogPixels" of HKCU\Control Panel\Desktop,
 // which Wine reads when a process starts, applied to the display (this program is per-monitor

@@ -730,14 +730,10 @@ void Soak::CheckObjects() {
 // process sat up to 24 objects below one taken later at the same button count, with nothing
 // leaked. -1 when neither can be had.
 int Soak::CountedGdiObjects(std::map<int, int>* types) {
-    const DWORD counted = GetGuiResources(process_.handle(), GR_GDIOBJECTS);
-    if (counted != 0) return static_cast<int>(counted);
-    if (!e2e::LiveGdiObjectsByType(process_.handle(), types)) return -1;  // about 7 ms: the whole table
+    const int counted = e2e::GdiObjects(process_.handle(), types);  // about 7 ms where the table is read
     constexpr int kDcType = 0x01;
-    int live = 0;
-    for (const auto& kind : *types) live += kind.second;
     const auto dcs = types->find(kDcType);
-    return live - 2 * (dcs != types->end() ? dcs->second : 0);
+    return counted < 0 || dcs == types->end() ? counted : counted - 2 * dcs->second;
 }
 
 void Soak::Report(int step) {
