@@ -18,8 +18,9 @@
 # BRISKLET_BUILD. Builds the benchmark programs of a tree when needed. Runs under Wine in the
 # prefix and display already set up (WINEPREFIX and DISPLAY, as the test runner exports them), or
 # else in a throwaway prefix on a private Xvfb display (BENCH_DISPLAY picks its number), ended on
-# exit. Prints "PASS: ..." / "FAIL: ..." lines about the run itself; the figures are information,
-# not a verdict.
+# exit; in a prefix of its own, the display, the Wine server and the programs share one processor
+# (BENCH_PIN=0: wherever the scheduler puts them). Prints "PASS: ..." / "FAIL: ..." lines about
+# the run itself; the figures are information, not a verdict.
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -68,7 +69,18 @@ for run in "${RUNS[@]}"; do
 done
 
 # A Wine prefix and display of our own unless the caller already has them.
+PINNED=""
 if [ -z "${WINEPREFIX:-}" ] || [ ! -d "${WINEPREFIX:-/nonexistent}" ] || [ -z "${DISPLAY:-}" ]; then
+  # The display, the Wine server and the programs share one processor. Nearly every call the bar
+  # makes is a round trip to the Wine server (or to the X server); where the two sides of a round
+  # trip run on two processors, each one waits for the other processor to wake up. Which processors
+  # the scheduler picks differs from run to run, so the same build measured 21 ms in one run and
+  # 35 ms in the next. On one processor it measured 14 to 15 ms, run after run.
+  # BENCH_PIN=0 leaves the choice to the scheduler.
+  if [ "${BENCH_PIN:-1}" != 0 ] && command -v taskset >/dev/null 2>&1 && [ "$(nproc)" -gt 1 ]; then
+    PINNED="taskset -c $(( $(nproc) - 1 ))"
+    WINE="$PINNED $WINE"
+  fi
   SCRATCH=$(mktemp -d /tmp/brisklet-bench.XXXXXX)
   export HOME="$SCRATCH/home" WINEPREFIX="$SCRATCH/pfx" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   mkdir -p "$HOME"
@@ -76,7 +88,7 @@ if [ -z "${WINEPREFIX:-}" ] || [ ! -d "${WINEPREFIX:-/nonexistent}" ] || [ -z "$
   while [ -z "${BENCH_DISPLAY:-}" ] && { [ -e "/tmp/.X11-unix/X$DISPLAY_NUM" ] || [ -e "/tmp/.X$DISPLAY_NUM-lock" ]; }; do
     DISPLAY_NUM=$((DISPLAY_NUM + 1))
   done
-  Xvfb ":$DISPLAY_NUM" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  $PINNED Xvfb ":$DISPLAY_NUM" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
   XVFB_PID=$!
   export DISPLAY=":$DISPLAY_NUM"
   cleanup() {
@@ -110,6 +122,11 @@ else
 fi
 STATUS=0
 echo "== $($WINE --version 2>&1)"
+if [ -n "$PINNED" ]; then
+  echo "== display, Wine server and programs on processor $(( $(nproc) - 1 )) of $(nproc)"
+else
+  echo "== processors as the scheduler places them"
+fi
 # shellcheck source=scripts/wow64_check.sh
 . "$ROOT/scripts/wow64_check.sh"
 X64_RAN=0
