@@ -288,29 +288,33 @@ LRESULT DrawButtonLabel(const NMCUSTOMDRAW& draw) {
     if (draw.dwDrawStage != CDDS_PREPAINT) return CDRF_DODEFAULT;
     const INT_PTR index = static_cast<INT_PTR>(draw.hdr.idFrom) - IDC_BUTTON_FIRST;
     if (index < 0 || index >= kMaxButtons) return CDRF_DODEFAULT;
-    const ButtonIcon& shown = s_buttonIcon[index];
     HWND button = draw.hdr.hwndFrom;
-    if (shown.icon == nullptr || shown.window != button || s_pixels == 0) return CDRF_DODEFAULT;
+    if (button != g_buttonWindows[index]) return CDRF_DODEFAULT;
+    const ButtonIcon& shown = s_buttonIcon[index];
+    const bool withIcon = shown.icon != nullptr && shown.window == button && s_pixels != 0;
     // The button has drawn its face; the icon and the caption go on it as a pair, centred, the
-    // caption cut with an ellipsis where the pair is wider than the face.
+    // caption cut with an ellipsis where the pair is wider than the face. A button without an
+    // icon gets its caption the same way: a push button would take an "&" in a name ("Q&A",
+    // "AT&T") for the mark of an underlined key, which the bar does not have, and leave it out.
     HDC dc = draw.hdc;
     char text[ShownSize(kNameSize) + 1] = "";
     GetWindowTextA(button, text, sizeof text);
     const auto cues = static_cast<UINT>(SendMessageA(button, WM_QUERYUISTATE, 0, 0));
-    const UINT flags = DT_SINGLELINE | DT_VCENTER | ((cues & UISF_HIDEACCEL) != 0 ? DT_HIDEPREFIX : 0);
     const HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(button, WM_GETFONT, 0, 0)));
     const int edge = 3;  // the face's frame and a pixel of air
-    const int gap = MulDiv(2, BarDpi(), 96);
+    const int pixels = withIcon ? s_pixels : 0;
+    const int gap = withIcon ? MulDiv(2, BarDpi(), 96) : 0;
     SIZE measured = {0, 0};
     GetTextExtentPoint32A(dc, text, static_cast<int>(std::strlen(text)), &measured);
     const int room = static_cast<int>(draw.rc.right - draw.rc.left) - 2 * edge;
-    const int left = draw.rc.left + edge + std::max(0, (room - (s_pixels + gap + static_cast<int>(measured.cx))) / 2);
-    DrawIconEx(dc, left, draw.rc.top + (draw.rc.bottom - draw.rc.top - s_pixels) / 2, shown.icon, s_pixels, s_pixels, 0,
-               nullptr, DI_NORMAL);
-    RECT caption = {left + s_pixels + gap, draw.rc.top, draw.rc.right - edge, draw.rc.bottom};
+    const int left = draw.rc.left + edge + std::max(0, (room - (pixels + gap + static_cast<int>(measured.cx))) / 2);
+    if (withIcon)
+        DrawIconEx(dc, left, draw.rc.top + (draw.rc.bottom - draw.rc.top - pixels) / 2, shown.icon, pixels, pixels, 0,
+                   nullptr, DI_NORMAL);
+    RECT caption = {left + pixels + gap, draw.rc.top, draw.rc.right - edge, draw.rc.bottom};
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, ButtonCaptionColour(CaptionState(button, draw.uItemState)));
-    DrawTextA(dc, text, -1, &caption, flags | DT_LEFT | DT_END_ELLIPSIS);
+    DrawTextA(dc, text, -1, &caption, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_LEFT | DT_END_ELLIPSIS);
     if ((draw.uItemState & CDIS_FOCUS) != 0 && (cues & UISF_HIDEFOCUS) == 0) {
         RECT focus = draw.rc;
         InflateRect(&focus, -edge, -edge);

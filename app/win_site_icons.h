@@ -16,8 +16,8 @@
 // known. Called at the end of every rebuild; answers the buttons whose icon changed, for a bar
 // that draws only what changed.
 std::vector<int> ShowButtonIcons();
-// NM_CUSTOMDRAW of a bar button: a button with an icon has it drawn left of its caption, the
-// pair centred on the face the button drew; any other is left to draw itself.
+// NM_CUSTOMDRAW of a bar button: on the face the button drew, its caption is drawn as written
+// (an "&" is a character), with its icon left of it where it has one, the pair centred.
 LRESULT DrawButtonLabel(const NMCUSTOMDRAW& draw);
 // Starts the worker once the rest of start-up is done (only while the icons are on).
 void StartButtonIcons();

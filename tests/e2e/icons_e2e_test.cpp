@@ -131,6 +131,22 @@ TEST_F(SiteIcons, SwitchedOffInOptionsTheBarAsksNothingAndShowsNoIcons) {
     EXPECT_TRUE(e2e::CloseBrisklet(run.process));
 }
 
+// The captions are drawn with the icons, and without them: an "&" in a name is shown as a
+// character (a push button on its own takes it for the mark of an underlined key and leaves it
+// out). Here an "&" is about 40 pixels of ink and the underline it would make about 9.
+TEST_F(SiteIcons, CaptionsShowAnAmpersandAsWrittenWithAndWithoutIcons) {
+    for (const DWORD icons : {1U, 0U}) {
+        SCOPED_TRACE(icons);
+        ASSERT_TRUE(e2e::WriteUserDword("ShowSiteIcons", icons));
+        Bar run = StartOn({{"AB", "mailto:a@example.org"}, {"A&B", "mailto:b@example.org"}});
+        ASSERT_EQ(2U, run.buttons.size());
+        const auto ink = [&](size_t i) { return e2e::ButtonPixels(run.buttons[i].hwnd, RGB(0, 0, 0)); };
+        EXPECT_TRUE(e2e::WaitUntil([&] { return ink(1) > ink(0) + 20; }))
+            << "the ink of \"AB\" and \"A&B\": " << ink(0) << ", " << ink(1);
+        EXPECT_TRUE(e2e::CloseBrisklet(run.process));
+    }
+}
+
 TEST_F(SiteIcons, HostileServersLeaveTheBuiltInIconAndNeverHoldTheBarUp) {
     std::string entries("\0\0\1\0\xFF\xFF", 6);
     entries.resize(4000, '\x10');
