@@ -1,7 +1,8 @@
 // The bar's side of the buttons' icons. Icons are kept per site (or path), never per button: a
 // delivery is shown on whichever buttons have its address when it arrives, so a rebuild, a sort
 // or a delete while a fetch runs shows nothing on the wrong button. An icon is destroyed only
-// once no button shows it.
+// once no button shows it. The buttons' captions are drawn here too, with their icons or, while
+// the icons are off, alone.
 #include "app/win_site_icons.h"
 
 #include <commctrl.h>

@@ -75,7 +75,7 @@ if [ -z "${WINEPREFIX:-}" ] || [ ! -d "${WINEPREFIX:-/nonexistent}" ] || [ -z "$
   # makes is a round trip to the Wine server (or to the X server); where the two sides of a round
   # trip run on two processors, each one waits for the other processor to wake up. Which processors
   # the scheduler picks differs from run to run, so the same build measured 21 ms in one run and
-  # 35 ms in the next. On one processor it measured 14 to 15 ms, run after run.
+  # 35 ms in the next. On one processor it measured 13.6 to 16.4 ms, run after run.
   # BENCH_PIN=0 leaves the choice to the scheduler.
   if [ "${BENCH_PIN:-1}" != 0 ] && command -v taskset >/dev/null 2>&1 && [ "$(nproc)" -gt 1 ]; then
     PINNED="taskset -c $(( $(nproc) - 1 ))"
