@@ -221,8 +221,11 @@ private:
     int kills_ = 0;
     // Window objects at each count, this process; the GDI ones since its last step of a new kind.
     std::map<int, DWORD> users_;
-    std::map<int, int> gdi_;
-    std::map<int, std::map<int, int>> gdiTypes_;  // the same first counts by object type, where readable
+    struct GdiCount {
+        int total;
+        std::map<int, int> types;  // by object type, where readable
+    };
+    std::map<int, GdiCount> gdi_;
     static constexpr int kGdiSlack = 12;
     std::set<int> kindsRun_;  // in this process
     bool newKind_ = false;    // the step that ran is the first of its kind in this process
@@ -600,7 +603,6 @@ void Soak::Restart(bool kill) {
     setup_ = nullptr;
     users_.clear();
     gdi_.clear();
-    gdiTypes_.clear();
     kindsRun_.clear();
     process_ = e2e::StartBrisklet();
     bar_ = e2e::FindBar();
@@ -702,7 +704,6 @@ void Soak::CheckObjects() {
 
     if (newKind_) {
         gdi_.clear();
-        gdiTypes_.clear();
         return;
     }
     std::map<int, int> types;
@@ -713,13 +714,11 @@ void Soak::CheckObjects() {
         told = true;
         return;
     }
-    const int gdiThen = gdi_.emplace(key, gdi).first->second;
-    if (!types.empty()) gdiTypes_.emplace(key, types);
-    EXPECT_LE(gdi, gdiThen + kGdiSlack) << "GDI objects grew at " << model_.count() << " buttons: " << gdi
-                                        << ", against " << gdiThen << " there before in this process ("
-                                        << (gdiTypes_.count(key) != 0 ? e2e::GdiTypesGrown(gdiTypes_[key], types)
-                                                                       : "types not read")
-                                        << ")";
+    const GdiCount& then = gdi_.emplace(key, GdiCount{gdi, types}).first->second;
+    EXPECT_LE(gdi, then.total + kGdiSlack)
+        << "GDI objects grew at " << model_.count() << " buttons: " << gdi << ", against " << then.total
+        << " there before in this process ("
+        << (then.types.empty() ? "types not read" : e2e::GdiTypesGrown(then.types, types)) << ")";
 }
 
 // The GDI objects the bound is on: as Windows counts them, or where it keeps no counts (Wine),
