@@ -78,7 +78,8 @@ if [ -z "${WINEPREFIX:-}" ] || [ ! -d "${WINEPREFIX:-/nonexistent}" ] || [ -z "$
   # 35 ms in the next. On one processor it measured 13.6 to 16.4 ms, run after run.
   # BENCH_PIN=0 leaves the choice to the scheduler.
   if [ "${BENCH_PIN:-1}" != 0 ] && command -v taskset >/dev/null 2>&1 && [ "$(nproc)" -gt 1 ]; then
-    PINNED="taskset -c $(( $(nproc) - 1 ))"
+    PIN_CPU=$(( $(nproc) - 1 ))
+    PINNED="taskset -c $PIN_CPU"
     WINE="$PINNED $WINE"
   fi
   SCRATCH=$(mktemp -d /tmp/brisklet-bench.XXXXXX)
@@ -123,7 +124,7 @@ fi
 STATUS=0
 echo "== $($WINE --version 2>&1)"
 if [ -n "$PINNED" ]; then
-  echo "== display, Wine server and programs on processor $(( $(nproc) - 1 )) of $(nproc)"
+  echo "== display, Wine server and programs on processor $PIN_CPU of $(nproc)"
 else
   echo "== processors as the scheduler places them"
 fi
