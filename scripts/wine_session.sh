@@ -10,13 +10,16 @@ start_wine_session() {
   export HOME="$SCRATCH/home" WINEPREFIX="$SCRATCH/pfx" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   export WINE="$root/scripts/wine.sh"
   mkdir -p "$HOME"
-  DISPLAY_NUM=$(( (RANDOM % 400) + 100 ))
-  while [ -e "/tmp/.X11-unix/X$DISPLAY_NUM" ] || [ -e "/tmp/.X$DISPLAY_NUM-lock" ]; do DISPLAY_NUM=$((DISPLAY_NUM + 1)); done
-  Xvfb ":$DISPLAY_NUM" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  # Xvfb takes a free display number itself and writes it out once it is listening. Sessions
+  # start side by side (the suites and the two soaks), and one that picked a number by looking
+  # for a free one could pick the one another had just picked before its server was up: both
+  # then used the one server, and the first to end took it away from the other.
+  local number="$SCRATCH/display"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number" >/dev/null 2>&1 &
   XVFB_PID=$!
-  export DISPLAY=":$DISPLAY_NUM"
   trap end_wine_session EXIT
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$DISPLAY_NUM" ] && break; sleep 0.1; done
+  for _ in $(seq 100); do [ -s "$number" ] && break; sleep 0.1; done
+  export DISPLAY=":$(head -n 1 "$number")"
   echo "== Wine: $($WINE --version 2>&1) ($($WINE --which))"
   echo "== making the Wine prefix"
   $WINE wineboot -i >"$log" 2>&1
